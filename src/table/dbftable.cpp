@@ -1,0 +1,668 @@
+// The table layer over one dBase table file.
+#include "dbftable.h"
+
+#include "fieldcodec.h"
+#include "tableerror.h"
+#include "tablelog.h"
+#include "tablepaths.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+namespace darni::table {
+
+namespace {
+// Rows are read from the file this many bytes at a time, so a walk costs one read per window.
+constexpr int kReadWindowBytes = 256 * 1024;
+// Appended rows are written together once this many bytes have gathered (and before anything else
+// touches the file), with the header's count following each batch.
+constexpr int kAppendBatchBytes = 1024 * 1024;
+// The packed copy is written in pieces of about this size.
+constexpr int kPackWriteBytes = 1024 * 1024;
+QString latin(std::string_view s)
+{
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+} // namespace
+
+// ---- creating -------------------------------------------------------------------------------
+
+void DbfTable::create(const QString& path)
+{
+    std::vector<FieldDescriptor> descriptors;
+    descriptors.reserve(kFieldCount);
+    for (const auto& spec : kMeasurementFields)
+        descriptors.push_back(FieldDescriptor::fromSpec(spec));
+
+    DbfHeader header = DbfHeader::forNewTable(dbf::headerLength(static_cast<int>(kFieldCount)),
+                                              recordLengthOf(descriptors));
+    header.setLastUpdate(QDate::currentDate());
+
+    QByteArray bytes;
+    bytes.append(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
+    for (const auto& d : descriptors) {
+        const auto b = d.toBytes();
+        bytes.append(reinterpret_cast<const char*>(b.data()), dbf::kDescriptorSize);
+    }
+    bytes.append(dbf::kDescriptorTerminator);
+    bytes.append(dbf::kEndOfFile);
+
+    // A replacement is written beside the target and renamed over it, so a failure leaves no part
+    // of a file behind and an earlier table of that name intact.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        qCWarning(lcTable) << "cannot create table" << path << file.errorString();
+        throw TableError(TableError::Cause::Io,
+                         QStringLiteral("Не удалось создать файл %1: %2").arg(path, file.errorString()));
+    }
+}
+
+// ---- opening and closing ----------------------------------------------------------------------
+
+DbfTable::~DbfTable()
+{
+    try {
+        close();
+    } catch (const TableError& e) {
+        qCWarning(lcTable) << "closing on destruction failed:" << e.message();
+    }
+}
+
+void DbfTable::open(const QString& path)
+{
+    close();
+    m_file = TableFile::openForWriting(path);
+    try {
+        readHeaderAndFields(path);
+        correctRecordCount();
+    } catch (...) {
+        m_file.close();
+        resetState();
+        throw;
+    }
+    first();
+}
+
+void DbfTable::readHeaderAndFields(const QString& path)
+{
+    const auto notATable = [&path](const QString& why) {
+        qCWarning(lcTable) << "not a table:" << path << why;
+        return TableError(TableError::Cause::NotATable, QStringLiteral("Файл %1 не является таблицей: %2").arg(path, why));
+    };
+
+    const qint64 fileSize = m_file.size();
+    if (fileSize < dbf::kHeaderSize)
+        throw notATable(QStringLiteral("файл короче заголовка"));
+    DbfHeader::Bytes headerBytes{};
+    m_file.readAt(0, reinterpret_cast<char*>(headerBytes.data()), dbf::kHeaderSize);
+    const DbfHeader header = DbfHeader::fromBytes(headerBytes);
+    if (!header.hasKnownVersion())
+        throw notATable(QStringLiteral("неизвестная версия"));
+
+    const int headerLength = header.headerLength();
+    const qint64 areaSize = std::max<qint64>(0, std::min<qint64>(headerLength, fileSize) - dbf::kHeaderSize);
+    QByteArray area(areaSize, Qt::Uninitialized);
+    m_file.readAt(dbf::kHeaderSize, area.data(), areaSize);
+
+    // Reading no further than the header length keeps records from overlapping the descriptors.
+    std::vector<FieldDescriptor> descriptors;
+    const int maxDescriptors = std::max(0, (headerLength - dbf::kHeaderSize) / dbf::kDescriptorSize);
+    for (int i = 0; i < maxDescriptors; ++i) {
+        const qsizetype at = static_cast<qsizetype>(i) * dbf::kDescriptorSize;
+        if (at < area.size() && area[at] == dbf::kDescriptorTerminator)
+            break;
+        if (at + dbf::kDescriptorSize > area.size())
+            throw notATable(QStringLiteral("описания полей обрываются"));
+        auto d = FieldDescriptor::parse(reinterpret_cast<const std::uint8_t*>(area.constData() + at));
+        if (!d)
+            throw notATable(QStringLiteral("описание поля %1 неверно").arg(i + 1));
+        descriptors.push_back(std::move(*d));
+    }
+    if (descriptors.size() > static_cast<std::size_t>(dbf::kMaxFieldCount))
+        throw notATable(QStringLiteral("слишком много полей"));
+
+    m_layout = FieldLayout::bind(descriptors, header.recordLength());
+    m_header = header;
+    m_descriptors = std::move(descriptors);
+    m_descriptorArea = std::move(area);
+    m_descriptorArea.resize(headerLength - dbf::kHeaderSize, '\0');
+    m_headerLength = headerLength;
+    m_recordLength = header.recordLength();
+    m_row = QByteArray(m_recordLength, dbf::kBlank);
+
+    // The production index flag only counts when its index file is there; it is written as found
+    // with the next header write.
+    if (m_header.hasProductionIndex()) {
+        if (!QFileInfo::exists(indexFilePath(path)))
+            m_header.setProductionIndex(false);
+    }
+}
+
+void DbfTable::correctRecordCount()
+{
+    const qint64 payload = std::max<qint64>(0, m_file.size() - m_headerLength);
+    const auto slots = static_cast<std::uint32_t>(
+        std::min<qint64>(payload / m_recordLength, std::numeric_limits<std::uint32_t>::max()));
+    m_slotCount = m_writtenSlots = slots;
+    if (slots != m_header.recordCount()) {
+        qCInfo(lcTable) << "record count corrected from" << m_header.recordCount() << "to" << slots << m_file.path();
+        writeHeader();
+    }
+}
+
+void DbfTable::close()
+{
+    if (!m_file.isOpen())
+        return;
+    try {
+        if (m_state != State::Browse)
+            post();
+        flushAppends();
+    } catch (...) {
+        m_file.close();
+        resetState();
+        throw;
+    }
+    m_file.close();
+    resetState();
+}
+
+void DbfTable::resetState()
+{
+    m_descriptors.clear();
+    m_descriptorArea.clear();
+    m_slotCount = m_writtenSlots = 0;
+    m_pendingAppends.clear();
+    m_window.clear();
+    m_windowFirst = m_windowCount = 0;
+    m_row.clear();
+    m_current = 0;
+    m_state = State::Browse;
+    m_bof = m_eof = true;
+}
+
+void DbfTable::requireOpen() const
+{
+    if (!isOpen())
+        throw TableError(TableError::Cause::NotOpen, QStringLiteral("Таблица не открыта."));
+}
+
+// ---- writing the file -------------------------------------------------------------------------
+
+void DbfTable::writeHeader()
+{
+    m_header.setRecordCount(m_writtenSlots);
+    m_header.setLastUpdate(QDate::currentDate());
+    m_file.writeAt(0, reinterpret_cast<const char*>(m_header.bytes().data()), dbf::kHeaderSize);
+}
+
+void DbfTable::flush()
+{
+    requireOpen();
+    flushAppends();
+}
+
+void DbfTable::flushAppends()
+{
+    if (m_pendingAppends.isEmpty())
+        return;
+    const qint64 offset = m_headerLength + static_cast<qint64>(m_writtenSlots) * m_recordLength;
+    m_pendingAppends.append(dbf::kEndOfFile);
+    try {
+        m_file.writeAt(offset, m_pendingAppends.constData(), m_pendingAppends.size());
+    } catch (...) {
+        // The rows that could not be written are gone from the table in memory as well.
+        m_pendingAppends.clear();
+        m_slotCount = m_writtenSlots;
+        if (m_current > m_slotCount) {
+            m_current = 0;
+            clearRow();
+        }
+        throw;
+    }
+    m_pendingAppends.clear();
+    m_writtenSlots = m_slotCount;
+    writeHeader();
+}
+
+void DbfTable::writeRecord(std::uint32_t slot, const char* record)
+{
+    if (slot > m_writtenSlots) {
+        std::memcpy(m_pendingAppends.data() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength,
+                    record, static_cast<std::size_t>(m_recordLength));
+        return;
+    }
+    m_file.writeAt(m_headerLength + static_cast<qint64>(slot - 1) * m_recordLength, record, m_recordLength);
+    if (slot >= m_windowFirst && slot < m_windowFirst + m_windowCount) {
+        std::memcpy(m_window.data() + static_cast<qsizetype>(slot - m_windowFirst) * m_recordLength, record,
+                    static_cast<std::size_t>(m_recordLength));
+    }
+}
+
+// ---- reading rows -----------------------------------------------------------------------------
+
+const char* DbfTable::recordAt(std::uint32_t slot, Direction direction)
+{
+    if (slot > m_writtenSlots)
+        return m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength;
+    if (slot < m_windowFirst || slot >= m_windowFirst + m_windowCount) {
+        const auto perWindow = static_cast<std::uint32_t>(std::max(1, kReadWindowBytes / m_recordLength));
+        const std::uint32_t first =
+            direction == Direction::Forward ? slot : (slot > perWindow ? slot - perWindow + 1 : 1);
+        const std::uint32_t count = std::min(perWindow, m_writtenSlots - first + 1);
+        m_window.resize(static_cast<qsizetype>(count) * m_recordLength);
+        m_windowCount = 0; // stays empty if the read fails
+        m_file.readAt(m_headerLength + static_cast<qint64>(first - 1) * m_recordLength, m_window.data(),
+                      m_window.size());
+        m_windowFirst = first;
+        m_windowCount = count;
+    }
+    return m_window.constData() + static_cast<qsizetype>(slot - m_windowFirst) * m_recordLength;
+}
+
+bool DbfTable::isShown(const char* record) const
+{
+    if (record[0] == dbf::kDeletedFlag)
+        return false;
+    if (!m_filter.isActive())
+        return true;
+    const BoundField& kind = m_layout[Field::NB_TYPE];
+    const double value = fieldcodec::numberValue(std::string_view(record + kind.offset, kind.width)).value_or(0);
+    return m_filter.accepts(static_cast<int>(value));
+}
+
+std::optional<std::uint32_t> DbfTable::findShown(std::uint32_t from, Direction direction)
+{
+    if (direction == Direction::Forward) {
+        for (std::uint32_t slot = std::max<std::uint32_t>(from, 1); slot <= m_slotCount; ++slot) {
+            if (isShown(recordAt(slot, direction)))
+                return slot;
+        }
+        return std::nullopt;
+    }
+    for (std::uint32_t slot = std::min(from, m_slotCount); slot >= 1; --slot) {
+        if (isShown(recordAt(slot, direction)))
+            return slot;
+    }
+    return std::nullopt;
+}
+
+void DbfTable::moveTo(std::uint32_t slot)
+{
+    m_current = slot;
+    std::memcpy(m_row.data(), recordAt(slot, Direction::Forward), static_cast<std::size_t>(m_recordLength));
+}
+
+void DbfTable::clearRow()
+{
+    m_row.fill(dbf::kBlank);
+}
+
+// ---- the cursor -------------------------------------------------------------------------------
+
+void DbfTable::setFilter(const RowFilter& filter)
+{
+    m_filter = filter;
+    if (isOpen())
+        first();
+}
+
+bool DbfTable::first()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const auto slot = findShown(1, Direction::Forward);
+    m_bof = true;
+    m_eof = !slot;
+    if (!slot) {
+        m_current = 0;
+        clearRow();
+        return false;
+    }
+    moveTo(*slot);
+    return true;
+}
+
+bool DbfTable::last()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const auto slot = findShown(m_slotCount, Direction::Backward);
+    m_eof = true;
+    m_bof = !slot;
+    if (!slot) {
+        m_current = 0;
+        clearRow();
+        return false;
+    }
+    moveTo(*slot);
+    return true;
+}
+
+bool DbfTable::next()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const auto slot = m_current == 0 ? std::nullopt : findShown(m_current + 1, Direction::Forward);
+    if (!slot) {
+        m_eof = true;
+        return false;
+    }
+    moveTo(*slot);
+    m_bof = m_eof = false;
+    return true;
+}
+
+bool DbfTable::prior()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const auto slot = m_current <= 1 ? std::nullopt : findShown(m_current - 1, Direction::Backward);
+    if (!slot) {
+        m_bof = true;
+        return false;
+    }
+    moveTo(*slot);
+    m_bof = m_eof = false;
+    return true;
+}
+
+bool DbfTable::goToSlot(std::uint32_t slot)
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    if (slot < 1 || slot > m_slotCount || !isShown(recordAt(slot, Direction::Forward)))
+        return false;
+    moveTo(slot);
+    m_bof = m_eof = false;
+    return true;
+}
+
+void DbfTable::refresh()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    flushAppends();
+    m_windowCount = 0;
+    if (m_current == 0 || !goToSlot(m_current))
+        first();
+}
+
+int DbfTable::count()
+{
+    requireOpen();
+    int shown = 0;
+    for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
+        if (isShown(recordAt(slot, Direction::Forward)))
+            ++shown;
+    }
+    return shown;
+}
+
+// ---- fields -----------------------------------------------------------------------------------
+
+Field DbfTable::fieldNamed(std::string_view name)
+{
+    const auto field = fieldByName(name);
+    if (!field)
+        throw TableError(TableError::Cause::MissingField, QStringLiteral("В таблице нет поля %1.").arg(latin(name)));
+    return *field;
+}
+
+std::string_view DbfTable::fieldView(Field f) const
+{
+    const BoundField& b = m_layout[f];
+    if (m_row.size() < b.offset + b.width)
+        return {};
+    return {m_row.constData() + b.offset, static_cast<std::size_t>(b.width)};
+}
+
+char* DbfTable::fieldBytes(Field f)
+{
+    return m_row.data() + m_layout[f].offset;
+}
+
+bool DbfTable::isNull(Field f) const
+{
+    return fieldView(f).find_first_not_of(dbf::kBlank) == std::string_view::npos;
+}
+
+QByteArray DbfTable::text(Field f) const
+{
+    const auto value = fieldcodec::textValue(fieldView(f));
+    return QByteArray(value.data(), static_cast<qsizetype>(value.size()));
+}
+
+std::optional<double> DbfTable::number(Field f) const
+{
+    return fieldcodec::numberValue(fieldView(f));
+}
+
+std::int32_t DbfTable::integer(Field f) const
+{
+    constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
+    constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
+    const double value = std::trunc(real(f));
+    if (std::isnan(value))
+        return 0;
+    return static_cast<std::int32_t>(std::clamp(value, kLowest, kHighest));
+}
+
+void DbfTable::requireEditing() const
+{
+    requireOpen();
+    if (m_state == State::Browse)
+        throw TableError(TableError::Cause::NotEditing, QStringLiteral("Строка таблицы не редактируется."));
+}
+
+void DbfTable::setText(Field f, std::string_view cp1251Text)
+{
+    requireEditing();
+    fieldcodec::writeText(cp1251Text, fieldBytes(f), m_layout[f].width);
+}
+
+void DbfTable::checkedWriteNumber(Field f, bool fits)
+{
+    if (fits)
+        return;
+    throw TableError(TableError::Cause::ValueTooWide,
+                     QStringLiteral("Значение не помещается в поле %1 (%2 знаков).")
+                         .arg(latin(fieldSpec(f).name))
+                         .arg(m_layout[f].width));
+}
+
+void DbfTable::setReal(Field f, double value)
+{
+    requireEditing();
+    const BoundField& b = m_layout[f];
+    // Fields without decimals take the whole part: decoded values are truncated, never rounded.
+    const double stored = b.decimals == 0 ? std::trunc(value) : value;
+    checkedWriteNumber(f, fieldcodec::writeNumber(stored, b.decimals, fieldBytes(f), b.width));
+}
+
+void DbfTable::setInteger(Field f, std::int64_t value)
+{
+    requireEditing();
+    const BoundField& b = m_layout[f];
+    const bool fits = b.decimals == 0
+                          ? fieldcodec::writeInteger(value, fieldBytes(f), b.width)
+                          : fieldcodec::writeNumber(static_cast<double>(value), b.decimals, fieldBytes(f), b.width);
+    checkedWriteNumber(f, fits);
+}
+
+void DbfTable::setNull(Field f)
+{
+    requireEditing();
+    std::memset(fieldBytes(f), dbf::kBlank, static_cast<std::size_t>(m_layout[f].width));
+}
+
+// ---- changing rows ----------------------------------------------------------------------------
+
+void DbfTable::append()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    clearRow();
+    m_current = 0;
+    m_state = State::Insert;
+}
+
+void DbfTable::edit()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        return;
+    if (m_current == 0)
+        throw TableError(TableError::Cause::NoCurrentRow, QStringLiteral("Нет текущей строки."));
+    m_state = State::Edit;
+}
+
+void DbfTable::post()
+{
+    requireOpen();
+    if (m_state == State::Edit) {
+        writeRecord(m_current, m_row.constData());
+    } else if (m_state == State::Insert) {
+        m_pendingAppends.append(m_row);
+        m_current = ++m_slotCount;
+        m_bof = m_eof = false;
+    }
+    m_state = State::Browse;
+    if (m_pendingAppends.size() >= kAppendBatchBytes)
+        flushAppends();
+}
+
+void DbfTable::cancel()
+{
+    requireOpen();
+    const State was = m_state;
+    m_state = State::Browse;
+    if (was == State::Edit)
+        moveTo(m_current);
+    else if (was == State::Insert)
+        first();
+}
+
+void DbfTable::deleteRow()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_current == 0)
+        throw TableError(TableError::Cause::NoCurrentRow, QStringLiteral("Нет текущей строки."));
+    m_state = State::Browse; // an unposted edit of a deleted row is dropped
+    QByteArray record(recordAt(m_current, Direction::Forward), m_recordLength);
+    record[0] = dbf::kDeletedFlag;
+    writeRecord(m_current, record.constData());
+
+    const std::uint32_t deleted = m_current;
+    if (const auto after = findShown(deleted + 1, Direction::Forward)) {
+        moveTo(*after);
+        m_bof = m_eof = false;
+    } else if (const auto before = deleted > 1 ? findShown(deleted - 1, Direction::Backward) : std::nullopt) {
+        moveTo(*before);
+        m_bof = false;
+        m_eof = true;
+    } else {
+        m_current = 0;
+        clearRow();
+        m_bof = m_eof = true;
+    }
+}
+
+// ---- pack -------------------------------------------------------------------------------------
+
+void DbfTable::writePackedCopy(const QString& target)
+{
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw TableError(TableError::Cause::Io,
+                         QStringLiteral("Не удалось создать файл %1: %2").arg(target, out.errorString()));
+    const auto writeAll = [&out, &target](const char* data, qint64 size) {
+        if (out.write(data, size) != size)
+            throw TableError(TableError::Cause::Io,
+                             QStringLiteral("Ошибка записи файла %1: %2").arg(target, out.errorString()));
+    };
+
+    DbfHeader header = m_header;
+    header.setProductionIndex(false);
+    header.setRecordCount(0);
+    header.setLastUpdate(QDate::currentDate());
+    writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
+    writeAll(m_descriptorArea.constData(), m_descriptorArea.size());
+
+    std::uint32_t copied = 0;
+    QByteArray batch;
+    batch.reserve(kPackWriteBytes + m_recordLength);
+    for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
+        const char* record = recordAt(slot, Direction::Forward);
+        if (record[0] == dbf::kDeletedFlag)
+            continue;
+        batch.append(record, m_recordLength);
+        ++copied;
+        if (batch.size() >= kPackWriteBytes) {
+            writeAll(batch.constData(), batch.size());
+            batch.clear();
+        }
+    }
+    batch.append(dbf::kEndOfFile);
+    writeAll(batch.constData(), batch.size());
+
+    header.setRecordCount(copied);
+    if (!out.seek(0))
+        throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка записи файла %1.").arg(target));
+    writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
+    if (!syncToDisk(out))
+        throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка записи файла %1.").arg(target));
+}
+
+void DbfTable::pack()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    flushAppends();
+
+    const QString path = m_file.path();
+    const QString temporary = temporaryTablePath(path);
+    try {
+        writePackedCopy(temporary);
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+
+    // The rename replaces the table in one step: its name holds the old table or the packed one.
+    m_file.close();
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
+                            std::filesystem::path(path.toStdU16String()), error);
+    if (error) {
+        QFile::remove(temporary);
+        qCWarning(lcTable) << "pack could not replace" << path << error.message().c_str();
+        resetState();
+        open(path);
+        throw TableError(TableError::Cause::Io, QStringLiteral("Не удалось заменить файл %1: %2")
+                                                   .arg(path, QString::fromLocal8Bit(error.message().c_str())));
+    }
+    resetState();
+    open(path);
+}
+
+} // namespace darni::table

@@ -1,0 +1,146 @@
+// The table layer: one dBase table file of measurement records, opened for reading and writing, with
+// a cursor over its live rows under a row filter, field access by name, append, edit, post, delete
+// and pack.
+#pragma once
+
+#include "dbfheader.h"
+#include "fielddescriptor.h"
+#include "fieldlayout.h"
+#include "recordschema.h"
+#include "rowfilter.h"
+#include "tablefile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace darni::table {
+
+class DbfTable
+{
+public:
+    enum class State { Browse, Edit, Insert };
+
+    // Create or replace a table file holding no records. The file appears whole or not at all; on
+    // failure TableError(Io) tells why and an earlier file of that name is left as it was.
+    static void create(const QString& path);
+
+    DbfTable() = default;
+    DbfTable(const DbfTable&) = delete;
+    DbfTable& operator=(const DbfTable&) = delete;
+    ~DbfTable();
+
+    // Opens for reading and writing, denying other writers; throws TableError. A header count that
+    // disagrees with the file size is corrected and written back; nothing else in the file changes.
+    // On failure the table stays closed.
+    void open(const QString& path);
+    // Posts a row being edited and writes what is pending; the file is released even when that fails.
+    void close();
+    bool isOpen() const { return m_file.isOpen(); }
+    QString path() const { return m_file.path(); }
+    const DbfHeader& header() const { return m_header; }
+    // Record slots in the file, deleted ones included.
+    std::uint32_t slotCount() const { return m_slotCount; }
+
+    // The filter stays with the table across close and open.
+    void setFilter(const RowFilter& filter);
+    const RowFilter& filter() const { return m_filter; }
+
+    // Cursor over the live rows that pass the filter, in file order. Moving posts a row being edited.
+    bool first();
+    bool last();
+    bool next();
+    bool prior();
+    // Positions on the row in this slot (1-based) if it is live and passes the filter.
+    bool goToSlot(std::uint32_t slot);
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    // The current row's slot, 0 when there is none (an empty page or a row being inserted).
+    std::uint32_t currentSlot() const { return m_current; }
+    bool hasCurrentRow() const { return m_current != 0 || m_state == State::Insert; }
+    // Re-reads the file: stays on the current row if it is still shown, else goes to the first.
+    void refresh();
+    // Live rows that pass the filter, counted by walking them; the cursor does not move.
+    int count();
+
+    // Fields of the current row. A blank field is null: 0 as a number, the empty text as text. Text is
+    // code page 1251 bytes, without trailing blanks.
+    bool isNull(Field f) const;
+    QByteArray text(Field f) const;
+    std::optional<double> number(Field f) const;
+    double real(Field f) const { return number(f).value_or(0.0); }
+    std::int32_t integer(Field f) const;
+
+    // Setting needs edit or insert mode; TableError(ValueTooWide) when a number does not fit.
+    void setText(Field f, std::string_view cp1251Text);
+    void setReal(Field f, double value);
+    void setInteger(Field f, std::int64_t value);
+    void setNull(Field f);
+
+    // The same by field name, without regard to case; TableError(MissingField) for other names.
+    static Field fieldNamed(std::string_view name);
+
+    State state() const { return m_state; }
+    // A new blank row in insert mode; it gets the next slot when posted.
+    void append();
+    void edit();
+    void post();
+    void cancel();
+    // Marks the current row deleted and moves to the next row shown, else the prior one.
+    void deleteRow();
+    // Removes the rows marked deleted: writes the live rows to a temporary table beside this one and
+    // puts it in this one's place by an atomic rename, so the table's name always holds a whole table.
+    void pack();
+    // Writes appended rows that are still buffered, and the header with their count.
+    void flush();
+
+private:
+    enum class Direction { Forward, Backward };
+
+    void requireOpen() const;
+    void requireEditing() const;
+    void resetState();
+    void readHeaderAndFields(const QString& path);
+    void correctRecordCount();
+    void writeHeader();
+    void flushAppends();
+    void writeRecord(std::uint32_t slot, const char* record);
+    const char* recordAt(std::uint32_t slot, Direction direction);
+    bool isShown(const char* record) const;
+    std::optional<std::uint32_t> findShown(std::uint32_t from, Direction direction);
+    void moveTo(std::uint32_t slot);
+    void clearRow();
+    char* fieldBytes(Field f);
+    std::string_view fieldView(Field f) const;
+    void checkedWriteNumber(Field f, bool fits);
+    void writePackedCopy(const QString& target);
+
+    TableFile m_file;
+    DbfHeader m_header = DbfHeader::forNewTable(0, 0);
+    std::vector<FieldDescriptor> m_descriptors;
+    QByteArray m_descriptorArea; // from the end of the header to the first record, kept for pack
+    FieldLayout m_layout;
+    int m_recordLength = 0;
+    int m_headerLength = 0;
+    RowFilter m_filter;
+
+    std::uint32_t m_slotCount = 0;   // slots, buffered appends included
+    std::uint32_t m_writtenSlots = 0; // slots on disk
+    QByteArray m_pendingAppends;      // rows appended after the written slots, not yet written
+
+    QByteArray m_window; // consecutive records read from the file
+    std::uint32_t m_windowFirst = 0;
+    std::uint32_t m_windowCount = 0;
+
+    QByteArray m_row; // the current row's record
+    std::uint32_t m_current = 0;
+    State m_state = State::Browse;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
+} // namespace darni::table

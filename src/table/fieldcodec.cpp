@@ -1,0 +1,94 @@
+// The stored text of field values.
+#include "fieldcodec.h"
+
+#include "dbfheader.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace darni::table::fieldcodec {
+
+namespace {
+// Longest text std::to_chars can make for a double in fixed notation with up to 255 decimals.
+constexpr std::size_t kNumberBufferSize = 320 + 256;
+// Sign and the 19 digits of a 64-bit integer, with room to spare.
+constexpr std::size_t kIntegerBufferSize = 24;
+
+std::string_view trimmedRight(std::string_view s)
+{
+    const auto end = s.find_last_not_of(dbf::kBlank);
+    return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    const auto begin = s.find_first_not_of(dbf::kBlank);
+    if (begin == std::string_view::npos)
+        return {};
+    return trimmedRight(s.substr(begin));
+}
+
+bool rightAlign(std::string_view text, char* out, int width)
+{
+    if (text.size() > static_cast<std::size_t>(width))
+        return false;
+    const auto pad = static_cast<std::size_t>(width) - text.size();
+    std::memset(out, dbf::kBlank, pad);
+    std::memcpy(out + pad, text.data(), text.size());
+    return true;
+}
+} // namespace
+
+std::string_view textValue(std::string_view stored)
+{
+    return trimmedRight(stored);
+}
+
+std::optional<double> numberValue(std::string_view stored)
+{
+    std::string_view s = trimmed(stored);
+    if (s.empty())
+        return std::nullopt;
+    if (s.front() == '+')
+        s.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec != std::errc{} || end != s.data() + s.size())
+        return 0.0;
+    return value;
+}
+
+bool writeNumber(double value, int decimals, char* out, int width)
+{
+    if (!std::isfinite(value))
+        return false;
+    if (value == 0)
+        value = 0; // no "-0.000"
+    std::array<char, kNumberBufferSize> buf{};
+    const auto [end, ec] =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, decimals);
+    if (ec != std::errc{})
+        return false;
+    return rightAlign(std::string_view(buf.data(), static_cast<std::size_t>(end - buf.data())), out, width);
+}
+
+bool writeInteger(std::int64_t value, char* out, int width)
+{
+    std::array<char, kIntegerBufferSize> buf{};
+    const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+    if (ec != std::errc{})
+        return false;
+    return rightAlign(std::string_view(buf.data(), static_cast<std::size_t>(end - buf.data())), out, width);
+}
+
+void writeText(std::string_view text, char* out, int width)
+{
+    const auto n = std::min(text.size(), static_cast<std::size_t>(width));
+    std::memcpy(out, text.data(), n);
+    std::memset(out + n, dbf::kBlank, static_cast<std::size_t>(width) - n);
+}
+
+} // namespace darni::table::fieldcodec

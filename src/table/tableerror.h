@@ -1,0 +1,37 @@
+// The table layer's failures: a cause that code can test and a Russian text that the user can read.
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace darni::table {
+
+class TableError : public std::runtime_error
+{
+public:
+    enum class Cause {
+        NotFound,          // no such file
+        Locked,            // another writer holds the file
+        ReadOnly,          // the file may not be written
+        NotATable,         // the bytes are not a dBase table we can read
+        MissingField,      // a field of the measurement record is absent
+        IncompatibleField, // a field of the measurement record has a type we cannot read as it
+        ValueTooWide,      // a value's text does not fit its field
+        NoCurrentRow,      // an operation needs a current row and there is none
+        NotEditing,        // a field was set outside edit or insert mode
+        NotOpen,           // the table is closed
+        Io,                // reading or writing the file failed
+    };
+
+    TableError(Cause cause, const QString& message);
+
+    Cause cause() const { return m_cause; }
+    QString message() const { return m_message; }
+
+private:
+    Cause m_cause;
+    QString m_message;
+};
+
+} // namespace darni::table

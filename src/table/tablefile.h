@@ -1,0 +1,45 @@
+// An open table file held for writing, with positioned reads and writes. While it is held, other
+// programs, and other openings in this one, may read the file but not open it for writing.
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <memory>
+
+namespace darni::table {
+
+class TableFile
+{
+public:
+    // Throws TableError: NotFound, ReadOnly, Locked or Io.
+    static TableFile openForWriting(const QString& path);
+
+    TableFile() = default;
+    TableFile(TableFile&&) noexcept = default;
+    TableFile& operator=(TableFile&&) noexcept = default;
+    ~TableFile() = default;
+
+    bool isOpen() const { return m_file != nullptr; }
+    const QString& path() const { return m_path; }
+    qint64 size() const;
+
+    // Both throw TableError(Io) unless every byte is transferred.
+    void readAt(qint64 offset, char* data, qint64 length);
+    void writeAt(qint64 offset, const char* data, qint64 length);
+    // Waits until what was written is on the disk itself.
+    void sync();
+    void close();
+
+private:
+    explicit TableFile(std::unique_ptr<QFile> file, const QString& path);
+    [[noreturn]] void fail(const QString& what) const;
+
+    std::unique_ptr<QFile> m_file;
+    QString m_path;
+};
+
+// The file's bytes reach the disk before this returns; false when the platform says they did not.
+bool syncToDisk(QFile& file);
+
+} // namespace darni::table

@@ -1,0 +1,245 @@
+// What the table layer writes into a table file: the fresh file, appended rows, values, updates.
+#include "support/tablefixture.h"
+#include "table/cp1251.h"
+#include "table/dbftable.h"
+#include "table/tableerror.h"
+
+#include <QDate>
+
+using namespace darni::table;
+using darni::testing::readAll;
+
+namespace {
+
+constexpr int kHeaderLength = 1217;
+constexpr int kRecordLength = 1086;
+
+class DbfTableFile : public darni::testing::TableFixture
+{
+protected:
+    QByteArray recordBytes(const QByteArray& file, int slot) const
+    {
+        return file.mid(kHeaderLength + (slot - 1) * kRecordLength, kRecordLength);
+    }
+    QByteArray storedField(const QByteArray& record, int position, int width) const { return record.mid(position, width); }
+};
+
+TEST_F(DbfTableFile, AFreshTableIsHeaderDescriptorsTerminatorAndEndOfFile)
+{
+    DbfTable::create(tablePath());
+    const QByteArray b = readAll(tablePath());
+    ASSERT_EQ(b.size(), 1218);
+    EXPECT_EQ(static_cast<std::uint8_t>(b[0]), 0x03);
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(static_cast<std::uint8_t>(b[1]), today.year() - 1900);
+    EXPECT_EQ(b[2], today.month());
+    EXPECT_EQ(b[3], today.day());
+    EXPECT_EQ(le32(b, 4), 0u);
+    EXPECT_EQ(le16(b, 8), kHeaderLength);
+    EXPECT_EQ(le16(b, 10), kRecordLength);
+    EXPECT_EQ(b.mid(12, 16), QByteArray(16, '\0'));
+    EXPECT_EQ(b[28], 0);
+    EXPECT_EQ(static_cast<std::uint8_t>(b[29]), 0xC9);
+    EXPECT_EQ(b.mid(30, 2), QByteArray(2, '\0'));
+    EXPECT_EQ(b[1216], '\x0D');
+    EXPECT_EQ(b[1217], '\x1A');
+
+    // Descriptors: zero-filled name, type, zero, width, decimals, zero.
+    const QByteArray first = b.mid(32, 32);
+    EXPECT_EQ(first.left(11), QByteArray("N\0\0\0\0\0\0\0\0\0\0", 11));
+    EXPECT_EQ(first[11], 'N');
+    EXPECT_EQ(first.mid(12, 4), QByteArray(4, '\0'));
+    EXPECT_EQ(first[16], 18);
+    EXPECT_EQ(first[17], 9);
+    EXPECT_EQ(first.mid(18), QByteArray(14, '\0'));
+    const QByteArray comment = b.mid(32 + 9 * 32, 32);
+    EXPECT_EQ(comment.left(11), QByteArray("COMMENT\0\0\0\0", 11));
+    EXPECT_EQ(comment[11], 'C');
+    EXPECT_EQ(comment[16], 100);
+    EXPECT_EQ(comment[17], 0);
+    const QByteArray p3 = b.mid(32 + 30 * 32, 32);
+    EXPECT_EQ(p3.left(3), QByteArray("P3\0", 3));
+    EXPECT_EQ(static_cast<std::uint8_t>(p3[16]), 250);
+    const QByteArray nbType = b.mid(32 + 5 * 32, 32);
+    EXPECT_EQ(nbType[16], 4);
+    EXPECT_EQ(nbType[17], 0);
+}
+
+TEST_F(DbfTableFile, CreateReplacesAnExistingFileAndFailsWhereNothingCanBeWritten)
+{
+    darni::testing::writeAll(tablePath(), QByteArray(5000, 'x'));
+    DbfTable::create(tablePath());
+    EXPECT_EQ(readAll(tablePath()).size(), 1218);
+
+    const QString nowhere = pathOf(QStringLiteral("no/such/dir/t.db"));
+    try {
+        DbfTable::create(nowhere);
+        FAIL() << "created in a missing folder";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.cause(), TableError::Cause::Io);
+        EXPECT_FALSE(e.message().isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(nowhere));
+}
+
+TEST_F(DbfTableFile, AppendedRowsGrowTheFileAndTheHeaderCount)
+{
+    DbfTable::create(tablePath());
+    {
+        DbfTable t;
+        t.open(tablePath());
+        for (int i = 1; i <= 3; ++i) {
+            t.append();
+            t.setReal(Field::N, i);
+            t.post();
+        }
+        t.close();
+    }
+    const QByteArray b = readAll(tablePath());
+    EXPECT_EQ(b.size(), 1217 + 3 * 1086 + 1);
+    EXPECT_EQ(le32(b, 4), 3u);
+    EXPECT_EQ(b.back(), '\x1A');
+    EXPECT_EQ(storedField(recordBytes(b, 3), 1, 18), QByteArray("       3.000000000"));
+}
+
+TEST_F(DbfTableFile, ARowWithOnlyNumberDateAndTimeIsBlankElsewhere)
+{
+    DbfTable::create(tablePath());
+    DbfTable t;
+    t.open(tablePath());
+    t.append();
+    t.setReal(Field::N, 1);
+    t.setText(Field::DATE, "05.03.2024");
+    t.setText(Field::TIME, "09:07:02");
+    t.post();
+    t.close();
+
+    const QByteArray r = recordBytes(readAll(tablePath()), 1);
+    const QByteArray expected = QByteArray(" ") + "       1.000000000" + "05.03.2024" + "09:07:02";
+    EXPECT_EQ(r.left(37), expected);
+    EXPECT_EQ(r.mid(37), QByteArray(kRecordLength - 37, ' '));
+
+    t.open(tablePath());
+    ASSERT_TRUE(t.first());
+    for (const auto& spec : kMeasurementFields) {
+        const bool set = spec.field == Field::N || spec.field == Field::DATE || spec.field == Field::TIME;
+        EXPECT_EQ(t.isNull(spec.field), !set) << spec.name;
+    }
+    EXPECT_EQ(t.text(Field::COMMENT), QByteArray());
+    EXPECT_EQ(t.real(Field::P), 0.0);
+    EXPECT_EQ(t.number(Field::P), std::nullopt);
+    t.setFilter(RowFilter::recordKind(0));
+    EXPECT_EQ(t.count(), 1);
+}
+
+TEST_F(DbfTableFile, ValuesAreStoredAtTheirPositionsInTheirEncoding)
+{
+    struct Case
+    {
+        Field field;
+        int position;
+        int width;
+        QByteArray stored;
+    };
+    DbfTable::create(tablePath());
+    DbfTable t;
+    t.open(tablePath());
+    t.append();
+    t.setReal(Field::P, 0.5);
+    t.setReal(Field::R, 12.5);
+    t.setInteger(Field::NB_TYPE, 1);
+    t.setInteger(Field::D9, 4321);
+    t.setReal(Field::D10, 7.9); // a whole-number field keeps the whole part
+    t.setText(Field::ZAV, cp1251::fromUnicode(QStringLiteral("Cквозное")).toStdString());
+    t.setText(Field::COMMENT, std::string(130, 'c'));
+    t.setReal(Field::P10, 12345678.5);
+    t.post();
+    t.close();
+
+    const Case cases[] = {
+        {Field::P, 63, 18, "       0.500000000"},
+        {Field::R, 81, 18, "      12.500000000"},
+        {Field::NB_TYPE, 59, 4, "   1"},
+        {Field::D9, 358, 9, "     4321"},
+        {Field::D10, 367, 9, "        7"},
+        {Field::ZAV, 1048, 20, QByteArray("C\xEA\xE2\xEE\xE7\xED\xEE\xE5") + QByteArray(12, ' ')},
+        {Field::COMMENT, 114, 100, QByteArray(100, 'c')},
+        {Field::P10, 1068, 18, "12345678.500000000"},
+        {Field::DEV_TYPE, 37, 4, "    "},
+    };
+    const QByteArray r = recordBytes(readAll(tablePath()), 1);
+    for (const auto& c : cases)
+        EXPECT_EQ(r.mid(c.position, c.width), c.stored) << fieldSpec(c.field).name;
+}
+
+TEST_F(DbfTableFile, AValueThatDoesNotFitIsRefusedAndNothingIsWritten)
+{
+    DbfTable::create(tablePath());
+    DbfTable t;
+    t.open(tablePath());
+    t.append();
+    t.setReal(Field::P, 1.5);
+    const struct
+    {
+        Field field;
+        double value;
+    } cases[] = {{Field::P, 123456789.0}, {Field::NB_TYPE, 12345}, {Field::D9, 1e10}};
+    for (const auto& c : cases) {
+        try {
+            t.setReal(c.field, c.value);
+            ADD_FAILURE() << "accepted " << c.value;
+        } catch (const TableError& e) {
+            EXPECT_EQ(e.cause(), TableError::Cause::ValueTooWide);
+        }
+    }
+    EXPECT_EQ(t.real(Field::P), 1.5);
+    EXPECT_TRUE(t.isNull(Field::NB_TYPE));
+}
+
+TEST_F(DbfTableFile, SettingAFieldNeedsEditOrInsertMode)
+{
+    DbfTable::create(tablePath());
+    DbfTable t;
+    t.open(tablePath());
+    t.append();
+    t.post();
+    try {
+        t.setReal(Field::P, 1);
+        FAIL() << "set outside edit mode";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.cause(), TableError::Cause::NotEditing);
+    }
+}
+
+TEST_F(DbfTableFile, PostRewritesTheRowInPlaceWithoutTouchingTheHeader)
+{
+    DbfTable::create(tablePath());
+    DbfTable t;
+    t.open(tablePath());
+    for (int i = 1; i <= 2; ++i) {
+        t.append();
+        t.setReal(Field::N, i);
+        t.post();
+    }
+    t.flush();
+    const QByteArray before = readAll(tablePath());
+
+    ASSERT_TRUE(t.first());
+    t.edit();
+    t.setText(Field::COMMENT, "note");
+    t.post();
+    const QByteArray after = readAll(tablePath());
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.left(32), before.left(32));
+    EXPECT_EQ(after.mid(kHeaderLength + 114, 4), QByteArray("note"));
+    EXPECT_EQ(after.mid(kHeaderLength + kRecordLength), before.mid(kHeaderLength + kRecordLength));
+}
+
+TEST_F(DbfTableFile, FieldsAreReachedByNameWithoutRegardToCase)
+{
+    EXPECT_EQ(DbfTable::fieldNamed("comment"), Field::COMMENT);
+    EXPECT_EQ(DbfTable::fieldNamed("Zav"), Field::ZAV);
+    EXPECT_THROW(DbfTable::fieldNamed("NOPE"), TableError);
+}
+
+} // namespace
