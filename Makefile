@@ -42,7 +42,7 @@ fuzz: deps
 	for f in build/fuzz/fuzz/fuzz_*; do \
 	    name=$$(basename "$$f"); mkdir -p "build/fuzz/corpus/$$name"; \
 	    echo "== $$name for $(FUZZ_SECONDS) s"; \
-	    "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 "build/fuzz/corpus/$$name" fuzz/seeds/$$name; \
+	    "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ "build/fuzz/corpus/$$name" fuzz/seeds/$$name; \
 	done
 
 format:

@@ -1,0 +1,29 @@
+// A small harness for the benchmarks: timed repetitions, medians and the RATIO lines people and
+// scripts read.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace darni::bench {
+
+// Seconds one call of `work` takes.
+double secondsOf(const std::function<void()>& work);
+
+double median(std::vector<double> values);
+
+// Runs `subject` and `reference` alternately `repetitions` times and returns the median of the
+// per-repetition ratios subject / reference, so that both see the same machine load.
+struct Comparison
+{
+    double subjectSeconds;   // median
+    double referenceSeconds; // median
+    double ratio;            // median of the paired ratios
+};
+Comparison compare(int repetitions, const std::function<void()>& subject, const std::function<void()>& reference);
+
+// "RATIO <name> <ratio> goal <= <goal>", preceded by the two medians.
+void printRatio(const std::string& name, const Comparison& c, double goal);
+
+} // namespace darni::bench
