@@ -1,0 +1,62 @@
+// The program's two port names and the serial devices they stand for.
+#include "portnames.h"
+
+#include <QtGlobal>
+
+namespace darni::link {
+
+namespace {
+const char* const kCom1Environment = "DARNI_COM1";
+const char* const kCom2Environment = "DARNI_COM2";
+
+QString firstNonEmpty(std::initializer_list<QString> candidates)
+{
+    for (const auto& c : candidates) {
+        if (!c.isEmpty())
+            return c;
+    }
+    return {};
+}
+} // namespace
+
+QString com1PortName()
+{
+    return QStringLiteral(R"(\\.\COM1)");
+}
+
+QString com2PortName()
+{
+    return QStringLiteral(R"(\\.\COM2)");
+}
+
+PortNameMap PortNameMap::forThisPlatform(const QString& com1Setting, const QString& com2Setting)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(com1Setting);
+    Q_UNUSED(com2Setting);
+    return explicitDevices(com1PortName(), com2PortName());
+#else
+    return explicitDevices(
+        firstNonEmpty({qEnvironmentVariable(kCom1Environment), com1Setting, QStringLiteral("/dev/ttyS0")}),
+        firstNonEmpty({qEnvironmentVariable(kCom2Environment), com2Setting, QStringLiteral("/dev/ttyS1")}));
+#endif
+}
+
+PortNameMap PortNameMap::explicitDevices(const QString& com1Device, const QString& com2Device)
+{
+    PortNameMap map;
+    map.m_com1Device = com1Device;
+    map.m_com2Device = com2Device;
+    return map;
+}
+
+QString PortNameMap::deviceFor(const QString& portName) const
+{
+    if (portName == com1PortName())
+        return m_com1Device;
+    if (portName == com2PortName())
+        return m_com2Device;
+    return portName;
+}
+
+} // namespace darni::link

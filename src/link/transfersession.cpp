@@ -1,0 +1,240 @@
+// One reading of the instrument's memory over a serial port.
+#include "transfersession.h"
+
+#include "linklog.h"
+#include "portnames.h"
+#include "wirecodec.h"
+
+#include <vector>
+
+namespace darni::link {
+
+namespace {
+// The memory frame opens with two length words whose product is 0 when the instrument holds nothing:
+// 'S' and the nine characters after it must be in before they can be read.
+constexpr std::size_t kLengthWordsSpan = 9;
+constexpr std::size_t kFirstLengthWord = 1;
+constexpr std::size_t kSecondLengthWord = kFirstLengthWord + wire::kCharsPerWord;
+} // namespace
+
+QString TransferSession::waitingText() { return QStringLiteral("Ожидание готовности прибора ..."); }
+QString TransferSession::receivingText() { return QStringLiteral("Идет прием информации ..."); }
+QString TransferSession::receivedText()
+{
+    return QStringLiteral("Данные приняты, прибор можно отключить! Обработка данных");
+}
+QString TransferSession::notFoundMessage()
+{
+    return QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
+}
+QString TransferSession::transferErrorMessage() { return QStringLiteral("Ошибка передачи данных!"); }
+QString TransferSession::wrongDeviceMessage() { return QStringLiteral("Вы подключили не тот прибор !"); }
+QString TransferSession::noDataMessage() { return QStringLiteral("Нет данных для передачи!"); }
+QString TransferSession::deviceName() { return QStringLiteral("ОРНАК-ТР5"); }
+QString TransferSession::notFoundCaption() { return QStringLiteral("Ошибка"); }
+QString TransferSession::errorCaption() { return QStringLiteral("Error"); }
+
+TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, DeviceHeader& header,
+                                 decode::DeviceImage& image, QObject* parent)
+    : QObject(parent), m_port(port), m_buffer(buffer), m_header(header), m_image(image)
+{
+    m_answerTimer.setSingleShot(true);
+    m_answerTimer.setInterval(kAnswerTimeoutMs);
+    connect(&m_answerTimer, &QTimer::timeout, this, &TransferSession::answerTimedOut);
+    connect(&m_port, &SerialPort::dataReceived, this, &TransferSession::receive);
+}
+
+void TransferSession::resetPhase()
+{
+    m_frameStarted = false;
+    m_frameEnded = false;
+    m_buffer.clear();
+}
+
+void TransferSession::sendRequest(char command)
+{
+    m_commandState = command;
+    m_port.sendChar(command);
+}
+
+void TransferSession::start()
+{
+    m_port.disconnectPort();
+    m_port.setPortName(com1PortName());
+    resetPhase();
+    m_lengthKnown = false;
+    m_running = true;
+    Q_EMIT progressChanged(0);
+    Q_EMIT deviceInfoChanged({}, {}, {});
+    Q_EMIT statusChanged(waitingText());
+    m_port.connectPort();
+    sendRequest(wire::kRequestDeviceInfo);
+    m_answerTimer.start();
+}
+
+void TransferSession::answerTimedOut()
+{
+    if (!m_running)
+        return;
+    m_port.disconnectPort();
+    resetPhase();
+    Q_EMIT progressChanged(0);
+    if (m_port.portName() == com1PortName()) {
+        qCInfo(lcLink) << "no answer on COM1, trying COM2";
+        m_port.setPortName(com2PortName());
+        m_port.connectPort();
+        sendRequest(wire::kRequestDeviceInfo);
+        m_answerTimer.start();
+        return;
+    }
+    m_port.setPortName(com1PortName());
+    qCInfo(lcLink) << "no instrument on either port";
+    finish(Outcome::Cancel, notFoundMessage(), notFoundCaption());
+}
+
+void TransferSession::cancel()
+{
+    if (!m_running)
+        return;
+    resetPhase();
+    Q_EMIT progressChanged(0);
+    finish(Outcome::Cancel, {}, {});
+}
+
+void TransferSession::receive(const char* data, int size)
+{
+    if (!m_running || size <= 0)
+        return;
+    // A phase that brings more than the buffer holds is not a transfer we can trust.
+    if (!m_buffer.append(data, static_cast<std::size_t>(size))) {
+        qCWarning(lcLink) << "more characters than the receive buffer holds";
+        fail(transferErrorMessage(), errorCaption());
+        return;
+    }
+    if (!scanMarkers(data, size))
+        return;
+
+    if (m_commandState == wire::kRequestDeviceInfo && m_frameEnded) {
+        handleDeviceInfoFrame();
+        if (!m_running)
+            return;
+    }
+    if (m_commandState == wire::kRequestMemory && m_frameStarted) {
+        checkDataLength();
+        if (!m_running)
+            return;
+    }
+    if (m_lengthKnown)
+        Q_EMIT progressChanged(static_cast<int>(m_buffer.count()));
+    if (m_frameEnded && m_commandState == wire::kRequestMemory)
+        handleMemoryFrame();
+}
+
+bool TransferSession::scanMarkers(const char* data, int size)
+{
+    for (int i = 0; i < size; ++i) {
+        switch (data[i]) {
+        case wire::kFrameEnd:
+            m_frameEnded = true;
+            break;
+        case wire::kFrameStart:
+            m_frameStarted = true;
+            m_answerTimer.stop();
+            break;
+        case wire::kRestart:
+            // Start over: what came so far is dropped, with the rest of this chunk; the flags stay.
+            m_answerTimer.stop();
+            m_buffer.clear();
+            sendRequest(wire::kRequestDeviceInfo);
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+void TransferSession::checkDataLength()
+{
+    const std::ptrdiff_t s = m_buffer.find(wire::kFrameStart);
+    if (s < 0 || static_cast<std::size_t>(s) + kLengthWordsSpan >= m_buffer.count())
+        return;
+    const char* at = m_buffer.data() + s;
+    const std::uint32_t dataLength = static_cast<std::uint32_t>(wire::readWord(at + kFirstLengthWord)) *
+                                     wire::readWord(at + kSecondLengthWord);
+    if (dataLength == 0) {
+        fail(noDataMessage(), errorCaption());
+        return;
+    }
+    m_lengthKnown = true;
+}
+
+void TransferSession::handleDeviceInfoFrame()
+{
+    const std::ptrdiff_t s = m_buffer.find(wire::kFrameStart);
+    const std::ptrdiff_t p = m_buffer.find(wire::kFrameEnd);
+    if (!wire::frameChecksumOk(m_buffer.data(), s, p)) {
+        qCInfo(lcLink) << "device information frame failed its checksum";
+        fail(transferErrorMessage(), errorCaption());
+        return;
+    }
+    std::vector<std::uint8_t> payload;
+    for (std::ptrdiff_t at = s + 1; at + 1 < p - static_cast<std::ptrdiff_t>(wire::kChecksumChars);
+         at += wire::kCharsPerByte)
+        payload.push_back(wire::readByte(m_buffer.data() + at));
+    m_header = DeviceHeader::fromPayload(payload);
+    if (m_header.deviceType != DeviceHeader::kOrnakDeviceType) {
+        qCInfo(lcLink) << "refused device type" << m_header.deviceType;
+        fail(wrongDeviceMessage(), errorCaption());
+        return;
+    }
+    Q_EMIT deviceInfoChanged(deviceName(), m_header.firmwareVersion, m_header.countersText());
+
+    m_frameStarted = false;
+    m_frameEnded = false;
+    Q_EMIT statusChanged(receivingText());
+    m_lengthKnown = false;
+    sendRequest(wire::kRequestMemory);
+    m_buffer.clear();
+}
+
+void TransferSession::handleMemoryFrame()
+{
+    m_port.disconnectPort();
+    Q_EMIT statusChanged(receivedText());
+    m_frameStarted = false;
+    m_frameEnded = false;
+
+    const std::ptrdiff_t p = m_buffer.find(wire::kFrameEnd);
+    const std::ptrdiff_t s = m_buffer.find(wire::kFrameStart);
+    if (!wire::frameChecksumOk(m_buffer.data(), s, p)) {
+        qCInfo(lcLink) << "memory frame failed its checksum";
+        finish(Outcome::Cancel, transferErrorMessage(), errorCaption());
+        return;
+    }
+    // Every whole character pair between the markers, the checksum's four bytes included.
+    const std::size_t bytes = static_cast<std::size_t>(p - s - 1) / wire::kCharsPerByte;
+    const char* chars = m_buffer.data() + s + 1;
+    std::uint8_t* out = m_image.writableData();
+    for (std::size_t k = 0; k < bytes; ++k)
+        out[k] = wire::readByte(chars + k * wire::kCharsPerByte);
+    m_image.setSize(bytes);
+    finish(Outcome::Ok, {}, {});
+}
+
+void TransferSession::fail(const QString& message, const QString& caption)
+{
+    m_frameStarted = false;
+    m_frameEnded = false;
+    finish(Outcome::Cancel, message, caption);
+}
+
+void TransferSession::finish(Outcome outcome, const QString& message, const QString& caption)
+{
+    m_answerTimer.stop();
+    m_port.disconnectPort();
+    m_running = false;
+    Q_EMIT finished(outcome, message, caption);
+}
+
+} // namespace darni::link

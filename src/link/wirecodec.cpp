@@ -1,0 +1,95 @@
+// The instrument's wire encoding.
+#include "wirecodec.h"
+
+namespace darni::link::wire {
+
+namespace {
+constexpr int kNibbleBits = 4;
+constexpr std::uint8_t kNibbleMask = 0x0F;
+constexpr int kByteBits = 8;
+constexpr int kWordBits = 16;
+constexpr int kLongBits = 32;
+constexpr std::uint32_t kNumberModulus = 0x10000;
+constexpr std::uint32_t kWordMask = 0xFFFF;
+// 'S', at least the eight checksum characters, 'P'.
+constexpr std::ptrdiff_t kShortestFrameSpan = static_cast<std::ptrdiff_t>(kChecksumChars) + 1;
+
+std::uint8_t nibble(char c)
+{
+    return static_cast<std::uint8_t>(static_cast<std::uint8_t>(c - kNibbleBase) & kNibbleMask);
+}
+} // namespace
+
+std::uint8_t readByte(const char* chars)
+{
+    return static_cast<std::uint8_t>(nibble(chars[0]) | nibble(chars[1]) << kNibbleBits);
+}
+
+std::uint16_t readWord(const char* chars)
+{
+    return static_cast<std::uint16_t>(readByte(chars) | readByte(chars + kCharsPerByte) << kByteBits);
+}
+
+std::uint32_t readLong(const char* chars)
+{
+    return static_cast<std::uint32_t>(readWord(chars)) |
+           static_cast<std::uint32_t>(readWord(chars + kCharsPerWord)) << kWordBits;
+}
+
+std::uint32_t checksum(const char* payload, std::size_t count)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto number = static_cast<std::uint32_t>((i + 1) % kNumberModulus);
+        sum += (static_cast<std::uint8_t>(payload[i]) ^ number) & kWordMask;
+    }
+    return sum;
+}
+
+bool frameChecksumOk(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p)
+{
+    if (s < 0 || p < 0 || p - s < kShortestFrameSpan)
+        return false;
+    const std::size_t payloadChars = static_cast<std::size_t>(p - s - 1) - kChecksumChars;
+    return checksum(stream + s + 1, payloadChars) == readLong(stream + p - kChecksumChars);
+}
+
+QString formatVersion(std::uint8_t byte4, std::uint8_t byte3, std::uint8_t byte2)
+{
+    const auto part = [](std::uint8_t b) { return QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0')); };
+    return part(byte4) + QLatin1Char('.') + part(byte3) + QLatin1Char('.') + part(byte2);
+}
+
+void appendByte(QByteArray& out, std::uint8_t value)
+{
+    out.append(static_cast<char>(kNibbleBase + (value & kNibbleMask)));
+    out.append(static_cast<char>(kNibbleBase + (value >> kNibbleBits)));
+}
+
+QByteArray encodePayload(std::span<const std::uint8_t> bytes)
+{
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(bytes.size() * kCharsPerByte));
+    for (const std::uint8_t b : bytes)
+        appendByte(out, b);
+    return out;
+}
+
+void appendLong(QByteArray& out, std::uint32_t value)
+{
+    for (int shift = 0; shift < kLongBits; shift += kByteBits)
+        appendByte(out, static_cast<std::uint8_t>(value >> shift));
+}
+
+QByteArray frame(const QByteArray& payloadChars)
+{
+    QByteArray out;
+    out.reserve(payloadChars.size() + static_cast<qsizetype>(kChecksumChars) + 2);
+    out.append(kFrameStart);
+    out.append(payloadChars);
+    appendLong(out, checksum(payloadChars.constData(), static_cast<std::size_t>(payloadChars.size())));
+    out.append(kFrameEnd);
+    return out;
+}
+
+} // namespace darni::link::wire

@@ -1,0 +1,196 @@
+// Whole transfers through the real serial port driver, from ornak-sim on a pseudo-terminal.
+#include "link/imagefile.h"
+#include "link/portnames.h"
+#include "link/serialportdriver.h"
+#include "link/transfersession.h"
+#include "support/qtprinters.h"
+#include "support/simulatorprocess.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace darni;
+using link::TransferSession;
+using Outcome = TransferSession::Outcome;
+using darni::testing::SimulatorProcess;
+
+namespace {
+
+constexpr int kAnswerTimeoutMs = 800;
+constexpr int kWaitMs = 20000;
+
+struct Ending
+{
+    Outcome outcome = Outcome::Cancel;
+    QString message;
+    QString counters;
+};
+
+class SerialTransfer : public ::testing::Test
+{
+protected:
+    QString missingDevice() const { return m_dir.filePath(QStringLiteral("no-such-port")); }
+
+    Ending transfer(const QString& com1, const QString& com2)
+    {
+        link::SerialPortDriver port(link::PortNameMap::explicitDevices(com1, com2));
+        TransferSession session(port, m_buffer, m_header, m_image);
+        session.setAnswerTimeout(kAnswerTimeoutMs);
+        Ending ending;
+        QObject::connect(&session, &TransferSession::deviceInfoChanged,
+                         [&](const QString&, const QString&, const QString& c) { ending.counters = c; });
+        QSignalSpy done(&session, &TransferSession::finished);
+        session.start();
+        EXPECT_TRUE(done.wait(kWaitMs));
+        EXPECT_FALSE(port.isConnected());
+        if (!done.isEmpty()) {
+            ending.outcome = done.at(0).at(0).value<Outcome>();
+            ending.message = done.at(0).at(1).toString();
+        }
+        return ending;
+    }
+
+    std::vector<std::uint8_t> receivedImage() const { return {m_image.data(), m_image.data() + m_image.size()}; }
+
+    QTemporaryDir m_dir;
+    link::ReceiveBuffer m_buffer;
+    link::DeviceHeader m_header;
+    decode::DeviceImage m_image;
+};
+
+TEST_F(SerialTransfer, TheImageArrivesByteForByte)
+{
+    const QString dump = m_dir.filePath(QStringLiteral("served.img"));
+    SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("12,500"),
+                          QStringLiteral("--dump-image"), dump});
+    ASSERT_TRUE(sim.started());
+    const Ending e = transfer(sim.device(), missingDevice());
+    EXPECT_EQ(e.outcome, Outcome::Ok) << e.message.toStdString();
+    EXPECT_EQ(e.counters, QStringLiteral(" 12/500"));
+    const auto served = link::loadTransferFile(dump);
+    EXPECT_EQ(receivedImage(), served.image);
+    EXPECT_EQ(m_header.payload, served.headerPayload);
+}
+
+TEST_F(SerialTransfer, TheInstrumentOnCom2IsFoundAfterCom1)
+{
+    SimulatorProcess silent({QStringLiteral("--silent")});
+    SimulatorProcess sim({QStringLiteral("--full-speed")});
+    ASSERT_TRUE(silent.started() && sim.started());
+    for (const QString& com1 : {missingDevice(), silent.device()}) {
+        const Ending e = transfer(com1, sim.device());
+        EXPECT_EQ(e.outcome, Outcome::Ok) << com1.toStdString() << ' ' << e.message.toStdString();
+    }
+}
+
+TEST_F(SerialTransfer, FailuresOverTheLine)
+{
+    struct Case
+    {
+        const char* what;
+        QStringList arguments;
+        QString message;
+    } const cases[] = {
+        {"no instrument", {QStringLiteral("--silent")}, TransferSession::notFoundMessage()},
+        {"another device", {QStringLiteral("--device-type"), QStringLiteral("15")}, TransferSession::wrongDeviceMessage()},
+        {"header checksum", {QStringLiteral("--bad-checksum"), QStringLiteral("header")},
+         TransferSession::transferErrorMessage()},
+        {"memory checksum", {QStringLiteral("--bad-checksum"), QStringLiteral("memory")},
+         TransferSession::transferErrorMessage()},
+        {"no data", {QStringLiteral("--no-data")}, TransferSession::noDataMessage()},
+        {"'P' without 'S'", {QStringLiteral("--end-without-start")}, TransferSession::transferErrorMessage()},
+    };
+    for (const auto& c : cases) {
+        SimulatorProcess sim(QStringList{QStringLiteral("--full-speed")} + c.arguments);
+        ASSERT_TRUE(sim.started()) << c.what;
+        const Ending e = transfer(sim.device(), missingDevice());
+        EXPECT_EQ(e.outcome, Outcome::Cancel) << c.what;
+        EXPECT_EQ(e.message, c.message) << c.what;
+    }
+    EXPECT_EQ(m_header.deviceType, 1) << "the last header that passed its checksum";
+}
+
+TEST_F(SerialTransfer, ARestartInTheMemoryPhaseRunsTheExchangeAgain)
+{
+    const QString dump = m_dir.filePath(QStringLiteral("served.img"));
+    SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--restart-in-memory"),
+                          QStringLiteral("--dump-image"), dump});
+    ASSERT_TRUE(sim.started());
+    const Ending e = transfer(sim.device(), missingDevice());
+    EXPECT_EQ(e.outcome, Outcome::Ok) << e.message.toStdString();
+    EXPECT_EQ(receivedImage(), link::loadTransferFile(dump).image);
+}
+
+TEST_F(SerialTransfer, CancelDuringTheMemoryFrameClosesThePort)
+{
+    SimulatorProcess sim({QStringLiteral("--records"), QStringLiteral("100,100")}); // paced: about 20 s
+    ASSERT_TRUE(sim.started());
+    link::SerialPortDriver port(link::PortNameMap::explicitDevices(sim.device(), missingDevice()));
+    TransferSession session(port, m_buffer, m_header, m_image);
+    QSignalSpy status(&session, &TransferSession::statusChanged);
+    QSignalSpy done(&session, &TransferSession::finished);
+    session.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.size() >= 2; }, kWaitMs)) << "the memory phase began";
+    QTest::qWait(300);
+    session.cancel();
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Cancel);
+    EXPECT_FALSE(port.isConnected());
+
+    // The port can be had again at once: the next transfer starts afresh.
+    QSignalSpy again(&session, &TransferSession::statusChanged);
+    session.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return again.size() >= 2; }, kWaitMs));
+    session.cancel();
+}
+
+TEST(SerialPortDriverTest, AMissingDeviceStaysClosedSilently)
+{
+    link::SerialPortDriver port(link::PortNameMap::explicitDevices(QStringLiteral("/nonexistent/tty"), {}));
+    port.connectPort();
+    EXPECT_FALSE(port.isConnected());
+    EXPECT_FALSE(port.sendChar('V'));
+    port.disconnectPort();
+    EXPECT_FALSE(port.isConnected());
+}
+
+TEST(SerialPortDriverTest, ThePortNameChangesOnlyWhileClosed)
+{
+    SimulatorProcess sim({QStringLiteral("--silent")});
+    ASSERT_TRUE(sim.started());
+    link::SerialPortDriver port(link::PortNameMap::explicitDevices(sim.device(), {}));
+    port.setPortName(link::com1PortName());
+    port.connectPort();
+    ASSERT_TRUE(port.isConnected());
+    port.setPortName(link::com2PortName());
+    EXPECT_EQ(port.portName(), link::com1PortName());
+    port.connectPort(); // no effect on an open port
+    EXPECT_TRUE(port.isConnected());
+    EXPECT_TRUE(port.sendChar('x'));
+    port.disconnectPort();
+    port.setPortName(link::com2PortName());
+    EXPECT_EQ(port.portName(), link::com2PortName());
+}
+
+TEST(PortNames, EachNameMapsToADevice)
+{
+    const auto map = link::PortNameMap::explicitDevices(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(map.deviceFor(QStringLiteral(R"(\\.\COM1)")), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(map.deviceFor(QStringLiteral(R"(\\.\COM2)")), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(map.deviceFor(QStringLiteral("/dev/pts/3")), QStringLiteral("/dev/pts/3"));
+
+    qputenv("DARNI_COM1", "/dev/from-environment");
+    const auto fromPlatform = link::PortNameMap::forThisPlatform(QStringLiteral("/dev/from-settings"),
+                                                                 QStringLiteral("/dev/com2-setting"));
+    qunsetenv("DARNI_COM1");
+#ifndef Q_OS_WIN
+    EXPECT_EQ(fromPlatform.deviceFor(link::com1PortName()), QStringLiteral("/dev/from-environment"));
+    EXPECT_EQ(fromPlatform.deviceFor(link::com2PortName()), QStringLiteral("/dev/com2-setting"));
+    EXPECT_EQ(link::PortNameMap::forThisPlatform().deviceFor(link::com2PortName()), QStringLiteral("/dev/ttyS1"));
+#endif
+}
+
+} // namespace

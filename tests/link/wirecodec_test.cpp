@@ -1,0 +1,100 @@
+// The instrument's wire encoding and frame checksum.
+#include "link/deviceheader.h"
+#include "link/wirecodec.h"
+#include "support/qtprinters.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace darni::link;
+
+namespace {
+
+TEST(WireCodec, TheSmallestFrameCarriesOneByteAndPassesItsChecksum)
+{
+    const QByteArray f("S1026000000P");
+    EXPECT_TRUE(wire::frameChecksumOk(f.constData(), 0, f.size() - 1));
+    EXPECT_EQ(wire::readByte(f.constData() + 1), 0x01);
+    EXPECT_EQ(wire::checksum("10", 2), 98u);
+    const std::uint8_t one[] = {0x01};
+    EXPECT_EQ(wire::frame(wire::encodePayload(one)), f);
+}
+
+TEST(WireCodec, NibblesTravelLowFirstAndWordsLowByteFirst)
+{
+    const std::uint8_t bytes[] = {0xAB, 0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12};
+    const QByteArray chars = wire::encodePayload(bytes);
+    EXPECT_EQ(chars.left(4), QByteArray(";:10"));
+    EXPECT_EQ(wire::readByte(chars.constData()), 0xAB);
+    EXPECT_EQ(wire::readWord(chars.constData() + 4), 0x1234);
+    EXPECT_EQ(wire::readLong(chars.constData() + 8), 0x12345678u);
+}
+
+TEST(WireCodec, FramesThatFailTheirChecksum)
+{
+    const std::uint8_t payload[] = {1, 2, 3, 250};
+    const QByteArray good = wire::frame(wire::encodePayload(payload));
+    struct Case
+    {
+        const char* what;
+        QByteArray stream;
+        std::ptrdiff_t s;
+        std::ptrdiff_t p;
+    };
+    QByteArray changedPayload = good;
+    changedPayload[3] = '9';
+    QByteArray changedSum = good;
+    changedSum[good.size() - 3] = '?';
+    const Case cases[] = {
+        {"a payload character changed", changedPayload, 0, good.size() - 1},
+        {"a checksum character changed", changedSum, 0, good.size() - 1},
+        {"no 'S'", good, -1, good.size() - 1},
+        {"'P' before 'S'", QByteArray("PS00000000"), 1, 0},
+        {"fewer than nine characters between", QByteArray("S0000000P"), 0, 8},
+    };
+    EXPECT_TRUE(wire::frameChecksumOk(good.constData(), 0, good.size() - 1));
+    for (const auto& c : cases)
+        EXPECT_FALSE(wire::frameChecksumOk(c.stream.constData(), c.s, c.p)) << c.what;
+    // An empty payload with its checksum is a whole frame.
+    const QByteArray empty = wire::frame({});
+    EXPECT_EQ(empty, QByteArray("S00000000P"));
+    EXPECT_TRUE(wire::frameChecksumOk(empty.constData(), 0, empty.size() - 1));
+}
+
+TEST(WireCodec, CharacterNumbersWrapAt65536)
+{
+    // Character 65 536 contributes its code XOR 0; a long frame still checks.
+    QByteArray payload(70000, '3');
+    const QByteArray f = wire::frame(payload);
+    EXPECT_TRUE(wire::frameChecksumOk(f.constData(), 0, f.size() - 1));
+    std::uint32_t expected = 0;
+    for (std::uint32_t i = 1; i <= 70000; ++i)
+        expected += ('3' ^ (i % 65536)) & 0xFFFF;
+    EXPECT_EQ(wire::checksum(payload.constData(), 70000), expected);
+}
+
+TEST(WireCodec, FirmwareVersionText)
+{
+    EXPECT_EQ(wire::formatVersion(1, 12, 7), QStringLiteral("01.12.07"));
+    EXPECT_EQ(wire::formatVersion(100, 0, 9), QStringLiteral("100.00.09"));
+}
+
+TEST(DeviceHeaderTest, FieldsComeFromTheirPayloadBytes)
+{
+    const std::vector<std::uint8_t> payload = {9, 1, 7, 12, 1, 0xD2, 0x04, 0xDC, 0x05, 12, 0, 0xF4, 0x01, 0xEE};
+    const DeviceHeader h = DeviceHeader::fromPayload(payload);
+    EXPECT_EQ(h.deviceType, 1);
+    EXPECT_EQ(h.firmwareVersion, QStringLiteral("01.12.07"));
+    EXPECT_EQ(h.serialNumber, 1234);
+    EXPECT_EQ(h.surfaceBase, 1500);
+    EXPECT_EQ(h.recordCountA, 12);
+    EXPECT_EQ(h.recordCountB, 500);
+    EXPECT_EQ(h.countersText(), QStringLiteral(" 12/500"));
+
+    const DeviceHeader shortOne = DeviceHeader::fromPayload({0, 15});
+    EXPECT_EQ(shortOne.deviceType, 15);
+    EXPECT_EQ(shortOne.recordCountB, 0);
+}
+
+} // namespace
