@@ -41,7 +41,7 @@ Comparison compare(int repetitions, const std::function<void()>& subject, const 
 void printRatio(const std::string& name, const Comparison& c, double goal)
 {
     std::printf("%s: %.4f s, reference %.4f s (medians)\n", name.c_str(), c.subjectSeconds, c.referenceSeconds);
-    std::printf("RATIO %s %.2f goal <= %.1f\n", name.c_str(), c.ratio, goal);
+    std::printf("RATIO %s %.2f goal <= %g\n", name.c_str(), c.ratio, goal);
     std::fflush(stdout);
 }
 

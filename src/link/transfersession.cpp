@@ -5,6 +5,7 @@
 #include "portnames.h"
 #include "wirecodec.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace darni::link {
@@ -132,6 +133,12 @@ void TransferSession::receive(const char* data, int size)
 
 bool TransferSession::scanMarkers(const char* data, int size)
 {
+    // Payload characters lie below every marker; most chunks hold nothing else and need no closer look.
+    unsigned char highest = 0;
+    for (int i = 0; i < size; ++i)
+        highest = std::max(highest, static_cast<unsigned char>(data[i]));
+    if (highest <= static_cast<unsigned char>(wire::kHighestNibbleChar))
+        return true;
     for (int i = 0; i < size; ++i) {
         switch (data[i]) {
         case wire::kFrameEnd:

@@ -18,6 +18,7 @@ inline constexpr char kFrameEnd = 'P';
 inline constexpr char kRestart = 'Z';
 // Payload characters are '0'..'?': the nibble plus this.
 inline constexpr char kNibbleBase = '0';
+inline constexpr char kHighestNibbleChar = '?';
 
 inline constexpr std::size_t kCharsPerByte = 2;
 inline constexpr std::size_t kCharsPerWord = 4;
