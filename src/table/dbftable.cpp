@@ -82,6 +82,7 @@ void DbfTable::open(const QString& path)
     try {
         readHeaderAndFields(path);
         correctRecordCount();
+        remap();
     } catch (...) {
         m_file.close();
         resetState();
@@ -180,6 +181,8 @@ void DbfTable::resetState()
     m_descriptorArea.clear();
     m_slotCount = m_writtenSlots = 0;
     m_pendingAppends.clear();
+    m_mapped = nullptr;
+    m_mappedSlots = 0;
     m_window.clear();
     m_windowFirst = m_windowCount = 0;
     m_row.clear();
@@ -230,6 +233,7 @@ void DbfTable::flushAppends()
     m_pendingAppends.clear();
     m_writtenSlots = m_slotCount;
     writeHeader();
+    remap();
 }
 
 void DbfTable::writeRecord(std::uint32_t slot, const char* record)
@@ -248,10 +252,18 @@ void DbfTable::writeRecord(std::uint32_t slot, const char* record)
 
 // ---- reading rows -----------------------------------------------------------------------------
 
+void DbfTable::remap()
+{
+    m_mapped = m_file.map(m_headerLength, static_cast<qint64>(m_writtenSlots) * m_recordLength);
+    m_mappedSlots = m_mapped ? m_writtenSlots : 0;
+}
+
 const char* DbfTable::recordAt(std::uint32_t slot, Direction direction)
 {
     if (slot > m_writtenSlots)
         return m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength;
+    if (slot <= m_mappedSlots)
+        return m_mapped + static_cast<qsizetype>(slot - 1) * m_recordLength;
     if (slot < m_windowFirst || slot >= m_windowFirst + m_windowCount) {
         const auto perWindow = static_cast<std::uint32_t>(std::max(1, kReadWindowBytes / m_recordLength));
         const std::uint32_t first =

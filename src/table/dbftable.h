@@ -110,6 +110,7 @@ private:
     void flushAppends();
     void writeRecord(std::uint32_t slot, const char* record);
     const char* recordAt(std::uint32_t slot, Direction direction);
+    void remap();
     bool isShown(const char* record) const;
     std::optional<std::uint32_t> findShown(std::uint32_t from, Direction direction);
     void moveTo(std::uint32_t slot);
@@ -132,6 +133,10 @@ private:
     std::uint32_t m_writtenSlots = 0; // slots on disk
     QByteArray m_pendingAppends;      // rows appended after the written slots, not yet written
 
+    // The written slots mapped for reading, so that walks in any order cost no more than touching the
+    // records; the window below serves where the platform does not map files.
+    const char* m_mapped = nullptr;
+    std::uint32_t m_mappedSlots = 0;
     QByteArray m_window; // consecutive records read from the file
     std::uint32_t m_windowFirst = 0;
     std::uint32_t m_windowCount = 0;

@@ -112,8 +112,25 @@ void TableFile::sync()
         fail(QStringLiteral("записи"));
 }
 
+const char* TableFile::map(qint64 offset, qint64 size)
+{
+    unmap();
+    if (!m_file || size <= 0)
+        return nullptr;
+    m_mapped = m_file->map(offset, size);
+    return reinterpret_cast<const char*>(m_mapped);
+}
+
+void TableFile::unmap()
+{
+    if (m_file && m_mapped)
+        m_file->unmap(m_mapped);
+    m_mapped = nullptr;
+}
+
 void TableFile::close()
 {
+    unmap();
     m_file.reset(); // closing the file releases its lock
 }
 

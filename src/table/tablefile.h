@@ -29,6 +29,10 @@ public:
     void writeAt(qint64 offset, const char* data, qint64 length);
     // Waits until what was written is on the disk itself.
     void sync();
+    // The bytes [offset, offset + size) mapped for reading, or nullptr where the platform will not
+    // map them; valid until unmap() or close(). Writes through writeAt() show in the mapping.
+    const char* map(qint64 offset, qint64 size);
+    void unmap();
     void close();
 
 private:
@@ -37,6 +41,7 @@ private:
 
     std::unique_ptr<QFile> m_file;
     QString m_path;
+    uchar* m_mapped = nullptr;
 };
 
 // The file's bytes reach the disk before this returns; false when the platform says they did not.
