@@ -2,6 +2,7 @@
 #include "dbftable.h"
 
 #include "fieldcodec.h"
+#include "mdxfile.h"
 #include "tableerror.h"
 #include "tablelog.h"
 #include "tablepaths.h"
@@ -83,6 +84,8 @@ void DbfTable::open(const QString& path)
         readHeaderAndFields(path);
         correctRecordCount();
         remap();
+        if (m_header.hasProductionIndex())
+            loadIndexFile(indexFilePath(path));
     } catch (...) {
         m_file.close();
         resetState();
@@ -166,6 +169,8 @@ void DbfTable::close()
         if (m_state != State::Browse)
             post();
         flushAppends();
+        if (m_indexStale)
+            writeIndexFile();
     } catch (...) {
         m_file.close();
         resetState();
@@ -189,6 +194,10 @@ void DbfTable::resetState()
     m_current = 0;
     m_state = State::Browse;
     m_bof = m_eof = true;
+    m_tags.clear();
+    m_activeTag = -1;
+    m_orderPosition.reset();
+    m_indexStale = false;
 }
 
 void DbfTable::requireOpen() const
@@ -210,6 +219,8 @@ void DbfTable::flush()
 {
     requireOpen();
     flushAppends();
+    if (m_indexStale)
+        writeIndexFile();
 }
 
 void DbfTable::flushAppends()
@@ -326,12 +337,56 @@ void DbfTable::setFilter(const RowFilter& filter)
         first();
 }
 
+std::optional<std::uint32_t> DbfTable::firstInOrder(Direction direction)
+{
+    m_orderPosition.reset();
+    if (m_activeTag < 0)
+        return findShown(direction == Direction::Forward ? 1 : m_slotCount, direction);
+    IndexTag& tag = m_tags[static_cast<std::size_t>(m_activeTag)];
+    const std::size_t n = tag.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t p = direction == Direction::Forward ? i : n - 1 - i;
+        const std::uint32_t slot = tag.slotAt(p);
+        if (isShown(recordAt(slot, Direction::Forward))) {
+            m_orderPosition = p;
+            return slot;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> DbfTable::nextInOrder(Direction direction)
+{
+    if (m_current == 0)
+        return std::nullopt;
+    if (m_activeTag < 0) {
+        if (direction == Direction::Forward)
+            return findShown(m_current + 1, Direction::Forward);
+        return m_current > 1 ? findShown(m_current - 1, Direction::Backward) : std::nullopt;
+    }
+    IndexTag& tag = m_tags[static_cast<std::size_t>(m_activeTag)];
+    if (!m_orderPosition)
+        m_orderPosition = tag.positionOf(m_current, recordAt(m_current, Direction::Forward));
+    if (!m_orderPosition)
+        return std::nullopt;
+    const std::size_t n = tag.size();
+    for (std::size_t p = *m_orderPosition; direction == Direction::Forward ? p + 1 < n : p > 0;) {
+        p = direction == Direction::Forward ? p + 1 : p - 1;
+        const std::uint32_t slot = tag.slotAt(p);
+        if (isShown(recordAt(slot, Direction::Forward))) {
+            m_orderPosition = p;
+            return slot;
+        }
+    }
+    return std::nullopt;
+}
+
 bool DbfTable::first()
 {
     requireOpen();
     if (m_state != State::Browse)
         post();
-    const auto slot = findShown(1, Direction::Forward);
+    const auto slot = firstInOrder(Direction::Forward);
     m_bof = true;
     m_eof = !slot;
     if (!slot) {
@@ -348,7 +403,7 @@ bool DbfTable::last()
     requireOpen();
     if (m_state != State::Browse)
         post();
-    const auto slot = findShown(m_slotCount, Direction::Backward);
+    const auto slot = firstInOrder(Direction::Backward);
     m_eof = true;
     m_bof = !slot;
     if (!slot) {
@@ -365,7 +420,7 @@ bool DbfTable::next()
     requireOpen();
     if (m_state != State::Browse)
         post();
-    const auto slot = m_current == 0 ? std::nullopt : findShown(m_current + 1, Direction::Forward);
+    const auto slot = nextInOrder(Direction::Forward);
     if (!slot) {
         m_eof = true;
         return false;
@@ -380,7 +435,7 @@ bool DbfTable::prior()
     requireOpen();
     if (m_state != State::Browse)
         post();
-    const auto slot = m_current <= 1 ? std::nullopt : findShown(m_current - 1, Direction::Backward);
+    const auto slot = nextInOrder(Direction::Backward);
     if (!slot) {
         m_bof = true;
         return false;
@@ -397,6 +452,8 @@ bool DbfTable::goToSlot(std::uint32_t slot)
         post();
     if (slot < 1 || slot > m_slotCount || !isShown(recordAt(slot, Direction::Forward)))
         return false;
+    if (slot != m_current)
+        m_orderPosition.reset();
     moveTo(slot);
     m_bof = m_eof = false;
     return true;
@@ -408,6 +465,8 @@ void DbfTable::refresh()
     if (m_state != State::Browse)
         post();
     flushAppends();
+    if (m_indexStale)
+        writeIndexFile();
     m_windowCount = 0;
     if (m_current == 0 || !goToSlot(m_current))
         first();
@@ -547,11 +606,14 @@ void DbfTable::post()
 {
     requireOpen();
     if (m_state == State::Edit) {
+        const QByteArray before(recordAt(m_current, Direction::Forward), m_recordLength);
         writeRecord(m_current, m_row.constData());
+        updateTags(m_current, before.constData(), m_row.constData());
     } else if (m_state == State::Insert) {
         m_pendingAppends.append(m_row);
         m_current = ++m_slotCount;
         m_bof = m_eof = false;
+        updateTags(m_current, nullptr, m_row.constData());
     }
     m_state = State::Browse;
     if (m_pendingAppends.size() >= kAppendBatchBytes)
@@ -580,14 +642,17 @@ void DbfTable::deleteRow()
         throw TableError(TableError::Cause::NoCurrentRow, QStringLiteral("Нет текущей строки."));
     m_state = State::Browse; // an unposted edit of a deleted row is dropped
     QByteArray record(recordAt(m_current, Direction::Forward), m_recordLength);
+    const auto after = nextInOrder(Direction::Forward);
+    const auto before = after ? std::nullopt : nextInOrder(Direction::Backward);
     record[0] = dbf::kDeletedFlag;
+    const QByteArray live(recordAt(m_current, Direction::Forward), m_recordLength);
     writeRecord(m_current, record.constData());
+    updateTags(m_current, live.constData(), nullptr);
 
-    const std::uint32_t deleted = m_current;
-    if (const auto after = findShown(deleted + 1, Direction::Forward)) {
+    if (after) {
         moveTo(*after);
         m_bof = m_eof = false;
-    } else if (const auto before = deleted > 1 ? findShown(deleted - 1, Direction::Backward) : std::nullopt) {
+    } else if (before) {
         moveTo(*before);
         m_bof = false;
         m_eof = true;
@@ -600,7 +665,7 @@ void DbfTable::deleteRow()
 
 // ---- pack -------------------------------------------------------------------------------------
 
-void DbfTable::writePackedCopy(const QString& target)
+std::uint32_t DbfTable::writePackedCopy(const QString& target, bool withIndex)
 {
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
@@ -613,7 +678,7 @@ void DbfTable::writePackedCopy(const QString& target)
     };
 
     DbfHeader header = m_header;
-    header.setProductionIndex(false);
+    header.setProductionIndex(withIndex);
     header.setRecordCount(0);
     header.setLastUpdate(QDate::currentDate());
     writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
@@ -642,6 +707,7 @@ void DbfTable::writePackedCopy(const QString& target)
     writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
     if (!syncToDisk(out))
         throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка записи файла %1.").arg(target));
+    return copied;
 }
 
 void DbfTable::pack()
@@ -653,20 +719,52 @@ void DbfTable::pack()
 
     const QString path = m_file.path();
     const QString temporary = temporaryTablePath(path);
+    const QString temporaryIndex = indexFilePath(temporary);
+    const QString active = activeTag();
     try {
-        writePackedCopy(temporary);
+        writePackedCopy(temporary, !m_tags.empty());
+        if (!m_tags.empty()) {
+            // The open tags again, over the packed table's slots.
+            std::vector<IndexTag> packed;
+            for (const IndexTag& t : m_tags)
+                packed.push_back(makeTag(t.name(), t.field(), t.isDescending()));
+            std::uint32_t slot = 0;
+            for (std::uint32_t old = 1; old <= m_slotCount; ++old) {
+                const char* record = recordAt(old, Direction::Forward);
+                if (record[0] == dbf::kDeletedFlag)
+                    continue;
+                ++slot;
+                for (IndexTag& t : packed)
+                    t.add(slot, record);
+            }
+            std::vector<IndexTag*> tags;
+            for (IndexTag& t : packed)
+                tags.push_back(&t);
+            MdxFile::write(temporaryIndex, QFileInfo(path).completeBaseName(), tags);
+        }
     } catch (...) {
         QFile::remove(temporary);
+        QFile::remove(temporaryIndex);
         throw;
     }
 
-    // The rename replaces the table in one step: its name holds the old table or the packed one.
+    // Each rename replaces its file in one step: the table's name always holds the old table or the
+    // packed one. A crash between the two leaves an index file that the next open rebuilds its order
+    // from, so the table's rows and order stay right.
     m_file.close();
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
                             std::filesystem::path(path.toStdU16String()), error);
+    if (!error) {
+        if (m_tags.empty())
+            QFile::remove(indexFilePath(path));
+        else
+            std::filesystem::rename(std::filesystem::path(temporaryIndex.toStdU16String()),
+                                    std::filesystem::path(indexFilePath(path).toStdU16String()), error);
+    }
     if (error) {
         QFile::remove(temporary);
+        QFile::remove(temporaryIndex);
         qCWarning(lcTable) << "pack could not replace" << path << error.message().c_str();
         resetState();
         open(path);
@@ -675,6 +773,179 @@ void DbfTable::pack()
     }
     resetState();
     open(path);
+    if (!active.isEmpty() && findTag(active) >= 0)
+        setActiveTag(active);
+}
+
+// ---- sort tags --------------------------------------------------------------------------------
+
+QString DbfTable::indexPath() const
+{
+    return indexFilePath(m_file.path());
+}
+
+int DbfTable::findTag(const QString& name) const
+{
+    for (std::size_t i = 0; i < m_tags.size(); ++i) {
+        if (m_tags[i].name().compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+IndexTag DbfTable::makeTag(const QString& name, Field field, bool descending) const
+{
+    const BoundField& b = m_layout[field];
+    const bool text = fieldSpec(field).valueType == ValueType::Text;
+    return IndexTag(name, field, descending, text ? IndexTag::KeyType::Text : IndexTag::KeyType::Number, b.offset,
+                    b.width);
+}
+
+void DbfTable::buildTag(IndexTag& tag)
+{
+    tag.clear();
+    for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
+        const char* record = recordAt(slot, Direction::Forward);
+        if (record[0] != dbf::kDeletedFlag)
+            tag.add(slot, record);
+    }
+    (void)tag.size(); // sorts
+}
+
+void DbfTable::updateTags(std::uint32_t slot, const char* before, const char* after)
+{
+    for (IndexTag& tag : m_tags) {
+        if (before && after && tag.sameKey(before, after))
+            continue;
+        if (before)
+            tag.remove(slot, before);
+        if (after)
+            tag.add(slot, after);
+        m_indexStale = true;
+        m_orderPosition.reset();
+    }
+}
+
+void DbfTable::writeIndexFile()
+{
+    flushAppends();
+    std::vector<IndexTag*> tags;
+    for (IndexTag& t : m_tags)
+        tags.push_back(&t);
+    MdxFile::write(indexPath(), QFileInfo(m_file.path()).completeBaseName(), tags);
+    m_indexStale = false;
+}
+
+void DbfTable::loadIndexFile(const QString& path)
+{
+    // An index file that is missing, unreadable or not sound counts as absent: the table opens without
+    // tags, and the next tag made replaces the file.
+    QFile file(path);
+    const auto stored = file.open(QIODevice::ReadOnly) ? MdxFile::read(file.readAll()) : std::nullopt;
+    std::vector<IndexTag> tags;
+    bool usable = stored.has_value();
+    for (const StoredTag& s : stored.value_or(std::vector<StoredTag>{})) {
+        const auto field = fieldByName(s.definition.fieldName.toStdString());
+        if (!field || findTag(s.definition.name) >= 0) {
+            usable = false;
+            break;
+        }
+        IndexTag tag = makeTag(s.definition.name, *field, s.definition.descending);
+        if (static_cast<char>(tag.keyType()) != s.definition.keyType || tag.keyLength() != s.definition.keyLength) {
+            usable = false;
+            break;
+        }
+        tags.push_back(std::move(tag));
+    }
+    if (!usable) {
+        qCWarning(lcTable) << "index file ignored" << path;
+        m_header.setProductionIndex(false);
+        return;
+    }
+    // The order comes from the rows themselves, so an index file left behind by an interrupted run
+    // cannot put the walk out of step with the table.
+    for (IndexTag& tag : tags)
+        buildTag(tag);
+    m_tags = std::move(tags);
+}
+
+void DbfTable::addTag(const QString& name, std::string_view fieldName, bool descending)
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const Field field = fieldNamed(fieldName);
+    const BoundField& b = m_layout[field];
+    if (fieldSpec(field).valueType == ValueType::Text && b.width > mdx::kMaxTextKey) {
+        throw TableError(TableError::Cause::KeyTooLong,
+                         QStringLiteral("Index result for \"%1\" too long, >100 characters (%2).")
+                             .arg(latin(fieldSpec(field).name))
+                             .arg(b.width));
+    }
+    if (findTag(name) >= 0)
+        throw TableError(TableError::Cause::TagExists, QStringLiteral("Тег %1 уже есть.").arg(name));
+    if (m_tags.size() >= static_cast<std::size_t>(mdx::kMaxTags))
+        throw TableError(TableError::Cause::TagExists, QStringLiteral("Больше тегов в индексном файле нет места."));
+
+    IndexTag tag = makeTag(name, field, descending);
+    buildTag(tag);
+    m_tags.push_back(std::move(tag));
+    writeIndexFile();
+    if (!m_header.hasProductionIndex()) {
+        m_header.setProductionIndex(true);
+        writeHeader();
+    }
+}
+
+void DbfTable::deleteTag(const QString& name)
+{
+    requireOpen();
+    const int at = findTag(name);
+    if (at < 0)
+        throw TableError(TableError::Cause::NoSuchTag, QStringLiteral("Тега %1 нет.").arg(name));
+    m_tags.erase(m_tags.begin() + at);
+    if (m_activeTag == at)
+        m_activeTag = -1;
+    else if (m_activeTag > at)
+        --m_activeTag;
+    m_orderPosition.reset();
+    writeIndexFile();
+}
+
+void DbfTable::setActiveTag(const QString& name)
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const int at = name.isEmpty() ? -1 : findTag(name);
+    if (!name.isEmpty() && at < 0)
+        throw TableError(TableError::Cause::NoSuchTag, QStringLiteral("Тега %1 нет.").arg(name));
+    m_activeTag = at;
+    m_orderPosition.reset();
+}
+
+QString DbfTable::activeTag() const
+{
+    return m_activeTag < 0 ? QString() : m_tags[static_cast<std::size_t>(m_activeTag)].name();
+}
+
+QStringList DbfTable::tagNames() const
+{
+    QStringList names;
+    for (const IndexTag& t : m_tags)
+        names << t.name();
+    return names;
+}
+
+void DbfTable::rebuildTags()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    for (IndexTag& tag : m_tags)
+        buildTag(tag);
+    m_orderPosition.reset();
+    writeIndexFile();
 }
 
 } // namespace darni::table

@@ -6,12 +6,14 @@
 #include "dbfheader.h"
 #include "fielddescriptor.h"
 #include "fieldlayout.h"
+#include "indextag.h"
 #include "recordschema.h"
 #include "rowfilter.h"
 #include "tablefile.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -50,7 +52,8 @@ public:
     void setFilter(const RowFilter& filter);
     const RowFilter& filter() const { return m_filter; }
 
-    // Cursor over the live rows that pass the filter, in file order. Moving posts a row being edited.
+    // Cursor over the live rows that pass the filter, in the active order (file order or a sort tag).
+    // Moving posts a row being edited.
     bool first();
     bool last();
     bool next();
@@ -95,8 +98,23 @@ public:
     // Removes the rows marked deleted: writes the live rows to a temporary table beside this one and
     // puts it in this one's place by an atomic rename, so the table's name always holds a whole table.
     void pack();
-    // Writes appended rows that are still buffered, and the header with their count.
+    // Writes appended rows that are still buffered, the header with their count, and the index file
+    // when the sort tags changed.
     void flush();
+
+    // Sort tags, kept in the index file beside the table (indexPath()). The first tag creates the file
+    // and sets the header's production index flag at once; nothing here clears it again.
+    // Throws TableError: MissingField for a field the table lacks, KeyTooLong for a text field wider
+    // than 100 characters, TagExists for a name in use.
+    void addTag(const QString& name, std::string_view fieldName, bool descending);
+    // TableError(NoSuchTag) when there is no such tag. Deleting the active tag returns to file order.
+    void deleteTag(const QString& name);
+    // An empty name chooses the file order; the cursor stays on its row.
+    void setActiveTag(const QString& name);
+    QString activeTag() const;
+    QStringList tagNames() const;
+    void rebuildTags();
+    QString indexPath() const;
 
 private:
     enum class Direction { Forward, Backward };
@@ -118,7 +136,15 @@ private:
     char* fieldBytes(Field f);
     std::string_view fieldView(Field f) const;
     void checkedWriteNumber(Field f, bool fits);
-    void writePackedCopy(const QString& target);
+    std::uint32_t writePackedCopy(const QString& target, bool withIndex);
+    void loadIndexFile(const QString& path);
+    void buildTag(IndexTag& tag);
+    IndexTag makeTag(const QString& name, Field field, bool descending) const;
+    void writeIndexFile();
+    int findTag(const QString& name) const;
+    std::optional<std::uint32_t> firstInOrder(Direction direction);
+    std::optional<std::uint32_t> nextInOrder(Direction direction);
+    void updateTags(std::uint32_t slot, const char* before, const char* after);
 
     TableFile m_file;
     DbfHeader m_header = DbfHeader::forNewTable(0, 0);
@@ -140,6 +166,11 @@ private:
     QByteArray m_window; // consecutive records read from the file
     std::uint32_t m_windowFirst = 0;
     std::uint32_t m_windowCount = 0;
+
+    std::vector<IndexTag> m_tags;
+    int m_activeTag = -1;                    // into m_tags; −1 for file order
+    std::optional<std::size_t> m_orderPosition; // the current row's place in the active tag, once known
+    bool m_indexStale = false;               // the tags changed since the index file was written
 
     QByteArray m_row; // the current row's record
     std::uint32_t m_current = 0;

@@ -21,6 +21,9 @@ public:
         NoCurrentRow,      // an operation needs a current row and there is none
         NotEditing,        // a field was set outside edit or insert mode
         NotOpen,           // the table is closed
+        KeyTooLong,        // a sort tag on a text field wider than an index key may be
+        NoSuchTag,         // a sort tag of that name does not exist
+        TagExists,         // a sort tag of that name exists already
         Io,                // reading or writing the file failed
     };
 

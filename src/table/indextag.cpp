@@ -1,0 +1,132 @@
+// One sort tag of a table.
+#include "indextag.h"
+
+#include "fieldcodec.h"
+#include "numerickey.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace darni::table {
+
+IndexTag::IndexTag(QString name, Field field, bool descending, KeyType type, int keyOffset, int keyWidth)
+    : m_name(std::move(name)), m_field(field), m_descending(descending), m_type(type), m_keyOffset(keyOffset),
+      m_keyWidth(keyWidth)
+{
+}
+
+int IndexTag::keyLength() const
+{
+    return m_type == KeyType::Number ? numerickey::kLength : m_keyWidth;
+}
+
+void IndexTag::clear()
+{
+    m_entries.clear();
+    m_texts.clear();
+    m_sorted = 0;
+}
+
+IndexTag::Entry IndexTag::entryFor(std::uint32_t slot, const char* record)
+{
+    const char* field = record + m_keyOffset;
+    if (m_type == KeyType::Number) {
+        const double n = fieldcodec::numberValue(std::string_view(field, static_cast<std::size_t>(m_keyWidth))).value_or(0);
+        return {n, slot, 0};
+    }
+    const auto text = static_cast<std::uint32_t>(m_texts.size() / static_cast<std::size_t>(std::max(1, m_keyWidth)));
+    m_texts.insert(m_texts.end(), field, field + m_keyWidth);
+    return {0, slot, text};
+}
+
+int IndexTag::compareKeys(const Entry& a, const Entry& b) const
+{
+    if (m_type == KeyType::Number)
+        return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+    const auto w = static_cast<std::size_t>(m_keyWidth);
+    return std::memcmp(m_texts.data() + a.text * w, m_texts.data() + b.text * w, w);
+}
+
+bool IndexTag::before(const Entry& a, const Entry& b) const
+{
+    const int c = compareKeys(a, b);
+    if (c != 0)
+        return m_descending ? c > 0 : c < 0;
+    return a.slot < b.slot;
+}
+
+void IndexTag::add(std::uint32_t slot, const char* record)
+{
+    m_entries.push_back(entryFor(slot, record));
+}
+
+void IndexTag::sortPending()
+{
+    if (m_sorted == m_entries.size())
+        return;
+    const auto middle = m_entries.begin() + static_cast<std::ptrdiff_t>(m_sorted);
+    const auto less = [this](const Entry& a, const Entry& b) { return before(a, b); };
+    std::sort(middle, m_entries.end(), less);
+    std::inplace_merge(m_entries.begin(), middle, m_entries.end(), less);
+    m_sorted = m_entries.size();
+}
+
+std::size_t IndexTag::lowerBound(const Entry& e)
+{
+    sortPending();
+    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), e,
+                                     [this](const Entry& a, const Entry& b) { return before(a, b); });
+    return static_cast<std::size_t>(it - m_entries.begin());
+}
+
+std::optional<std::size_t> IndexTag::positionOf(std::uint32_t slot, const char* record)
+{
+    const Entry probe = entryFor(slot, record);
+    const std::size_t at = lowerBound(probe);
+    if (m_type == KeyType::Text)
+        m_texts.resize(m_texts.size() - static_cast<std::size_t>(m_keyWidth)); // the probe's key
+    if (at < m_entries.size() && m_entries[at].slot == slot)
+        return at;
+    return std::nullopt;
+}
+
+bool IndexTag::remove(std::uint32_t slot, const char* record)
+{
+    const auto at = positionOf(slot, record);
+    if (!at)
+        return false;
+    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(*at));
+    m_sorted = m_entries.size();
+    return true;
+}
+
+bool IndexTag::sameKey(const char* recordA, const char* recordB) const
+{
+    return std::memcmp(recordA + m_keyOffset, recordB + m_keyOffset, static_cast<std::size_t>(m_keyWidth)) == 0;
+}
+
+std::size_t IndexTag::size()
+{
+    sortPending();
+    return m_entries.size();
+}
+
+std::uint32_t IndexTag::slotAt(std::size_t position)
+{
+    sortPending();
+    return m_entries[position].slot;
+}
+
+void IndexTag::storedKey(std::size_t position, std::uint8_t* out)
+{
+    sortPending();
+    const Entry& e = m_entries[position];
+    if (m_type == KeyType::Number) {
+        const auto key = numerickey::encode(e.number);
+        std::copy(key.begin(), key.end(), out);
+        return;
+    }
+    std::memcpy(out, m_texts.data() + e.text * static_cast<std::size_t>(m_keyWidth), static_cast<std::size_t>(m_keyWidth));
+}
+
+} // namespace darni::table

@@ -1,0 +1,75 @@
+// The 12-byte BCD form of numeric index keys.
+#include "numerickey.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace darni::table::numerickey {
+
+namespace {
+constexpr std::uint8_t kExponentBias = 0x34;
+constexpr std::uint8_t kNegative = 0x80;
+constexpr int kDigitCountShift = 2;
+constexpr std::uint8_t kDigitCountMask = 0x1F;
+constexpr int kDigitsOffset = 2;
+constexpr int kMaxDigits = 2 * (kLength - kDigitsOffset);
+constexpr int kNibbleBits = 4;
+constexpr std::uint8_t kNibbleMask = 0x0F;
+// Shortest scientific text of a double: sign, 17 digits, point, "e", sign, three digits.
+constexpr std::size_t kScientificBufferSize = 32;
+} // namespace
+
+Bytes encode(double value)
+{
+    Bytes key{};
+    key[0] = kExponentBias;
+    if (value == 0 || !std::isfinite(value))
+        return key;
+
+    // Shortest round-trip digits: "d.ddde±x".
+    std::array<char, kScientificBufferSize> text{};
+    const auto [end, ec] =
+        std::to_chars(text.data(), text.data() + text.size(), std::fabs(value), std::chars_format::scientific);
+    const std::string_view s(text.data(), static_cast<std::size_t>(end - text.data()));
+    const auto e = s.find('e');
+    std::string digits;
+    for (const char c : s.substr(0, e)) {
+        if (c != '.')
+            digits += c;
+    }
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    digits.resize(std::min<std::size_t>(digits.size(), kMaxDigits));
+    const int exponent = std::atoi(std::string(s.substr(e + 1)).c_str()) + 1;
+
+    key[0] = static_cast<std::uint8_t>(std::clamp(kExponentBias + exponent, 0, 0xFF));
+    key[1] = static_cast<std::uint8_t>(digits.size() << kDigitCountShift | (value < 0 ? kNegative : 0));
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const auto d = static_cast<std::uint8_t>(digits[i] - '0');
+        key[kDigitsOffset + i / 2] |= static_cast<std::uint8_t>(i % 2 == 0 ? d << kNibbleBits : d);
+    }
+    return key;
+}
+
+double decode(const std::uint8_t* bytes)
+{
+    const int count = std::min<int>((bytes[1] >> kDigitCountShift) & kDigitCountMask, kMaxDigits);
+    if (count == 0)
+        return 0;
+    std::string text = "0.";
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t pair = bytes[kDigitsOffset + i / 2];
+        const int d = (i % 2 == 0 ? pair >> kNibbleBits : pair) & kNibbleMask;
+        text += static_cast<char>('0' + std::min(d, 9));
+    }
+    text += 'e' + std::to_string(static_cast<int>(bytes[0]) - kExponentBias);
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return (bytes[1] & kNegative) ? -value : value;
+}
+
+} // namespace darni::table::numerickey
