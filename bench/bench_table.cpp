@@ -1,8 +1,8 @@
 // The table layer's two hot paths: appending decoded rows to a new table, and walking a table reading
 // the two footer columns. References: writing and reading the same bytes with buffered stdio.
 #include "benchharness.h"
+#include "measurementtable.h"
 
-#include "table/cp1251.h"
 #include "table/dbftable.h"
 
 #include <QFileInfo>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+using namespace darni;
 using namespace darni::table;
 
 namespace {
@@ -23,38 +24,9 @@ constexpr double kAppendGoal = 2.0;
 constexpr double kWalkGoal = 2.0;
 constexpr int kRecordLength = 1086;
 
-// Fields as the decoder fills them for a through-sounding row.
-void fillLikeADecodedRow(DbfTable& t, int i)
-{
-    static const std::string material = cp1251::fromUnicode(QStringLiteral("Бетон тяжёлый")).toStdString();
-    static const std::string product = cp1251::fromUnicode(QStringLiteral("Колонна")).toStdString();
-    static const std::string dependence = cp1251::fromUnicode(QStringLiteral("Базовая")).toStdString();
-    static const std::string mode = cp1251::fromUnicode(QStringLiteral("Cквозное")).toStdString();
-    t.setReal(Field::N, i + 1);
-    t.setText(Field::DATE, "17.05.2024");
-    t.setText(Field::TIME, "10:42:07");
-    t.setReal(Field::P, 20.0 + (i % 500) / 10.0);
-    t.setReal(Field::R, 150);
-    t.setInteger(Field::D9, 3000 + i % 2000);
-    t.setReal(Field::P2, 25.5 + (i % 100) / 100.0);
-    t.setText(Field::P3, product);
-    t.setText(Field::D2, material);
-    t.setReal(Field::P4, 1.05);
-    t.setText(Field::P5, dependence);
-    t.setText(Field::ZAV, mode);
-}
-
 void appendRows(const QString& path)
 {
-    DbfTable::create(path);
-    DbfTable t;
-    t.open(path);
-    for (int i = 0; i < kRows; ++i) {
-        t.append();
-        fillLikeADecodedRow(t, i);
-        t.post();
-    }
-    t.close();
+    bench::makeMeasurementTable(path, kRows);
 }
 
 double walkRows(const QString& path)

@@ -133,6 +133,7 @@ private:
     std::optional<std::uint32_t> findShown(std::uint32_t from, Direction direction);
     void moveTo(std::uint32_t slot);
     void clearRow();
+    const char* rowData() const;
     char* fieldBytes(Field f);
     std::string_view fieldView(Field f) const;
     void checkedWriteNumber(Field f, bool fits);
@@ -172,7 +173,8 @@ private:
     std::optional<std::size_t> m_orderPosition; // the current row's place in the active tag, once known
     bool m_indexStale = false;               // the tags changed since the index file was written
 
-    QByteArray m_row; // the current row's record
+    QByteArray m_row;        // the current row's record, unless it is read from the map
+    bool m_rowInMap = false; // the current row is read where the map holds it
     std::uint32_t m_current = 0;
     State m_state = State::Browse;
     bool m_bof = true;

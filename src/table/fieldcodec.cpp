@@ -40,6 +40,38 @@ bool rightAlign(std::string_view text, char* out, int width)
     std::memcpy(out + pad, text.data(), text.size());
     return true;
 }
+
+// Stored numbers of up to this many digits are read as an integer over a power of ten: both are exact
+// doubles, so the one division gives the correctly rounded value, as a general conversion would.
+constexpr int kExactDigits = 15;
+constexpr std::array<double, kExactDigits + 1> kPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+std::optional<double> readShortDecimal(std::string_view s)
+{
+    std::size_t i = (s.front() == '-' || s.front() == '+') ? 1 : 0;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = -1; // no point yet
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > kExactDigits)
+                return std::nullopt;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            if (decimals >= 0)
+                ++decimals;
+        } else if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    const double value = static_cast<double>(mantissa) / kPowersOfTen[static_cast<std::size_t>(std::max(decimals, 0))];
+    return s.front() == '-' ? -value : value;
+}
 } // namespace
 
 std::string_view textValue(std::string_view stored)
@@ -52,6 +84,8 @@ std::optional<double> numberValue(std::string_view stored)
     std::string_view s = trimmed(stored);
     if (s.empty())
         return std::nullopt;
+    if (const auto quick = readShortDecimal(s))
+        return quick;
     if (s.front() == '+')
         s.remove_prefix(1);
     double value = 0;

@@ -65,9 +65,17 @@ void IndexTag::sortPending()
     if (m_sorted == m_entries.size())
         return;
     const auto middle = m_entries.begin() + static_cast<std::ptrdiff_t>(m_sorted);
-    const auto less = [this](const Entry& a, const Entry& b) { return before(a, b); };
-    std::sort(middle, m_entries.end(), less);
-    std::inplace_merge(m_entries.begin(), middle, m_entries.end(), less);
+    const auto order = [&](auto less) {
+        std::sort(middle, m_entries.end(), less);
+        std::inplace_merge(m_entries.begin(), middle, m_entries.end(), less);
+    };
+    // Numeric keys, by far the most sorted, get comparisons without the general path's branches.
+    if (m_type == KeyType::Number && !m_descending)
+        order([](const Entry& a, const Entry& b) { return a.number < b.number || (a.number == b.number && a.slot < b.slot); });
+    else if (m_type == KeyType::Number)
+        order([](const Entry& a, const Entry& b) { return b.number < a.number || (a.number == b.number && a.slot < b.slot); });
+    else
+        order([this](const Entry& a, const Entry& b) { return before(a, b); });
     m_sorted = m_entries.size();
 }
 

@@ -31,6 +31,7 @@ public:
     int keyLength() const;
 
     void clear();
+    void reserve(std::size_t entries) { m_entries.reserve(entries); }
     // Adds the record in this slot; entries added since the last sort are sorted in on demand.
     void add(std::uint32_t slot, const char* record);
     // Removes the record in this slot, found by its key as stored in `record`. False if absent.

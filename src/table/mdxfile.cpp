@@ -91,13 +91,12 @@ void putDate(QByteArray& b, qsizetype at, QDate d)
 struct Node
 {
     std::uint32_t page = 0;
-    std::vector<std::uint32_t> pointers; // one per key; an interior block one more
-    std::vector<QByteArray> keys;
+    QByteArray block;    // the block as written, once placed
     QByteArray greatest; // the greatest key under the node
 };
 
 // Builds a tag's B-tree bottom up from its keys in order: full leaves, then levels of interior
-// blocks over them until one block, the root, remains.
+// blocks over them until one block, the root, remains. Blocks are laid out level by level.
 class TreeWriter
 {
 public:
@@ -106,67 +105,78 @@ public:
     // Appends the tag's blocks and returns the root's page.
     std::uint32_t write(IndexTag& tag)
     {
-        const int keyLength = tag.keyLength();
-        const auto perBlock = static_cast<std::size_t>(keysPerBlock(keyLength));
+        m_keyLength = tag.keyLength();
+        m_item = keyItemLength(m_keyLength);
+        const auto perBlock = static_cast<std::size_t>(keysPerBlock(m_keyLength));
         const std::size_t n = tag.size();
+
         std::vector<Node> level;
-        QByteArray key(keyLength, '\0');
         for (std::size_t i = 0; i < n || level.empty(); i += perBlock) {
-            Node leaf;
-            leaf.greatest = QByteArray(keyLength, '\0');
-            for (std::size_t j = i; j < std::min(n, i + perBlock); ++j) {
-                tag.storedKey(j, reinterpret_cast<std::uint8_t*>(key.data()));
-                leaf.keys.push_back(key);
-                leaf.pointers.push_back(tag.slotAt(j));
-                leaf.greatest = key;
+            Node leaf = newNode();
+            const std::size_t count = std::min(n, i + perBlock) - std::min(n, i);
+            for (std::size_t k = 0; k < count; ++k) {
+                char* item = itemAt(leaf, k);
+                put32(leaf.block, item - leaf.block.data(), tag.slotAt(i + k));
+                tag.storedKey(i + k, reinterpret_cast<std::uint8_t*>(item + kPointerSize));
             }
+            put32(leaf.block, kKeyCountOffset, static_cast<std::uint32_t>(count));
+            leaf.greatest = count ? QByteArray(itemAt(leaf, count - 1) + kPointerSize, m_keyLength)
+                                  : QByteArray(m_keyLength, '\0');
             level.push_back(std::move(leaf));
         }
-        place(level, keyLength);
+        place(level);
         while (level.size() > 1) {
             std::vector<Node> parents;
             for (std::size_t i = 0; i < level.size(); i += perBlock + 1) {
-                Node parent;
+                Node parent = newNode();
                 const std::size_t end = std::min(level.size(), i + perBlock + 1);
                 for (std::size_t c = i; c < end; ++c) {
-                    parent.pointers.push_back(level[c].page);
+                    char* item = itemAt(parent, c - i);
+                    put32(parent.block, item - parent.block.data(), level[c].page);
                     if (c + 1 < end)
-                        parent.keys.push_back(level[c].greatest);
+                        std::memcpy(item + kPointerSize, level[c].greatest.constData(), static_cast<std::size_t>(m_keyLength));
                 }
+                put32(parent.block, kKeyCountOffset, static_cast<std::uint32_t>(end - i - 1));
                 parent.greatest = level[end - 1].greatest;
                 parents.push_back(std::move(parent));
             }
             level = std::move(parents);
-            place(level, keyLength);
+            place(level);
         }
         return level.front().page;
     }
 
 private:
-    void place(std::vector<Node>& level, int keyLength)
+    Node newNode() const
     {
-        const int item = keyItemLength(keyLength);
+        Node node;
+        node.block = QByteArray(kBlockSize, '\0');
+        return node;
+    }
+
+    char* itemAt(Node& node, std::size_t k) const
+    {
+        return node.block.data() + kNodeHeaderSize + static_cast<qsizetype>(k) * m_item;
+    }
+
+    // Gives the level's blocks their pages, links each to its left neighbour and appends them.
+    void place(std::vector<Node>& level)
+    {
         std::uint32_t left = 0;
         for (Node& node : level) {
             node.page = m_nextPage;
             m_nextPage += kPagesPerBlock;
-            QByteArray block(kBlockSize, '\0');
-            put32(block, kKeyCountOffset, static_cast<std::uint32_t>(node.keys.size()));
-            put32(block, kLeftBlockOffset, left);
-            for (std::size_t k = 0; k < node.pointers.size(); ++k) {
-                const qsizetype at = kNodeHeaderSize + static_cast<qsizetype>(k) * item;
-                put32(block, at, node.pointers[k]);
-                if (k < node.keys.size())
-                    std::memcpy(block.data() + at + kPointerSize, node.keys[k].constData(),
-                                static_cast<std::size_t>(keyLength));
-            }
-            m_file.append(block);
+            put32(node.block, kLeftBlockOffset, left);
+            m_file.append(node.block);
+            node.block = QByteArray();
             left = node.page;
         }
     }
 
     QByteArray& m_file;
     std::uint32_t& m_nextPage;
+    int m_keyLength = 0;
+    int m_item = 0;
 };
 
 // ---- reading ----------------------------------------------------------------------------------

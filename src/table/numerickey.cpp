@@ -5,7 +5,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 namespace darni::table::numerickey {
@@ -30,28 +29,26 @@ Bytes encode(double value)
     if (value == 0 || !std::isfinite(value))
         return key;
 
-    // Shortest round-trip digits: "d.ddde±x".
+    // Shortest round-trip digits: "d.ddde±x" (or "de±x").
     std::array<char, kScientificBufferSize> text{};
     const auto [end, ec] =
         std::to_chars(text.data(), text.data() + text.size(), std::fabs(value), std::chars_format::scientific);
-    const std::string_view s(text.data(), static_cast<std::size_t>(end - text.data()));
-    const auto e = s.find('e');
-    std::string digits;
-    for (const char c : s.substr(0, e)) {
-        if (c != '.')
-            digits += c;
+    const char* e = std::find(text.data(), end, 'e');
+    int digits = 0;
+    int lastNonZero = 0;
+    for (const char* c = text.data(); c < e && digits < kMaxDigits; ++c) {
+        if (*c == '.')
+            continue;
+        const auto d = static_cast<std::uint8_t>(*c - '0');
+        key[kDigitsOffset + digits / 2] |= static_cast<std::uint8_t>(digits % 2 == 0 ? d << kNibbleBits : d);
+        ++digits;
+        if (d != 0)
+            lastNonZero = digits;
     }
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    digits.resize(std::min<std::size_t>(digits.size(), kMaxDigits));
-    const int exponent = std::atoi(std::string(s.substr(e + 1)).c_str()) + 1;
-
-    key[0] = static_cast<std::uint8_t>(std::clamp(kExponentBias + exponent, 0, 0xFF));
-    key[1] = static_cast<std::uint8_t>(digits.size() << kDigitCountShift | (value < 0 ? kNegative : 0));
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        const auto d = static_cast<std::uint8_t>(digits[i] - '0');
-        key[kDigitsOffset + i / 2] |= static_cast<std::uint8_t>(i % 2 == 0 ? d << kNibbleBits : d);
-    }
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), end, exponent);
+    key[0] = static_cast<std::uint8_t>(std::clamp(kExponentBias + exponent + 1, 0, 0xFF));
+    key[1] = static_cast<std::uint8_t>(lastNonZero << kDigitCountShift | (value < 0 ? kNegative : 0));
     return key;
 }
 
