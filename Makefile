@@ -15,8 +15,9 @@ deps:
 	@tools/install-deps
 
 run: deps
-	@echo "The program's window is not built yet; 'make test' checks what exists so far." >&2
-	@exit 1
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli
+	tools/demo build/debug
 
 test: deps
 	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF

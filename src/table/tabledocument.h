@@ -1,0 +1,66 @@
+// The one open table of the program and its state: whether a table is open, whether an edit was begun
+// since it was last opened, created or saved, the device type of the data in hand, and the file
+// commands' core steps (create, open, save, close, the choice of the page that shows the table).
+// Questions and messages belong to the caller; this class shows nothing.
+#pragma once
+
+#include "dbftable.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace darni::table {
+
+class TableDocument
+{
+public:
+    enum class Page { Ultrasonic, PullOff };
+
+    static QString damagedMessage(); // "База данных повреждена !"
+    static QString errorCaption();   // "Ошибка"
+
+    bool isOpen() const { return m_isOpen; }
+    bool isModified() const { return m_isModified; }
+    // An edit of a row was begun.
+    void markModified() { m_isModified = true; }
+    // Rows were deleted and the table packed: the file holds everything.
+    void markSaved() { m_isModified = false; }
+    std::uint8_t deviceType() const { return m_deviceType; }
+    // The transfer tells the device type as soon as it has the instrument's header.
+    void setDeviceType(std::uint8_t type) { m_deviceType = type; }
+    DbfTable& table() { return m_table; }
+    const DbfTable& table() const { return m_table; }
+    QString path() const { return m_path; }
+
+    // Creates the table file (replacing one of that name), opens it and lets `fill` add the rows.
+    // Throws TableError when the file cannot be made or written; no table is open then.
+    void create(const QString& path, const std::function<void(DbfTable&)>& fill);
+    // False when the file cannot be opened as a table for any reason (the caller shows
+    // damagedMessage()); no table is open then. The device type becomes the first shown row's DEV_TYPE.
+    bool open(const QString& path);
+    // Closes and reopens the table so that everything is on disk, keeping the filter and the active
+    // sort tag, the cursor on the first row. Throws TableError if reopening fails; the table is then
+    // closed.
+    void save();
+    // Saves first when asked to, closes the table and deletes its index file. An edit still in
+    // progress is dropped when not saving.
+    void close(bool saveFirst);
+    // After appending rows: everything to disk as save() does.
+    void appended();
+
+    // The page that shows the table: the pull-off page when at least one row has NB_TYPE 1, else
+    // the ultrasonic page. Sets the page's filter. Nothing when no table is open.
+    std::optional<Page> choosePage();
+
+private:
+    DbfTable m_table;
+    QString m_path;
+    bool m_isOpen = false;
+    bool m_isModified = false;
+    std::uint8_t m_deviceType = 0;
+};
+
+} // namespace darni::table

@@ -1,0 +1,68 @@
+// Minimum, mean and maximum of P and of R.
+#include "tablestatistics.h"
+
+#include "dbftable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace darni::table {
+
+namespace {
+constexpr double kTenth = 0.1; // the double nearest to 0.1
+constexpr long double kHalf = 0.5L;
+constexpr int kExtendedMantissaBits = 64;
+
+struct Accumulator
+{
+    double min = 0;
+    double max = 0;
+    double sum = 0;
+
+    void start(double v) { min = max = sum = v; }
+    void add(double v)
+    {
+        min = std::min(min, v);
+        max = std::max(max, v);
+        sum += v;
+    }
+};
+} // namespace
+
+double roundToTenth(double x)
+{
+    // The rounding rule is defined by 64-bit-mantissa arithmetic; where long double is wider or
+    // narrower than that the halfway cases could land on the other side.
+    static_assert(std::numeric_limits<long double>::digits >= kExtendedMantissaBits ||
+                      std::numeric_limits<long double>::digits == std::numeric_limits<double>::digits,
+                  "unexpected long double");
+    const long double scaled = static_cast<long double>(x) / static_cast<long double>(kTenth) + kHalf;
+    const long double whole = std::trunc(scaled);
+    return static_cast<double>(whole * static_cast<long double>(kTenth));
+}
+
+TableStatistics findMma(DbfTable& table)
+{
+    TableStatistics s;
+    const int n = table.count();
+    if (n < 2) {
+        s.minP = s.meanP = s.maxP = table.real(Field::P);
+        s.minR = s.meanR = s.maxR = table.real(Field::R);
+        return s;
+    }
+    Accumulator p;
+    Accumulator r;
+    table.first();
+    p.start(table.real(Field::P));
+    r.start(table.real(Field::R));
+    for (int i = 1; i < n && table.next(); ++i) {
+        p.add(table.real(Field::P));
+        r.add(table.real(Field::R));
+    }
+    s = {p.min, roundToTenth(p.sum / n), p.max, r.min, roundToTenth(r.sum / n), r.max};
+    table.first();
+    return s;
+}
+
+} // namespace darni::table

@@ -1,0 +1,28 @@
+// Minimum, mean and maximum of P and of R over the rows of the showing page, and the rounding of
+// means to one decimal.
+#pragma once
+
+namespace darni::table {
+
+class DbfTable;
+
+struct TableStatistics
+{
+    double minP = 0;
+    double meanP = 0;
+    double maxP = 0;
+    double minR = 0;
+    double meanR = 0;
+    double maxR = 0;
+};
+
+// x / 0.1 + 0.5 in extended precision (64-bit mantissa), cut toward zero, times 0.1: so 1.25 gives 1.2,
+// 1.35 gives 1.4 and 10.05 gives 10.1, as the binary values of those decimals lie.
+double roundToTenth(double x);
+
+// "find_mma": over the rows that pass the table's filter, in its order; blank values count as 0. With
+// fewer than two rows the current row's values stand for all three, unrounded. The cursor is left on
+// the first row (with fewer than two rows it does not move).
+TableStatistics findMma(DbfTable& table);
+
+} // namespace darni::table

@@ -1,0 +1,292 @@
+// The commands of darni-cli.
+#include "commands.h"
+
+#include "headlesstransfer.h"
+#include "pagecsv.h"
+
+#include "decode/recorddecoder.h"
+#include "decode/stampseconds.h"
+#include "link/imagefile.h"
+#include "table/cp1251.h"
+#include "table/numbertext.h"
+#include "table/tabledocument.h"
+#include "table/tableerror.h"
+#include "table/tablestatistics.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <limits>
+#include <stdexcept>
+
+namespace darni::cli {
+
+using namespace darni::table;
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+const QString kSortTag = QStringLiteral("tab1");
+const QString kOtherSortTag = QStringLiteral("tab2");
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+int fail(const QString& message)
+{
+    err() << message << Qt::endl;
+    return kFailure;
+}
+
+// Parses a command's options and positional arguments; nothing (after printing why) when they do not
+// fit. --help prints the help and ends the process.
+std::optional<QStringList> parse(QCommandLineParser& parser, const QStringList& arguments, const QString& description,
+                                 const QStringList& positional)
+{
+    parser.setApplicationDescription(description);
+    parser.addHelpOption();
+    for (const QString& p : positional)
+        parser.addPositionalArgument(p, p);
+    parser.process(arguments);
+    if (parser.positionalArguments().size() != positional.size()) {
+        err() << parser.helpText();
+        return std::nullopt;
+    }
+    return parser.positionalArguments();
+}
+
+QString pageName(TableDocument::Page page)
+{
+    return page == TableDocument::Page::PullOff ? QStringLiteral("ПЕЛТА2-ТР5") : QStringLiteral("ОРНАК-ТР5");
+}
+
+// As "Создать" does once the transfer has ended well.
+int createFromTransfer(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
+{
+    TableDocument document;
+    document.setDeviceType(header.deviceType);
+    int added = 0;
+    document.create(path, [&](DbfTable& t) {
+        const auto result = decode::flash2klivo(t, {image, header.recordCountA, header.surfaceBase},
+                                                decode::DecodeMode::Create);
+        added = result.addedFirstBlock + result.addedSecondBlock;
+    });
+    findMma(document.table());
+    document.choosePage();
+    out() << "Создана таблица " << path << ": записей " << added << Qt::endl;
+    document.close(false);
+    return 0;
+}
+
+// The sort tags go, as before every append.
+void resetSorting(DbfTable& table)
+{
+    table.setActiveTag({});
+    for (const QString& tag : {kSortTag, kOtherSortTag}) {
+        if (table.tagNames().contains(tag, Qt::CaseInsensitive))
+            table.deleteTag(tag);
+    }
+}
+
+// As "Дополнить" does once the transfer has ended well.
+int appendFromTransfer(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
+{
+    TableDocument document;
+    if (!document.open(path))
+        return fail(TableDocument::damagedMessage());
+    document.setDeviceType(header.deviceType);
+    resetSorting(document.table());
+    const auto result = decode::flash2klivo(document.table(), {image, header.recordCountA, header.surfaceBase},
+                                            decode::DecodeMode::Append);
+    for (const QString& message : result.messages)
+        out() << decode::DecodeResult::messageCaption() << ": " << message << Qt::endl;
+    document.appended();
+    document.choosePage();
+    findMma(document.table());
+    document.close(false);
+    return 0;
+}
+
+} // namespace
+
+int receiveCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption append(QStringLiteral("append"),
+                                    QStringLiteral("Add the records newer than the stored ones to TABLE.db, as "
+                                                   "\"Дополнить\" does (else TABLE.db is created, as \"Создать\")."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Ask the instrument on DEVICE only (else COM1, then COM2)."),
+                                  QStringLiteral("DEVICE"));
+    const QCommandLineOption save(QStringLiteral("save-image"),
+                                  QStringLiteral("Also keep the received transfer in FILE (for ornak-sim --image "
+                                                 "and darni-cli decode)."),
+                                  QStringLiteral("FILE"));
+    parser.addOptions({append, port, save});
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Reads the instrument's memory and creates or extends a table."),
+                                  {QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+
+    HeadlessTransfer transfer(parser.value(port));
+    const TransferOutcome outcome = transfer.run();
+    if (!outcome.ok)
+        return fail(outcome.message.isEmpty() ? QStringLiteral("Прием данных прерван.") : outcome.message);
+    try {
+        if (parser.isSet(save)) {
+            const auto bytes = transfer.image().bytes();
+            link::saveTransferFile(parser.value(save), {transfer.header().payload, {bytes.begin(), bytes.end()}});
+        }
+        return parser.isSet(append) ? appendFromTransfer(positional->at(0), transfer.image(), transfer.header())
+                                    : createFromTransfer(positional->at(0), transfer.image(), transfer.header());
+    } catch (const TableError& e) {
+        return fail(e.message());
+    } catch (const std::runtime_error& e) {
+        return fail(QString::fromStdString(e.what()));
+    }
+}
+
+int decodeCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Creates TABLE.db from a saved transfer, as \"Создать\" does "
+                                                 "after a transfer."),
+                                  {QStringLiteral("IMAGE"), QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+    try {
+        const link::SavedTransfer saved = link::loadTransferFile(positional->at(0));
+        decode::DeviceImage image;
+        image.assign(saved.image);
+        return createFromTransfer(positional->at(1), image, link::DeviceHeader::fromPayload(saved.headerPayload));
+    } catch (const TableError& e) {
+        return fail(e.message());
+    } catch (const std::runtime_error& e) {
+        return fail(QString::fromStdString(e.what()));
+    }
+}
+
+int infoCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Row counts per kind, the statistics and the date range of a table."),
+                                  {QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+    TableDocument document;
+    if (!document.open(positional->at(0)))
+        return fail(TableDocument::damagedMessage());
+    DbfTable& t = document.table();
+
+    t.setFilter(RowFilter());
+    int ultrasonic = 0;
+    int pullOff = 0;
+    int other = 0;
+    for (bool ok = t.first(); ok; ok = t.next()) {
+        const int kind = t.integer(Field::NB_TYPE);
+        (kind == 0 ? ultrasonic : kind == 1 ? pullOff : other)++;
+    }
+    const auto page = document.choosePage();
+    const TableStatistics s = findMma(t);
+    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t latest = std::numeric_limits<std::int64_t>::min();
+    QString from;
+    QString to;
+    for (bool ok = t.first(); ok; ok = t.next()) {
+        const QString date = QString::fromLatin1(t.text(Field::DATE));
+        const QString time = QString::fromLatin1(t.text(Field::TIME));
+        const auto stamp = decode::stampSeconds(date, time);
+        if (!stamp)
+            continue;
+        if (*stamp < earliest) {
+            earliest = *stamp;
+            from = date + QLatin1Char(' ') + time;
+        }
+        if (*stamp > latest) {
+            latest = *stamp;
+            to = date + QLatin1Char(' ') + time;
+        }
+    }
+    const auto triple = [](double a, double b, double c) {
+        return numberText(a) + QLatin1Char('/') + numberText(b) + QLatin1Char('/') + numberText(c);
+    };
+    out() << "Таблица: " << positional->at(0) << '\n'
+          << "Строк ОРНАК-ТР5: " << ultrasonic << '\n'
+          << "Строк ПЕЛТА2-ТР5: " << pullOff << '\n'
+          << "Строк другого вида: " << other << '\n'
+          << "Страница: " << pageName(page.value_or(TableDocument::Page::Ultrasonic)) << ", строк " << t.count() << '\n'
+          << "P (мин/сред/макс): " << triple(s.minP, s.meanP, s.maxP) << '\n'
+          << "R (мин/сред/макс): " << triple(s.minR, s.meanR, s.maxR) << '\n'
+          << "Даты: " << (from.isEmpty() ? QStringLiteral("нет") : from + QStringLiteral(" — ") + to) << Qt::endl;
+    t.close(); // the index file, if any, stays: only the program's closing removes it
+    return 0;
+}
+
+int dumpCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Writes the rows of the page the program shows as UTF-8 CSV."),
+                                  {QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+    TableDocument document;
+    if (!document.open(positional->at(0)))
+        return fail(TableDocument::damagedMessage());
+    document.choosePage();
+    writePageCsv(document.table(), out());
+    out().flush();
+    document.table().close();
+    return 0;
+}
+
+int sortCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption descending(QStringLiteral("descending"), QStringLiteral("Sort in descending order."));
+    parser.addOption(descending);
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Sorts the page by FIELD through the tag \"tab1\", as a click on a "
+                                                 "column title does, and writes its rows as CSV. The index file "
+                                                 "stays beside the table."),
+                                  {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
+    if (!positional)
+        return kUsage;
+    TableDocument document;
+    if (!document.open(positional->at(0)))
+        return fail(TableDocument::damagedMessage());
+    document.choosePage();
+    DbfTable& t = document.table();
+    try {
+        t.setActiveTag({});
+        if (t.tagNames().contains(kSortTag, Qt::CaseInsensitive))
+            t.deleteTag(kSortTag);
+        t.refresh();
+        t.addTag(kSortTag, positional->at(1).toStdString(), parser.isSet(descending));
+        t.setActiveTag(kSortTag);
+        t.rebuildTags();
+        t.refresh();
+    } catch (const TableError& e) {
+        t.close();
+        return fail(e.message());
+    }
+    writePageCsv(t, out());
+    out().flush();
+    t.close();
+    return 0;
+}
+
+} // namespace darni::cli

@@ -1,0 +1,15 @@
+// The commands of darni-cli; each takes its own arguments (the command name first) and returns the
+// process's exit code: 0 on success, 1 with a Russian message on stderr on failure, 2 for bad usage.
+#pragma once
+
+#include <QStringList>
+
+namespace darni::cli {
+
+int receiveCommand(const QStringList& arguments);
+int decodeCommand(const QStringList& arguments);
+int infoCommand(const QStringList& arguments);
+int dumpCommand(const QStringList& arguments);
+int sortCommand(const QStringList& arguments);
+
+} // namespace darni::cli

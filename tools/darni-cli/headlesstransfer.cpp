@@ -1,0 +1,74 @@
+// Runs one transfer from the instrument without a window.
+#include "headlesstransfer.h"
+
+#include "link/serialportdriver.h"
+#include "link/transfersession.h"
+
+#include <QEventLoop>
+#include <QTextStream>
+
+namespace darni::cli {
+
+namespace {
+// Characters of both frames for the counts the instrument announced: two per byte, the markers and
+// checksums, the four length words and the records.
+constexpr int kFrameOverhead = 10;
+constexpr int kCharsPerByte = 2;
+constexpr int kBlockHeaders = 8;
+constexpr int kPercent = 100;
+} // namespace
+
+HeadlessTransfer::HeadlessTransfer(const QString& port)
+    : m_names(port.isEmpty() ? link::PortNameMap::forThisPlatform() : link::PortNameMap::explicitDevices(port, port))
+{
+}
+
+TransferOutcome HeadlessTransfer::run()
+{
+    link::SerialPortDriver serial(m_names);
+    link::TransferSession session(serial, m_buffer, m_header, m_image);
+    QTextStream err(stderr);
+    TransferOutcome outcome;
+    QEventLoop loop;
+    qint64 expected = 0;
+    int lastPercent = -1;
+
+    QObject::connect(&session, &link::TransferSession::statusChanged, [&](const QString& status) {
+        if (lastPercent >= 0)
+            err << '\n';
+        err << status << Qt::endl;
+        lastPercent = -1;
+    });
+    QObject::connect(&session, &link::TransferSession::deviceInfoChanged,
+                     [&](const QString& name, const QString& firmware, const QString& counters) {
+                         if (name.isEmpty())
+                             return;
+                         err << "Тип прибора: " << name << "  Версия ПО: " << firmware
+                             << "  Количество записей:" << counters << Qt::endl;
+                         expected = kFrameOverhead +
+                                    kCharsPerByte * (kBlockHeaders + static_cast<qint64>(decode::image::kRecordLength) *
+                                                                         (m_header.recordCountA + m_header.recordCountB));
+                     });
+    QObject::connect(&session, &link::TransferSession::progressChanged, [&](int position) {
+        if (expected <= 0 || position <= 0)
+            return;
+        const int percent = static_cast<int>(std::min<qint64>(kPercent, position * kPercent / expected));
+        if (percent != lastPercent) {
+            err << '\r' << percent << " %" << Qt::flush;
+            lastPercent = percent;
+        }
+    });
+    QObject::connect(&session, &link::TransferSession::finished,
+                     [&](link::TransferSession::Outcome o, const QString& message) {
+                         if (lastPercent >= 0)
+                             err << '\n';
+                         outcome.ok = o == link::TransferSession::Outcome::Ok;
+                         outcome.message = message;
+                         loop.quit();
+                     });
+    session.start();
+    loop.exec();
+    return outcome;
+}
+
+} // namespace darni::cli

@@ -1,0 +1,54 @@
+// darni-cli: the program's main job without its window, on the same core: receive from the
+// instrument into a table, decode a saved transfer, and look at tables.
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTextStream>
+
+#include <map>
+
+namespace {
+
+const char* const kUsage = R"(Использование: darni-cli КОМАНДА [параметры]
+
+Команды:
+  receive [--append] [--port DEVICE] [--save-image FILE] TABLE.db
+                         прием данных из прибора ОРНАК-ТР5 в новую таблицу
+                         (или дополнение таблицы с --append)
+  decode IMAGE TABLE.db  таблица из сохраненной передачи
+  info TABLE.db          число строк, статистика и даты таблицы
+  dump TABLE.db          строки показываемой страницы в CSV (UTF-8)
+  sort TABLE.db FIELD [--descending]
+                         сортировка страницы по полю, строки в CSV
+
+darni-cli КОМАНДА --help  подробнее о команде.
+Порты: COM1 и COM2 задаются переменными DARNI_COM1 и DARNI_COM2 (по умолчанию /dev/ttyS0, /dev/ttyS1).
+)";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("darni-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("darni.*.info=false\ndarni.*.warning=false"));
+
+    using Command = int (*)(const QStringList&);
+    const std::map<QString, Command> commands = {
+        {QStringLiteral("receive"), darni::cli::receiveCommand}, {QStringLiteral("decode"), darni::cli::decodeCommand},
+        {QStringLiteral("info"), darni::cli::infoCommand},       {QStringLiteral("dump"), darni::cli::dumpCommand},
+        {QStringLiteral("sort"), darni::cli::sortCommand},
+    };
+    QStringList arguments = QCoreApplication::arguments();
+    const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
+    const auto command = commands.find(name);
+    if (command == commands.end()) {
+        QTextStream(name == QStringLiteral("--help") ? stdout : stderr) << QString::fromUtf8(kUsage);
+        return name == QStringLiteral("--help") ? 0 : 2;
+    }
+    arguments.removeAt(1);
+    return command->second(arguments);
+}

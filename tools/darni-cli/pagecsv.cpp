@@ -1,0 +1,42 @@
+// The rows of a table's page as CSV.
+#include "pagecsv.h"
+
+#include "table/cp1251.h"
+#include "table/dbftable.h"
+
+namespace darni::cli {
+
+using namespace darni::table;
+
+namespace {
+const QString kSeparator = QStringLiteral(",");
+
+QString quoted(const QString& value)
+{
+    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\n')) &&
+        !value.contains(QLatin1Char('\r')))
+        return value;
+    QString escaped = value;
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+} // namespace
+
+void writePageCsv(DbfTable& table, QTextStream& out)
+{
+    QStringList names;
+    for (const auto& spec : kMeasurementFields)
+        names << QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+    out << names.join(kSeparator) << '\n';
+    for (bool ok = table.first(); ok; ok = table.next()) {
+        QStringList values;
+        for (const auto& spec : kMeasurementFields) {
+            const QByteArray stored = table.text(spec.field);
+            values << quoted(spec.valueType == ValueType::Text ? cp1251::toUnicode(stored)
+                                                               : QString::fromLatin1(stored.trimmed()));
+        }
+        out << values.join(kSeparator) << '\n';
+    }
+}
+
+} // namespace darni::cli

@@ -1,0 +1,15 @@
+// The rows of a table's page as UTF-8 CSV: the 37 field names, then one line per row in the table's
+// order; text as the user reads it, numbers in the table's own text with ".", blanks empty.
+#pragma once
+
+#include <QTextStream>
+
+namespace darni::table {
+class DbfTable;
+}
+
+namespace darni::cli {
+
+void writePageCsv(table::DbfTable& table, QTextStream& out);
+
+} // namespace darni::cli
