@@ -3,6 +3,7 @@
 #include "table/dbftable.h"
 #include "table/mdxfile.h"
 #include "table/tableerror.h"
+#include "table/tablepaths.h"
 
 #include <QFile>
 #include <QLoggingCategory>
