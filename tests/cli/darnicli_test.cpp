@@ -1,0 +1,135 @@
+// darni-cli end to end: the instrument simulator on a pseudo-terminal, a transfer into a new table,
+// an append after new measurements, and the table read back.
+#include "support/qtprinters.h"
+#include "support/simulatorprocess.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const QStringList& arguments, const QString& com1 = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!com1.isEmpty())
+        env.insert(QStringLiteral("DARNI_COM1"), com1);
+    env.insert(QStringLiteral("DARNI_COM2"), QStringLiteral("/nonexistent/com2"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(DARNI_CLI), arguments);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QStringList lines(const QString& csv)
+{
+    return csv.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+class DarniCli : public ::testing::Test
+{
+protected:
+    QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(DarniCli, ReceivedRowsMatchTheInstrumentsRecordsAndAppendAddsExactlyTheNewOnes)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
+                                          QStringLiteral("9,4"), QStringLiteral("--append-after-transfer"),
+                                          QStringLiteral("3"), QStringLiteral("--dump-image"), path("served.img")});
+    ASSERT_TRUE(sim.started());
+
+    const CliRun received = cli({QStringLiteral("receive"), QStringLiteral("--save-image"), path("got.img"), path("t.db")},
+                             sim.device());
+    ASSERT_EQ(received.exitCode, 0) << received.err.toStdString();
+    EXPECT_TRUE(received.out.contains(QStringLiteral("записей 13")));
+
+    // The same memory decoded from the simulator's own copy gives the same rows.
+    ASSERT_EQ(cli({QStringLiteral("decode"), path("served.img"), path("expected.db")}).exitCode, 0);
+    const QString rows = cli({QStringLiteral("dump"), path("t.db")}).out;
+    EXPECT_EQ(rows, cli({QStringLiteral("dump"), path("expected.db")}).out);
+    EXPECT_EQ(lines(rows).size(), 1 + 13);
+    EXPECT_EQ(lines(rows).first().split(QLatin1Char(',')).size(), 37);
+    // What receive saved decodes to the same table too.
+    ASSERT_EQ(cli({QStringLiteral("decode"), path("got.img"), path("again.db")}).exitCode, 0);
+    EXPECT_EQ(cli({QStringLiteral("dump"), path("again.db")}).out, rows);
+
+    // The instrument measured three more; append takes exactly those.
+    const CliRun appended = cli({QStringLiteral("receive"), QStringLiteral("--append"), QStringLiteral("--save-image"),
+                                 path("grown.img"), path("t.db")},
+                                sim.device());
+    ASSERT_EQ(appended.exitCode, 0) << appended.err.toStdString();
+    EXPECT_TRUE(appended.out.contains(QStringLiteral("Добавлено записей: 2"))) << appended.out.toStdString();
+    EXPECT_TRUE(appended.out.contains(QStringLiteral("Добавлено записей в \"ОРНАК\": 1")));
+    EXPECT_EQ(lines(cli({QStringLiteral("dump"), path("t.db")}).out).size(), 1 + 16);
+
+    // The same memory once more adds nothing.
+    darni::testing::SimulatorProcess same({QStringLiteral("--full-speed"), QStringLiteral("--image"), path("grown.img")});
+    ASSERT_TRUE(same.started());
+    const CliRun repeated = cli({QStringLiteral("receive"), QStringLiteral("--append"), path("t.db")}, same.device());
+    EXPECT_TRUE(repeated.out.contains(QStringLiteral("Добавлено записей: 0"))) << repeated.out.toStdString();
+    EXPECT_TRUE(repeated.out.contains(QStringLiteral("Добавлено записей в \"ОРНАК\": 0")));
+    EXPECT_EQ(lines(cli({QStringLiteral("dump"), path("t.db")}).out).size(), 1 + 16);
+}
+
+TEST_F(DarniCli, AFailedTransferCreatesNothingAndSaysWhy)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--device-type"),
+                                          QStringLiteral("15")});
+    ASSERT_TRUE(sim.started());
+    const CliRun r = cli({QStringLiteral("receive"), path("t.db")}, sim.device());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Вы подключили не тот прибор !")));
+    EXPECT_FALSE(QFile::exists(path("t.db")));
+}
+
+TEST_F(DarniCli, InfoSortAndRefusals)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
+                                          QStringLiteral("6,0")});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(cli({QStringLiteral("receive"), path("t.db")}, sim.device()).exitCode, 0);
+
+    const CliRun info = cli({QStringLiteral("info"), path("t.db")});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_TRUE(info.out.contains(QStringLiteral("Строк ОРНАК-ТР5: 6")));
+    EXPECT_TRUE(info.out.contains(QStringLiteral("Страница: ОРНАК-ТР5, строк 6")));
+
+    const CliRun sorted = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("TIME"), QStringLiteral("--descending")});
+    ASSERT_EQ(sorted.exitCode, 0) << sorted.err.toStdString();
+    QStringList times;
+    for (const QString& line : lines(sorted.out).mid(1))
+        times << line.split(QLatin1Char(','))[2];
+    QStringList descending = times;
+    std::sort(descending.begin(), descending.end(), std::greater<>());
+    EXPECT_EQ(times, descending);
+    EXPECT_TRUE(QFile::exists(path("t.mdx"))) << "the index file stays while the table counts as sorted";
+
+    const CliRun tooLong = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("P3")});
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_TRUE(tooLong.err.contains(QStringLiteral("Index result for \"P3\" too long, >100 characters (250).")));
+
+    darni::testing::SimulatorProcess unused({QStringLiteral("--silent")});
+    QFile junk(path("junk.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("junk");
+    junk.close();
+    const CliRun damaged = cli({QStringLiteral("info"), path("junk.db")});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(damaged.err.contains(QStringLiteral("База данных повреждена !")));
+    EXPECT_EQ(cli({QStringLiteral("nonsense")}).exitCode, 2);
+    EXPECT_EQ(cli({QStringLiteral("info")}).exitCode, 2);
+    EXPECT_EQ(cli({QStringLiteral("receive"), QStringLiteral("--help")}).exitCode, 0);
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+// The whole-table statistics, the rounding of means, and the number text.
+#include "support/tablefixture.h"
+#include "table/dbftable.h"
+#include "table/numbertext.h"
+#include "table/tablestatistics.h"
+
+#include <limits>
+
+using namespace darni::table;
+
+namespace {
+
+TEST(RoundToTenth, RoundsAsTheBinaryValuesLie)
+{
+    const struct
+    {
+        double in;
+        double out;
+    } cases[] = {
+        {1.25, 1.2}, {1.35, 1.4}, {10.05, 10.1}, {0, 0}, {3.84615, 3.8}, {2.96, 3.0}, {150, 150}, {0.05, 0.1}, {99.95, 99.9},
+    };
+    // The result is t × 0.1 as a double, which may lie an ulp beside the literal.
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(roundToTenth(c.in), c.out) << c.in;
+}
+
+TEST(NumberText, ShortestFormWithTheGivenSeparator)
+{
+    const struct
+    {
+        double value;
+        const char* text;
+    } cases[] = {
+        {0, "0"},           {5.55, "5,55"},        {20.1, "20,1"},         {1.2, "1,2"},
+        {150, "150"},       {-3.5, "-3,5"},        {0.00001, "0,00001"},   {0.000001, "1E-6"},
+        {0.0000015, "1,5E-6"}, {1e15, "1E15"},     {123456789012345.0, "123456789012345"},
+        {0.1 + 0.2, "0,3"}, {37.5, "37,5"},        {1.0 / 3, "0,333333333333333"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(numberText(c.value, u','), QString::fromUtf8(c.text)) << c.value;
+    EXPECT_EQ(numberText(2.5, u'.'), QStringLiteral("2.5"));
+}
+
+class FindMma : public darni::testing::TableFixture
+{
+protected:
+    void rows(const std::vector<std::pair<const char*, const char*>>& pr)
+    {
+        DbfTable::create(tablePath());
+        t.open(tablePath());
+        for (const auto& [p, r] : pr) {
+            t.append();
+            if (p)
+                t.setReal(Field::P, std::atof(p));
+            if (r)
+                t.setReal(Field::R, std::atof(r));
+            t.post();
+        }
+        t.first();
+    }
+    DbfTable t;
+};
+
+TEST_F(FindMma, OverTheRowsOfThePage)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> rows;
+        TableStatistics expected;
+    } const cases[] = {
+        {"empty", {}, {0, 0, 0, 0, 0, 0}},
+        {"one row, unrounded", {{"5.55", "20.1"}}, {5.55, 5.55, 5.55, 20.1, 20.1, 20.1}},
+        {"means rounded", {{"1.2", "10"}, {"1.3", "10.1"}}, {1.2, 1.2, 1.3, 10, 10.1, 10.1}},
+        {"blanks count as 0", {{"4", nullptr}, {"2", "9"}, {nullptr, "3"}}, {0, 2, 4, 0, 4, 9}},
+    };
+    for (const auto& c : cases) {
+        rows(c.rows);
+        const TableStatistics s = findMma(t);
+        EXPECT_DOUBLE_EQ(s.minP, c.expected.minP) << c.what;
+        EXPECT_DOUBLE_EQ(s.meanP, c.expected.meanP) << c.what;
+        EXPECT_DOUBLE_EQ(s.maxP, c.expected.maxP) << c.what;
+        EXPECT_DOUBLE_EQ(s.minR, c.expected.minR) << c.what;
+        EXPECT_DOUBLE_EQ(s.meanR, c.expected.meanR) << c.what;
+        EXPECT_DOUBLE_EQ(s.maxR, c.expected.maxR) << c.what;
+        t.close();
+    }
+}
+
+TEST_F(FindMma, FollowsTheFilterAndLeavesTheCursorOnTheFirstRow)
+{
+    rows({{"1", "1"}, {"100", "100"}, {"3", "3"}});
+    t.goToSlot(2);
+    t.edit();
+    t.setInteger(Field::NB_TYPE, 1);
+    t.post();
+    t.setFilter(RowFilter::recordKind(0));
+    t.last();
+    const TableStatistics s = findMma(t);
+    EXPECT_EQ(s.maxP, 3.0);
+    EXPECT_EQ(s.meanP, 2.0);
+    EXPECT_EQ(t.currentSlot(), 1u);
+}
+
+} // namespace
