@@ -1,0 +1,64 @@
+// Decoding a full memory (120 000 records in two blocks) into a new table, against writing as many
+// table bytes sequentially with buffered stdio.
+#include "benchharness.h"
+
+#include "decode/recorddecoder.h"
+#include "instrumentmemory.h"
+#include "table/dbftable.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <vector>
+
+using namespace darni;
+
+namespace {
+
+constexpr int kRecordsPerBlock = 60000;
+constexpr int kRepetitions = 5;
+constexpr double kGoal = 3.0;
+constexpr std::size_t kChunk = 1086;
+
+void decodeInto(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
+{
+    table::DbfTable::create(path);
+    table::DbfTable t;
+    t.open(path);
+    decode::flash2klivo(t, {image, header.recordCountA, header.surfaceBase}, decode::DecodeMode::Create);
+    t.close();
+}
+
+void writeSameBytes(const std::string& path, long bytes)
+{
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return;
+    const std::vector<char> chunk(kChunk, ' ');
+    for (long done = 0; done < bytes; done += static_cast<long>(kChunk))
+        std::fwrite(chunk.data(), 1, std::min<std::size_t>(kChunk, static_cast<std::size_t>(bytes - done)), out);
+    std::fclose(out);
+}
+
+} // namespace
+
+int main()
+{
+    const auto memory = sim::InstrumentMemory::generated({kRecordsPerBlock, kRecordsPerBlock, 11});
+    const link::SavedTransfer transfer = memory.asSavedTransfer();
+    decode::DeviceImage image;
+    image.assign(transfer.image);
+    const link::DeviceHeader header = link::DeviceHeader::fromPayload(transfer.headerPayload);
+
+    QTemporaryDir dir;
+    const QString table = dir.filePath(QStringLiteral("decoded.db"));
+    decodeInto(table, image, header);
+    const long bytes = static_cast<long>(QFileInfo(table).size());
+    std::printf("decode: %d records, image %zu bytes, table %ld bytes\n", 2 * kRecordsPerBlock, image.size(), bytes);
+    const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
+    const auto c = bench::compare(
+        kRepetitions, [&] { decodeInto(table, image, header); }, [&] { writeSameBytes(raw, bytes); });
+    bench::printRatio("decode.create", c, kGoal);
+    return 0;
+}
