@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 GENERATOR := -G Ninja
 
-.PHONY: all deps run test check bench fuzz format clean
+.PHONY: all deps run demo test check bench fuzz format clean
 
 all: test
 
@@ -15,6 +15,11 @@ deps:
 	@tools/install-deps
 
 run: deps
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli darni
+	tools/run-program build/debug
+
+demo: deps
 	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
 	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli
 	tools/demo build/debug

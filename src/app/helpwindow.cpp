@@ -1,0 +1,39 @@
+// The program's help window.
+#include "helpwindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace darni::app {
+
+namespace {
+const QString kHelpFileName = QStringLiteral("darni-help.html");
+const QString kBuiltInHelp = QStringLiteral("qrc:/help/darni-help.html");
+constexpr QSize kInitialSize(760, 600);
+} // namespace
+
+QString HelpWindow::helpFilePath()
+{
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(kHelpFileName);
+    return QFileInfo::exists(beside) ? beside : QString();
+}
+
+HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(QStringLiteral("ОРНАК - ТР5: справка"));
+    resize(kInitialSize);
+    auto* browser = new QTextBrowser(this);
+    browser->setOpenExternalLinks(false);
+    const QString file = helpFilePath();
+    browser->setSource(file.isEmpty() ? QUrl(kBuiltInHelp) : QUrl::fromLocalFile(file));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser);
+}
+
+} // namespace darni::app

@@ -1,0 +1,447 @@
+// The program's main window.
+#include "mainwindow.h"
+
+#include "aboutbox.h"
+#include "helpwindow.h"
+#include "toolbaricons.h"
+#include "transferdialog.h"
+
+#include "decode/recorddecoder.h"
+#include "table/cp1251.h"
+#include "table/tableerror.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <optional>
+
+namespace darni::app {
+
+using table::TableDocument;
+
+namespace {
+constexpr QSize kInitialSize(703, 501);
+constexpr int kToolBarHeight = 29;
+const QString kTableFilter = QStringLiteral("Файлы данных|*.db");
+const QString kOpenFilter = QStringLiteral("Базы данных|*.db");
+const QString kTableSuffix = QStringLiteral("db");
+const QString kTitleSeparator = QStringLiteral(" - ");
+const QString kSaveQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
+const QString kUltrasonicTag = QStringLiteral("tab1");
+const QString kPullOffTag = QStringLiteral("tab2");
+constexpr int kUltrasonicPage = 0;
+constexpr int kPullOffPage = 1;
+// Error texts get a full stop unless they end in a character that sorts before it.
+constexpr char kFullStop = '.';
+} // namespace
+
+enum class Menu { File, View, Edit, Service, Help, Context };
+
+struct MainWindow::CommandSpec
+{
+    const char* objectName;
+    const char16_t* caption;
+    QKeySequence shortcut;
+    std::optional<ToolbarImage> image;
+    const char* toolButton; // objectName of its tool button, or nullptr
+    bool needsTable;
+    void (MainWindow::*handler)();
+    std::initializer_list<Menu> menus;
+};
+
+QString MainWindow::applicationTitle()
+{
+    return QStringLiteral("ОРНАК - ТР5");
+}
+
+MainWindow::MainWindow(UserDialogs& dialogs, SettingsStore& settings, link::SerialPort& port, QWidget* parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_settings(settings), m_session(port, m_buffer, m_header, m_image)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    resize(kInitialSize);
+    setWindowState(Qt::WindowMaximized);
+    buildCommands();
+    buildPages();
+    m_about = new AboutBox(this);
+
+    // The directory the file dialogs start in; written at once on the first start.
+    if (m_settings.hasDefaultDirectory()) {
+        m_lastDirectory = m_settings.defaultDirectory();
+    } else {
+        m_lastDirectory = QDir::currentPath();
+        m_settings.setDefaultDirectory(m_lastDirectory);
+    }
+    setTableCommandsEnabled(false);
+    hidePages();
+    setPresentation(false, applicationTitle());
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- building -----------------------------------------------------------------------------------
+
+void MainWindow::buildCommands()
+{
+    // clang-format off
+    static const CommandSpec kCommands[] = {
+        {"N2", u"Создать", QKeySequence(Qt::CTRL | Qt::Key_N), ToolbarImage::Create, "ToolButton1", false, &MainWindow::createTable, {Menu::File}},
+        {"N3", u"Открыть", QKeySequence(Qt::CTRL | Qt::Key_O), ToolbarImage::Open, "ToolButton2", false, &MainWindow::openTable, {Menu::File}},
+        {"N4", u"Дополнить", {}, std::nullopt, nullptr, true, &MainWindow::appendTable, {Menu::File}},
+        {"N5", u"Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S), ToolbarImage::Save, "ToolButton3", true, &MainWindow::saveTable, {Menu::File}},
+        {"N7", u"Закрыть", {}, std::nullopt, nullptr, true, &MainWindow::closeTable, {Menu::File}},
+        {"N6", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
+        {"N8", u"Предварительный просмотр", {}, ToolbarImage::Preview, "ToolButton4", true, &MainWindow::notYetAvailable, {Menu::File}},
+        {"N9", u"Печать", QKeySequence(Qt::CTRL | Qt::Key_P), ToolbarImage::Print, "ToolButton5", true, &MainWindow::notYetAvailable, {Menu::File}},
+        {"N10", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
+        {"N11", u"Выход", {}, std::nullopt, nullptr, false, &MainWindow::exitProgram, {Menu::File}},
+        {"N27", u"Выровнять столбцы", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
+        {"N28", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
+        {"N29", u"Задать цвет", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
+        {"N30", u"Убрать цвет", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
+        {"N31", u"Убрать все цвета", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
+        {"N32", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
+        {"N33", u"Убрать сортировку", {}, std::nullopt, nullptr, true, &MainWindow::resetSorting, {Menu::View}},
+        {"N34", u"Удалить строки", {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::notYetAvailable, {Menu::Edit}},
+        {"Excel1", u"Экспорт в Excel", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::Service}},
+        {"N37", u"Перенумеровать строки", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::Service}},
+        {"N24", u"Помощь", QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
+        {"N25", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
+        {"N26", u"О программе", {}, std::nullopt, nullptr, false, &MainWindow::showAbout, {Menu::Help}},
+        // The grids' context menu: always enabled, as the grids show only while a table is open.
+        {"N22", u"Печать", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N16", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
+        {"N17", u"Задать цвет", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N18", u"Убрать цвет", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N19", u"Убрать все цвета", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N38", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
+        {"N23", u"Выровнять столбцы", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N20", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
+        {"N21", u"Удалить", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+    };
+    // clang-format on
+
+    QMenu* menus[] = {menuBar()->addMenu(QStringLiteral("Файл")), menuBar()->addMenu(QStringLiteral("Вид")),
+                      menuBar()->addMenu(QStringLiteral("Правка")), menuBar()->addMenu(QStringLiteral("Сервис")),
+                      menuBar()->addMenu(QStringLiteral("Справка")), new QMenu(this)};
+    menus[static_cast<int>(Menu::Context)]->setObjectName(QStringLiteral("PopupMenu1"));
+    auto* toolBar = addToolBar(QStringLiteral("ToolBar1"));
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setMovable(false);
+    toolBar->setFixedHeight(kToolBarHeight);
+    toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    std::vector<std::pair<const CommandSpec*, QAction*>> buttons;
+    for (const CommandSpec& spec : kCommands) {
+        QMenu* menu = menus[static_cast<int>(*spec.menus.begin())];
+        QAction* action = spec.caption ? menu->addAction(QString::fromUtf16(spec.caption)) : menu->addSeparator();
+        action->setObjectName(QString::fromLatin1(spec.objectName));
+        m_commands[action->objectName()] = action;
+        if (!spec.caption)
+            continue;
+        action->setShortcut(spec.shortcut);
+        action->setProperty("needsTable", spec.needsTable);
+        if (spec.image)
+            action->setIcon(toolbarIcon(*spec.image));
+        connect(action, &QAction::triggered, this, spec.handler);
+        if (spec.toolButton)
+            buttons.emplace_back(&spec, action);
+    }
+    // Tool buttons carry no text and no hints; they follow their menu item's enabling.
+    for (const auto& [spec, action] : buttons) {
+        toolBar->addAction(action);
+        if (QWidget* button = toolBar->widgetForAction(action)) {
+            button->setObjectName(QString::fromLatin1(spec->toolButton));
+            button->setToolTip({});
+        }
+    }
+}
+
+void MainWindow::buildPages()
+{
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_ultrasonicModel = std::make_unique<view::MeasurementModel>(m_document.table(), view::GridKind::Ultrasonic);
+    m_pullOffModel = std::make_unique<view::MeasurementModel>(m_document.table(), view::GridKind::PullOff);
+    m_ultrasonicGrid = new view::GridView(*m_ultrasonicModel);
+    m_ultrasonicGrid->setObjectName(QStringLiteral("Grid1"));
+    m_pullOffGrid = new view::GridView(*m_pullOffModel);
+    m_pullOffGrid->setObjectName(QStringLiteral("Grid2"));
+    m_pages->addTab(m_ultrasonicGrid, QStringLiteral("ОРНАК-ТР5"));
+    m_pages->addTab(m_pullOffGrid, QStringLiteral("ПЕЛТА2-ТР5"));
+    m_pages->widget(kUltrasonicPage)->setProperty("page", QStringLiteral("TabSheet1"));
+    m_pages->widget(kPullOffPage)->setProperty("page", QStringLiteral("TabSheet2"));
+    setCentralWidget(m_pages);
+
+    QMenu* context = findChild<QMenu*>(QStringLiteral("PopupMenu1"));
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid}) {
+        grid->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(grid, &QWidget::customContextMenuRequested, this,
+                [grid, context](const QPoint& at) { context->popup(grid->viewport()->mapToGlobal(at)); });
+        connect(&grid->measurementModel(), &view::MeasurementModel::editStarted, this,
+                [this] { m_document.markModified(); });
+        connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this, &MainWindow::reportError);
+    }
+    connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::pageShown);
+}
+
+// ---- presentation -------------------------------------------------------------------------------
+
+QAction* MainWindow::command(const QString& objectName) const
+{
+    const auto it = m_commands.find(objectName);
+    return it == m_commands.end() ? nullptr : it->second;
+}
+
+view::GridView* MainWindow::activeGrid() const
+{
+    if (!m_document.isOpen() || !m_pages->isVisible())
+        return nullptr;
+    return m_pages->currentIndex() == kPullOffPage ? m_pullOffGrid : m_ultrasonicGrid;
+}
+
+void MainWindow::setTableCommandsEnabled(bool enabled)
+{
+    for (const auto& [name, action] : m_commands) {
+        if (action->property("needsTable").toBool())
+            action->setEnabled(enabled);
+    }
+}
+
+void MainWindow::hidePages()
+{
+    m_pages->hide();
+}
+
+void MainWindow::showFittingPage()
+{
+    const auto page = m_document.choosePage();
+    if (!page)
+        return;
+    const bool pullOff = *page == TableDocument::Page::PullOff;
+    m_pages->setTabVisible(kUltrasonicPage, !pullOff);
+    m_pages->setTabVisible(kPullOffPage, pullOff);
+    {
+        const QSignalBlocker quiet(m_pages);
+        m_pages->setCurrentIndex(pullOff ? kPullOffPage : kUltrasonicPage);
+    }
+    m_pages->show();
+    reloadGrids();
+}
+
+void MainWindow::pageShown(int index)
+{
+    if (!m_document.isOpen())
+        return;
+    m_document.table().setFilter(table::RowFilter::recordKind(index == kPullOffPage ? 1 : 0));
+    m_document.table().refresh();
+    reloadGrids();
+}
+
+void MainWindow::setPresentation(bool tableOpen, const QString& title)
+{
+    // The no-table background is visibly darker than the table-open one.
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(tableOpen ? QPalette::Button : QPalette::Dark));
+    setPalette(p);
+    setAutoFillBackground(true);
+    setWindowTitle(title);
+}
+
+void MainWindow::reloadGrids()
+{
+    m_ultrasonicModel->reload();
+    m_pullOffModel->reload();
+}
+
+void MainWindow::recomputeStatistics()
+{
+    m_statistics = table::findMma(m_document.table());
+}
+
+void MainWindow::commitEdits()
+{
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid})
+        grid->commitEdit();
+    if (m_document.isOpen() && m_document.table().state() != table::DbfTable::State::Browse)
+        m_document.table().post();
+}
+
+void MainWindow::reportError(const QString& text)
+{
+    QString shown = text;
+    const QByteArray last = table::cp1251::fromUnicode(text.right(1));
+    if (!last.isEmpty() && static_cast<unsigned char>(last[0]) > static_cast<unsigned char>(kFullStop))
+        shown += QLatin1Char(kFullStop);
+    m_dialogs.message(this, UserDialogs::Icon::Error, applicationTitle(), shown);
+}
+
+void MainWindow::notYetAvailable()
+{
+    m_dialogs.message(this, UserDialogs::Icon::Information, applicationTitle(),
+                      QStringLiteral("Эта команда появится в следующей версии программы."));
+}
+
+// ---- file commands ------------------------------------------------------------------------------
+
+bool MainWindow::receiveFromInstrument()
+{
+    TransferDialog dialog(m_session, m_dialogs, this);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    // The device type of the instrument that answered, also when it was refused.
+    m_document.setDeviceType(m_header.deviceType);
+    return ok;
+}
+
+void MainWindow::createTable()
+{
+    if (m_document.isOpen())
+        closeTable();
+    const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
+    if (path.isEmpty() || !receiveFromInstrument())
+        return;
+    try {
+        m_document.create(path, [this](table::DbfTable& t) {
+            decode::flash2klivo(t, {m_image, m_header.recordCountA, m_header.surfaceBase}, decode::DecodeMode::Create);
+        });
+        recomputeStatistics();
+        setPresentation(true, windowTitle());
+        setTableCommandsEnabled(true);
+        showFittingPage();
+        m_document.markSaved();
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+        if (!m_document.isOpen())
+            setPresentation(false, applicationTitle());
+    }
+}
+
+void MainWindow::openTable()
+{
+    const QString path = m_dialogs.openFileName(this, m_lastDirectory, kOpenFilter, kTableSuffix);
+    if (path.isEmpty())
+        return;
+    if (m_document.isOpen())
+        closeTable();
+    m_lastDirectory = QFileInfo(path).absolutePath();
+    openTablePath(path);
+}
+
+bool MainWindow::openTablePath(const QString& path)
+{
+    if (m_document.isOpen())
+        closeTable();
+    if (!m_document.open(path)) {
+        m_dialogs.message(this, UserDialogs::Icon::Error, TableDocument::errorCaption(), TableDocument::damagedMessage());
+        return false;
+    }
+    recomputeStatistics();
+    m_document.table().first();
+    setPresentation(true, QFileInfo(path).completeBaseName() + kTitleSeparator + applicationTitle());
+    setTableCommandsEnabled(true);
+    showFittingPage();
+    m_document.markSaved();
+    return true;
+}
+
+void MainWindow::resetSorting()
+{
+    if (!m_document.isOpen())
+        return;
+    table::DbfTable& t = m_document.table();
+    t.setActiveTag({});
+    for (const QString& tag : {kUltrasonicTag, kPullOffTag}) {
+        if (t.tagNames().contains(tag, Qt::CaseInsensitive))
+            t.deleteTag(tag);
+    }
+    t.refresh();
+    reloadGrids();
+}
+
+void MainWindow::appendTable()
+{
+    if (!receiveFromInstrument())
+        return;
+    try {
+        if (m_document.isOpen())
+            resetSorting();
+        const auto result = decode::flash2klivo(m_document.table(),
+                                                {m_image, m_header.recordCountA, m_header.surfaceBase},
+                                                decode::DecodeMode::Append);
+        for (const QString& message : result.messages)
+            m_dialogs.message(this, UserDialogs::Icon::Information, decode::DecodeResult::messageCaption(), message);
+        m_document.appended();
+        showFittingPage();
+        recomputeStatistics();
+        reloadGrids();
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+    }
+}
+
+void MainWindow::saveTable()
+{
+    if (!m_document.isOpen())
+        return;
+    try {
+        commitEdits();
+        m_document.save();
+        reloadGrids();
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+    }
+}
+
+void MainWindow::closeTable()
+{
+    try {
+        if (m_document.isModified() && m_document.isOpen() &&
+            m_dialogs.askYesNo(this, applicationTitle(), kSaveQuestion))
+            saveTable();
+        m_document.close(false);
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+    }
+    reloadGrids();
+    setTableCommandsEnabled(false);
+    hidePages();
+    setPresentation(false, applicationTitle());
+}
+
+void MainWindow::exitProgram()
+{
+    // Ends at once: no question, Default_dir untouched; the table is released as the program ends.
+    m_exiting = true;
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::showHelp()
+{
+    auto* help = new HelpWindow(this);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->show();
+}
+
+void MainWindow::showAbout()
+{
+    m_about->exec();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_exiting) {
+        m_settings.setDefaultDirectory(m_lastDirectory);
+        closeTable();
+    }
+    event->accept();
+}
+
+} // namespace darni::app

@@ -1,0 +1,35 @@
+// The program's settings for the current user (key "\Software\Velmark\DARNI\1.0": the registry on
+// Windows, a file under ~/.config elsewhere). Every value the program keeps is named here.
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+namespace darni::app {
+
+class SettingsStore
+{
+public:
+    // The user's store; tests give a file of their own.
+    SettingsStore();
+    explicit SettingsStore(const QString& iniFile);
+
+    bool hasDefaultDirectory() const;
+    QString defaultDirectory() const;
+    void setDefaultDirectory(const QString& directory);
+
+    // Stored grid layouts, read and written as whole texts ("Table_1", "Table_2").
+    QString gridLayout(const QString& valueName) const;
+    void setGridLayout(const QString& valueName, const QString& layout);
+
+    // The devices for "\\.\COM1" and "\\.\COM2" where the platform has no such names.
+    QString com1Device() const;
+    QString com2Device() const;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace darni::app

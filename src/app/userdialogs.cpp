@@ -1,0 +1,65 @@
+// The real dialogs of the platform, through Qt.
+#include "userdialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace darni::app {
+
+namespace {
+// "Файлы данных|*.db" becomes "Файлы данных (*.db)".
+QString qtFilter(const QString& filter)
+{
+    const qsizetype bar = filter.indexOf(QLatin1Char('|'));
+    return bar < 0 ? filter : filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
+}
+
+QString fileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& directory, const QString& filter,
+                 const QString& suffix)
+{
+    QFileDialog dialog(parent, QString(), directory, qtFilter(filter));
+    dialog.setAcceptMode(mode);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // Creating over a table replaces it without a question, as the program always did.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+} // namespace
+
+QString QtUserDialogs::saveFileName(QWidget* parent, const QString& directory, const QString& filter,
+                                    const QString& defaultSuffix)
+{
+    return fileName(parent, QFileDialog::AcceptSave, directory, filter, defaultSuffix);
+}
+
+QString QtUserDialogs::openFileName(QWidget* parent, const QString& directory, const QString& filter,
+                                    const QString& defaultSuffix)
+{
+    return fileName(parent, QFileDialog::AcceptOpen, directory, filter, defaultSuffix);
+}
+
+void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& caption, const QString& text)
+{
+    const QMessageBox::Icon qtIcon = icon == Icon::Error     ? QMessageBox::Critical
+                                     : icon == Icon::Question ? QMessageBox::Question
+                                                              : QMessageBox::Information;
+    QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QColor QtUserDialogs::chooseColor(QWidget* parent, const QColor& initial)
+{
+    return QColorDialog::getColor(initial, parent);
+}
+
+} // namespace darni::app

@@ -1,0 +1,42 @@
+// Every question, message, file dialog and colour chooser the program shows goes through here, so
+// that tests can answer them without a screen.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QWidget;
+
+namespace darni::app {
+
+class UserDialogs
+{
+public:
+    enum class Icon { Information, Question, Error };
+
+    virtual ~UserDialogs() = default;
+    // An empty text when cancelled. `filter` is "Description|*.ext".
+    virtual QString saveFileName(QWidget* parent, const QString& directory, const QString& filter,
+                                 const QString& defaultSuffix) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
+                                 const QString& defaultSuffix) = 0;
+    virtual void message(QWidget* parent, Icon icon, const QString& caption, const QString& text) = 0;
+    virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // An invalid colour when cancelled.
+    virtual QColor chooseColor(QWidget* parent, const QColor& initial) = 0;
+};
+
+// The real dialogs of the platform, through Qt.
+class QtUserDialogs : public UserDialogs
+{
+public:
+    QString saveFileName(QWidget* parent, const QString& directory, const QString& filter,
+                         const QString& defaultSuffix) override;
+    QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
+                         const QString& defaultSuffix) override;
+    void message(QWidget* parent, Icon icon, const QString& caption, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    QColor chooseColor(QWidget* parent, const QColor& initial) override;
+};
+
+} // namespace darni::app

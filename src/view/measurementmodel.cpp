@@ -1,0 +1,127 @@
+// The rows of the table's page as a Qt model.
+#include "measurementmodel.h"
+
+#include "table/cp1251.h"
+#include "table/dbftable.h"
+#include "table/tableerror.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace darni::view {
+
+using namespace darni::table;
+
+namespace {
+// A comment longer than the field is cut to it when stored.
+constexpr int kCommentWidth = 100;
+} // namespace
+
+MeasurementModel::MeasurementModel(DbfTable& table, GridKind kind, QObject* parent)
+    : QAbstractTableModel(parent), m_table(table), m_columns(columnsOf(kind))
+{
+}
+
+void MeasurementModel::reload()
+{
+    beginResetModel();
+    m_slots.clear();
+    if (m_table.isOpen()) {
+        // One walk collects the page; cells are then read on demand by slot, so a table of any size
+        // opens without reading more than the rows in view.
+        const std::uint32_t current = m_table.currentSlot();
+        m_slots.reserve(static_cast<std::size_t>(m_table.count()));
+        for (bool ok = m_table.first(); ok; ok = m_table.next())
+            m_slots.push_back(m_table.currentSlot());
+        if (current == 0 || !m_table.goToSlot(current))
+            m_table.first();
+    }
+    endResetModel();
+}
+
+int MeasurementModel::rowOfSlot(std::uint32_t slot) const
+{
+    const auto it = std::find(m_slots.begin(), m_slots.end(), slot);
+    return it == m_slots.end() ? -1 : static_cast<int>(it - m_slots.begin());
+}
+
+int MeasurementModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_slots.size());
+}
+
+int MeasurementModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant MeasurementModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !m_table.isOpen())
+        return {};
+    const ColumnSpec& c = column(index.column());
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(c.alignment);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    if (!m_table.goToSlot(slotAt(index.row())))
+        return {};
+    return cellText(c, m_table.text(c.field));
+}
+
+QVariant MeasurementModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return QString::fromUtf16(column(section).caption);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    return {};
+}
+
+Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && column(index.column()).editable)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool MeasurementModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !m_table.goToSlot(slotAt(index.row())))
+        return false;
+    const ColumnSpec& c = column(index.column());
+    const QString text = value.toString().trimmed();
+    try {
+        m_table.edit();
+        if (text.isEmpty()) {
+            m_table.setNull(c.field);
+        } else if (fieldSpec(c.field).valueType == ValueType::Text) {
+            const int width = c.field == Field::COMMENT ? kCommentWidth : fieldSpec(c.field).width;
+            m_table.setText(c.field, cp1251::fromUnicode(QStringView(value.toString()).left(width)).toStdString());
+        } else {
+            bool ok = false;
+            double number = QLocale().toDouble(text, &ok);
+            if (!ok)
+                number = QLocale::c().toDouble(text, &ok);
+            if (!ok) {
+                m_table.cancel();
+                Q_EMIT editFailed(QStringLiteral("\"%1\" не является числом.").arg(text));
+                return false;
+            }
+            m_table.setReal(c.field, number);
+        }
+        m_table.post();
+    } catch (const TableError& e) {
+        m_table.cancel();
+        Q_EMIT editFailed(e.message());
+        return false;
+    }
+    Q_EMIT dataChanged(index, index);
+    return true;
+}
+
+} // namespace darni::view

@@ -1,0 +1,220 @@
+// The main window offscreen: command enabling and presentation in both states, the file commands
+// with scripted dialogs over ornak-sim, the save question, closing versus "Выход", about and splash.
+#include "app/aboutbox.h"
+#include "app/mainwindow.h"
+#include "app/splashscreen.h"
+#include "link/serialportdriver.h"
+#include "support/dbffilebuilder.h"
+#include "support/qtprinters.h"
+#include "support/scripteddialogs.h"
+#include "support/simulatorprocess.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace darni;
+using darni::testing::ScriptedDialogs;
+
+namespace {
+
+constexpr int kAnswerTimeoutMs = 300;
+
+const QStringList kTableCommands = {
+    QStringLiteral("N4"),  QStringLiteral("N5"),  QStringLiteral("N7"),  QStringLiteral("N8"),
+    QStringLiteral("N9"),  QStringLiteral("N27"), QStringLiteral("N29"), QStringLiteral("N30"),
+    QStringLiteral("N31"), QStringLiteral("N33"), QStringLiteral("N34"), QStringLiteral("Excel1"),
+    QStringLiteral("N37")};
+const QStringList kAlwaysCommands = {QStringLiteral("N2"), QStringLiteral("N3"), QStringLiteral("N11"),
+                                     QStringLiteral("N24"), QStringLiteral("N26")};
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    MainWindowTest()
+        : settings(dir.filePath(QStringLiteral("settings.ini"))),
+          port(link::PortNameMap::explicitDevices(dir.filePath(QStringLiteral("no-com1")),
+                                                  dir.filePath(QStringLiteral("no-com2"))))
+    {
+    }
+
+    std::unique_ptr<app::MainWindow> makeWindow(link::SerialPort& through)
+    {
+        auto w = std::make_unique<app::MainWindow>(dialogs, settings, through);
+        w->setAnswerTimeout(kAnswerTimeoutMs);
+        return w;
+    }
+
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    void expectState(app::MainWindow& w, bool open)
+    {
+        for (const QString& name : kTableCommands)
+            EXPECT_EQ(w.command(name)->isEnabled(), open) << name.toStdString();
+        for (const QString& name : kAlwaysCommands)
+            EXPECT_TRUE(w.command(name)->isEnabled()) << name.toStdString();
+        for (const char* button : {"ToolButton1", "ToolButton2", "ToolButton6"})
+            EXPECT_TRUE(w.findChild<QToolButton*>(QString::fromLatin1(button))->isEnabled()) << button;
+        for (const char* button : {"ToolButton3", "ToolButton4", "ToolButton5"})
+            EXPECT_EQ(w.findChild<QToolButton*>(QString::fromLatin1(button))->isEnabled(), open) << button;
+        EXPECT_EQ(w.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->isVisible(), open);
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    app::SettingsStore settings;
+    link::SerialPortDriver port;
+};
+
+TEST_F(MainWindowTest, StartsWithoutATableAndWritesTheStartDirectory)
+{
+    auto w = makeWindow(port);
+    w->show();
+    expectState(*w, false);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("ОРНАК - ТР5"));
+    EXPECT_TRUE(settings.hasDefaultDirectory()) << "written at once on the first start";
+    EXPECT_EQ(w->lastDirectory(), settings.defaultDirectory());
+    const QColor noTable = w->palette().color(QPalette::Window);
+
+    // A table open: the other state, a lighter background.
+    const QString table = path("objekt-7.db");
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(table);
+    ASSERT_TRUE(w->openTablePath(table));
+    expectState(*w, true);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("objekt-7 - ОРНАК - ТР5"));
+    EXPECT_GT(w->palette().color(QPalette::Window).lightness(), noTable.lightness());
+    w->closeTable();
+    expectState(*w, false);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("ОРНАК - ТР5"));
+}
+
+TEST_F(MainWindowTest, CreateReceivesFromTheInstrumentAndShowsTheRows)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
+                                          QStringLiteral("12,5")});
+    ASSERT_TRUE(sim.started());
+    link::SerialPortDriver instrument(link::PortNameMap::explicitDevices(sim.device(), path("no-com2")));
+    auto w = makeWindow(instrument);
+    w->show();
+    dialogs.fileNames = {path("new.db")};
+    w->createTable();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front().text.toStdString();
+    ASSERT_TRUE(w->document().isOpen());
+    expectState(*w, true);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("ОРНАК - ТР5")) << "create leaves the title";
+    EXPECT_EQ(dialogs.fileDialogFilters, QStringList{QStringLiteral("Файлы данных|*.db")});
+    ASSERT_NE(w->activeGrid(), nullptr);
+    EXPECT_EQ(w->activeGrid()->objectName(), QStringLiteral("Grid1"));
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), 17);
+    EXPECT_EQ(w->activeGrid()->model()->headerData(9, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Время прохождения УЗК, Т, мкс."));
+    EXPECT_FALSE(w->document().isModified());
+}
+
+TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
+{
+    const QString existing = path("keep.db");
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "7"}}).writeTo(existing);
+    const QByteArray before = darni::testing::readAll(existing);
+    auto w = makeWindow(port); // no instrument anywhere
+    dialogs.fileNames = {existing};
+    w->createTable();
+    EXPECT_FALSE(w->document().isOpen());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"));
+    EXPECT_EQ(darni::testing::readAll(existing), before);
+}
+
+TEST_F(MainWindowTest, OpenRefusesWhatIsNotATableAndChoosesThePage)
+{
+    auto w = makeWindow(port);
+    w->show();
+    darni::testing::writeAll(path("junk.db"), "junk");
+    dialogs.fileNames = {path("junk.db")};
+    w->openTable();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("База данных повреждена !"));
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_EQ(dialogs.messages[0].icon, app::UserDialogs::Icon::Error);
+    EXPECT_FALSE(w->document().isOpen());
+    expectState(*w, false);
+    EXPECT_EQ(dialogs.fileDialogFilters, QStringList{QStringLiteral("Базы данных|*.db")});
+
+    // One pull-off row among many ultrasonic rows: only the pull-off page, with only that row.
+    darni::testing::DbfFileBuilder b(darni::testing::measurementFields());
+    for (int i = 1; i <= 5; ++i)
+        b.record({{"N", std::to_string(i)}, {"NB_TYPE", i == 3 ? "1" : ""}, {"P", "12.5"}});
+    b.writeTo(path("mixed.db"));
+    dialogs.fileNames = {path("mixed.db")};
+    w->openTable();
+    auto* pages = w->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    EXPECT_FALSE(pages->isTabVisible(0));
+    EXPECT_TRUE(pages->isTabVisible(1));
+    ASSERT_NE(w->activeGrid(), nullptr);
+    EXPECT_EQ(w->activeGrid()->objectName(), QStringLiteral("Grid2"));
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), 1);
+    EXPECT_EQ(w->lastDirectory(), dir.path());
+}
+
+TEST_F(MainWindowTest, TheSaveQuestionIsAskedOnceAfterAnEdit)
+{
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("t.db"));
+    auto w = makeWindow(port);
+    ASSERT_TRUE(w->openTablePath(path("t.db")));
+    w->document().markModified();
+    dialogs.yesNoAnswers = {false};
+    w->closeTable();
+    EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Сохранить изменения в таблицах ?")});
+    w->closeTable();
+    EXPECT_EQ(dialogs.questions.size(), 1) << "no new edit, no new question";
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowStoresTheDirectoryButExitDoesNot)
+{
+    {
+        auto w = makeWindow(port);
+        darni::testing::DbfFileBuilder(darni::testing::measurementFields()).writeTo(path("t.db"));
+        dialogs.fileNames = {path("t.db")};
+        w->openTable();
+        settings.setDefaultDirectory(QStringLiteral("/elsewhere"));
+        w->close();
+        EXPECT_EQ(settings.defaultDirectory(), dir.path());
+        EXPECT_FALSE(w->document().isOpen());
+    }
+    settings.setDefaultDirectory(QStringLiteral("/before"));
+    auto w = makeWindow(port);
+    ASSERT_TRUE(w->openTablePath(path("t.db")));
+    w->document().markModified();
+    w->exitProgram();
+    w->close();
+    EXPECT_EQ(settings.defaultDirectory(), QStringLiteral("/before"));
+    EXPECT_TRUE(dialogs.questions.isEmpty()) << "Выход asks nothing";
+    // "Выход" asked the application to end; a run of its loop takes the request, so later tests in
+    // this process can run loops of their own.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
+
+TEST(AboutAndSplash, VersionAndTiming)
+{
+    app::AboutBox about;
+    EXPECT_EQ(about.versionText(), QStringLiteral("Версия 1.0.0.0"));
+
+    app::SplashScreen splash;
+    splash.setShowTime(50);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(splash.exec(), QDialog::Accepted);
+    EXPECT_GE(clock.elapsed(), 50);
+}
+
+} // namespace

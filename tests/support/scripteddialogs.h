@@ -1,0 +1,63 @@
+// Answers the program's dialogs from a script and records what it was shown, for window tests.
+#pragma once
+
+#include "app/userdialogs.h"
+
+#include <QStringList>
+
+#include <deque>
+
+namespace darni::testing {
+
+class ScriptedDialogs : public app::UserDialogs
+{
+public:
+    struct Shown
+    {
+        Icon icon;
+        QString caption;
+        QString text;
+    };
+
+    std::deque<QString> fileNames;  // answers to file dialogs, in order ("" cancels)
+    std::deque<bool> yesNoAnswers;  // answers to questions; No when none is left
+    std::vector<Shown> messages;
+    QStringList questions;
+    QStringList fileDialogFilters;
+
+    QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
+    {
+        return nextFileName(filter);
+    }
+    QString openFileName(QWidget*, const QString&, const QString& filter, const QString&) override
+    {
+        return nextFileName(filter);
+    }
+    void message(QWidget*, Icon icon, const QString& caption, const QString& text) override
+    {
+        messages.push_back({icon, caption, text});
+    }
+    bool askYesNo(QWidget*, const QString&, const QString& text) override
+    {
+        questions << text;
+        if (yesNoAnswers.empty())
+            return false;
+        const bool answer = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return answer;
+    }
+    QColor chooseColor(QWidget*, const QColor&) override { return {}; }
+
+private:
+    QString nextFileName(const QString& filter)
+    {
+        fileDialogFilters << filter;
+        if (fileNames.empty())
+            return {};
+        const QString name = fileNames.front();
+        fileNames.pop_front();
+        return name;
+    }
+};
+
+} // namespace darni::testing
