@@ -8,6 +8,7 @@
 
 #include "decode/recorddecoder.h"
 #include "table/cp1251.h"
+#include "table/numbertext.h"
 #include "table/tableerror.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <optional>
 
@@ -175,10 +177,20 @@ void MainWindow::buildPages()
     m_ultrasonicGrid->setObjectName(QStringLiteral("Grid1"));
     m_pullOffGrid = new view::GridView(*m_pullOffModel);
     m_pullOffGrid->setObjectName(QStringLiteral("Grid2"));
-    m_pages->addTab(m_ultrasonicGrid, QStringLiteral("ОРНАК-ТР5"));
-    m_pages->addTab(m_pullOffGrid, QStringLiteral("ПЕЛТА2-ТР5"));
-    m_pages->widget(kUltrasonicPage)->setProperty("page", QStringLiteral("TabSheet1"));
-    m_pages->widget(kPullOffPage)->setProperty("page", QStringLiteral("TabSheet2"));
+    m_ultrasonicFooter = new view::FooterLine(*m_ultrasonicGrid);
+    m_pullOffFooter = new view::FooterLine(*m_pullOffGrid);
+    const auto page = [](const QString& name, QWidget* grid, QWidget* footer) {
+        auto* sheet = new QWidget;
+        sheet->setObjectName(name);
+        auto* layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(grid);
+        layout->addWidget(footer);
+        return sheet;
+    };
+    m_pages->addTab(page(QStringLiteral("TabSheet1"), m_ultrasonicGrid, m_ultrasonicFooter), QStringLiteral("ОРНАК-ТР5"));
+    m_pages->addTab(page(QStringLiteral("TabSheet2"), m_pullOffGrid, m_pullOffFooter), QStringLiteral("ПЕЛТА2-ТР5"));
     setCentralWidget(m_pages);
 
     QMenu* context = findChild<QMenu*>(QStringLiteral("PopupMenu1"));
@@ -206,6 +218,14 @@ view::GridView* MainWindow::activeGrid() const
     if (!m_document.isOpen() || !m_pages->isVisible())
         return nullptr;
     return m_pages->currentIndex() == kPullOffPage ? m_pullOffGrid : m_ultrasonicGrid;
+}
+
+view::FooterLine* MainWindow::activeFooter() const
+{
+    const view::GridView* grid = activeGrid();
+    if (!grid)
+        return nullptr;
+    return grid == m_pullOffGrid ? m_pullOffFooter : m_ultrasonicFooter;
 }
 
 void MainWindow::setTableCommandsEnabled(bool enabled)
@@ -260,11 +280,27 @@ void MainWindow::reloadGrids()
 {
     m_ultrasonicModel->reload();
     m_pullOffModel->reload();
+    updateFooters();
 }
 
 void MainWindow::recomputeStatistics()
 {
     m_statistics = table::findMma(m_document.table());
+    updateFooters();
+}
+
+void MainWindow::updateFooters()
+{
+    const auto triple = [](double low, double mean, double high) {
+        return table::numberText(low) + QLatin1Char('/') + table::numberText(mean) + QLatin1Char('/') +
+               table::numberText(high);
+    };
+    const QString rows = QString::number(m_document.isOpen() ? m_document.table().count() : 0);
+    for (view::FooterLine* footer : {m_ultrasonicFooter, m_pullOffFooter}) {
+        footer->setText(table::Field::P, triple(m_statistics.minP, m_statistics.meanP, m_statistics.maxP));
+        footer->setText(table::Field::R, triple(m_statistics.minR, m_statistics.meanR, m_statistics.maxR));
+        footer->setText(table::Field::N, rows);
+    }
 }
 
 void MainWindow::commitEdits()

@@ -12,6 +12,7 @@
 #include "link/transfersession.h"
 #include "table/tabledocument.h"
 #include "table/tablestatistics.h"
+#include "view/footerline.h"
 #include "view/gridview.h"
 
 #include <QMainWindow>
@@ -44,6 +45,7 @@ public:
     QString lastDirectory() const { return m_lastDirectory; }
     QAction* command(const QString& objectName) const;
     view::GridView* activeGrid() const;
+    view::FooterLine* activeFooter() const;
 
     // The commands, as the menus and tool buttons run them.
     void createTable();
@@ -71,6 +73,7 @@ private:
     void setPresentation(bool tableOpen, const QString& title);
     void recomputeStatistics();
     void reloadGrids();
+    void updateFooters();
     void commitEdits();
     bool receiveFromInstrument();
     void resetSorting();
@@ -94,6 +97,8 @@ private:
     std::unique_ptr<view::MeasurementModel> m_pullOffModel;
     view::GridView* m_ultrasonicGrid = nullptr;
     view::GridView* m_pullOffGrid = nullptr;
+    view::FooterLine* m_ultrasonicFooter = nullptr;
+    view::FooterLine* m_pullOffFooter = nullptr;
     AboutBox* m_about = nullptr;
 };
 

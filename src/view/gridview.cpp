@@ -2,17 +2,19 @@
 #include "gridview.h"
 
 #include <QApplication>
+#include "gridheader.h"
+
 #include <QHeaderView>
 
 namespace darni::view {
 
 namespace {
-constexpr int kTitleLines = 2;
 const QString kGridStyle = QStringLiteral("QTableView { gridline-color: #c0c0c0; }");
 } // namespace
 
 GridView::GridView(MeasurementModel& model, QWidget* parent) : QTableView(parent), m_model(model)
 {
+    setHorizontalHeader(new GridHeader(this));
     setModel(&m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -24,12 +26,7 @@ GridView::GridView(MeasurementModel& model, QWidget* parent) : QTableView(parent
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
-    QHeaderView* titles = horizontalHeader();
-    titles->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter) | Qt::Alignment(Qt::TextWordWrap));
-    titles->setMinimumHeight(fontMetrics().lineSpacing() * kTitleLines + 8);
-    titles->setSectionsMovable(false);
-    titles->setSectionResizeMode(QHeaderView::Interactive);
-    titles->setStretchLastSection(true);
+    verticalHeader()->hide();
 }
 
 void GridView::equalizeColumns()

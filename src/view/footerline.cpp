@@ -1,0 +1,71 @@
+// The line under a grid's rows.
+#include "footerline.h"
+
+#include "measurementmodel.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTableView>
+
+namespace darni::view {
+
+namespace {
+constexpr int kPadding = 6;
+const QColor kGridLine(0xC0, 0xC0, 0xC0);
+} // namespace
+
+FooterLine::FooterLine(QTableView& grid, QWidget* parent) : QWidget(parent), m_grid(grid)
+{
+    setObjectName(QStringLiteral("Footer"));
+    // The cells follow the columns as they are resized or scrolled.
+    connect(m_grid.horizontalHeader(), &QHeaderView::sectionResized, this, qOverload<>(&QWidget::update));
+    connect(m_grid.horizontalHeader(), &QHeaderView::geometriesChanged, this, qOverload<>(&QWidget::update));
+    connect(m_grid.horizontalScrollBar(), &QScrollBar::valueChanged, this, qOverload<>(&QWidget::update));
+}
+
+void FooterLine::setText(table::Field field, const QString& text)
+{
+    m_texts[field] = text;
+    update();
+}
+
+QString FooterLine::text(table::Field field) const
+{
+    const auto it = m_texts.find(field);
+    return it == m_texts.end() ? QString() : it->second;
+}
+
+void FooterLine::clear()
+{
+    m_texts.clear();
+    update();
+}
+
+QSize FooterLine::sizeHint() const
+{
+    return {QWidget::sizeHint().width(), fontMetrics().height() + kPadding};
+}
+
+void FooterLine::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Button));
+    const auto* model = qobject_cast<const MeasurementModel*>(m_grid.model());
+    if (!model)
+        return;
+    const QHeaderView* header = m_grid.horizontalHeader();
+    const int origin = m_grid.viewport()->x();
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const QRect cell(origin + header->sectionViewportPosition(c), 0, header->sectionSize(c), height());
+        p.setPen(kGridLine);
+        p.drawRect(cell.adjusted(0, 0, -1, -1));
+        const QString t = text(model->column(c).field);
+        if (!t.isEmpty()) {
+            p.setPen(palette().color(QPalette::ButtonText));
+            p.drawText(cell.adjusted(2, 0, -2, 0), Qt::AlignCenter, t);
+        }
+    }
+}
+
+} // namespace darni::view
