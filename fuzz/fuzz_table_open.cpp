@@ -17,10 +17,10 @@ namespace {
 
 void readEveryField(const DbfTable& t)
 {
-    for (const auto& spec : kMeasurementFields) {
-        (void)t.isNull(spec.field);
-        (void)t.text(spec.field);
-        (void)t.integer(spec.field);
+    for (const auto& entry : kMeasurementFields) {
+        (void)t.isNull(entry.field);
+        (void)t.text(entry.field);
+        (void)t.integer(entry.field);
     }
 }
 

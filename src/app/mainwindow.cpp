@@ -142,26 +142,26 @@ void MainWindow::buildCommands()
     toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
     std::vector<std::pair<const CommandSpec*, QAction*>> buttons;
-    for (const CommandSpec& spec : kCommands) {
-        QMenu* menu = menus[static_cast<int>(*spec.menus.begin())];
-        QAction* action = spec.caption ? menu->addAction(QString::fromUtf16(spec.caption)) : menu->addSeparator();
-        action->setObjectName(QString::fromLatin1(spec.objectName));
+    for (const CommandSpec& entry : kCommands) {
+        QMenu* menu = menus[static_cast<int>(*entry.menus.begin())];
+        QAction* action = entry.caption ? menu->addAction(QString::fromUtf16(entry.caption)) : menu->addSeparator();
+        action->setObjectName(QString::fromLatin1(entry.objectName));
         m_commands[action->objectName()] = action;
-        if (!spec.caption)
+        if (!entry.caption)
             continue;
-        action->setShortcut(spec.shortcut);
-        action->setProperty("needsTable", spec.needsTable);
-        if (spec.image)
-            action->setIcon(toolbarIcon(*spec.image));
-        connect(action, &QAction::triggered, this, spec.handler);
-        if (spec.toolButton)
-            buttons.emplace_back(&spec, action);
+        action->setShortcut(entry.shortcut);
+        action->setProperty("needsTable", entry.needsTable);
+        if (entry.image)
+            action->setIcon(toolbarIcon(*entry.image));
+        connect(action, &QAction::triggered, this, entry.handler);
+        if (entry.toolButton)
+            buttons.emplace_back(&entry, action);
     }
     // Tool buttons carry no text and no hints; they follow their menu item's enabling.
-    for (const auto& [spec, action] : buttons) {
+    for (const auto& [entry, action] : buttons) {
         toolBar->addAction(action);
         if (QWidget* button = toolBar->widgetForAction(action)) {
-            button->setObjectName(QString::fromLatin1(spec->toolButton));
+            button->setObjectName(QString::fromLatin1(entry->toolButton));
             button->setToolTip({});
         }
     }

@@ -49,8 +49,8 @@ void DbfTable::create(const QString& path)
 {
     std::vector<FieldDescriptor> descriptors;
     descriptors.reserve(kFieldCount);
-    for (const auto& spec : kMeasurementFields)
-        descriptors.push_back(FieldDescriptor::fromSpec(spec));
+    for (const auto& entry : kMeasurementFields)
+        descriptors.push_back(FieldDescriptor::fromSpec(entry));
 
     DbfHeader header = DbfHeader::forNewTable(dbf::headerLength(static_cast<int>(kFieldCount)),
                                               recordLengthOf(descriptors));

@@ -18,9 +18,9 @@ constexpr int kByteRange = 256;
 constexpr std::string_view kKnownTypeLetters = "CNFLDMBGPYTIVX@O+0WQ";
 } // namespace
 
-FieldDescriptor FieldDescriptor::fromSpec(const FieldSpec& spec)
+FieldDescriptor FieldDescriptor::fromSpec(const FieldSpec& entry)
 {
-    return {std::string(spec.name), spec.typeLetter, spec.width, spec.decimals};
+    return {std::string(entry.name), entry.typeLetter, entry.width, entry.decimals};
 }
 
 std::optional<FieldDescriptor> FieldDescriptor::parse(const std::uint8_t* bytes)

@@ -21,7 +21,7 @@ struct FieldDescriptor
     int decimals = 0; // 0 for "C" fields
 
     // The descriptor a created table stores for a field of the measurement record.
-    static FieldDescriptor fromSpec(const FieldSpec& spec);
+    static FieldDescriptor fromSpec(const FieldSpec& entry);
     // Nothing when the name is empty or the type letter is not a dBase or FoxPro type.
     static std::optional<FieldDescriptor> parse(const std::uint8_t* bytes);
     Bytes toBytes() const;

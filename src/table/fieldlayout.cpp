@@ -11,9 +11,9 @@ namespace {
 // Number fields without decimals read as a small integer up to this width and as an integer above.
 constexpr int kWidestInteger = 9;
 
-bool isCompatible(const FieldSpec& spec, const FieldDescriptor& d)
+bool isCompatible(const FieldSpec& entry, const FieldDescriptor& d)
 {
-    switch (spec.valueType) {
+    switch (entry.valueType) {
     case ValueType::Text:
         return d.typeLetter == kTextTypeLetter;
     case ValueType::Real:
@@ -25,9 +25,9 @@ bool isCompatible(const FieldSpec& spec, const FieldDescriptor& d)
     return false;
 }
 
-QString fieldName(const FieldSpec& spec)
+QString fieldName(const FieldSpec& entry)
 {
-    return QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+    return QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
 }
 } // namespace
 
@@ -52,11 +52,11 @@ FieldLayout FieldLayout::bind(const std::vector<FieldDescriptor>& descriptors, i
     for (const auto& d : descriptors) {
         const auto field = fieldByName(d.name);
         if (field && !bound[static_cast<std::size_t>(*field)]) {
-            const FieldSpec& spec = fieldSpec(*field);
-            if (!isCompatible(spec, d)) {
+            const FieldSpec& entry = fieldSpec(*field);
+            if (!isCompatible(entry, d)) {
                 throw TableError(TableError::Cause::IncompatibleField,
                                  QStringLiteral("Поле %1 имеет неподходящий тип %2 (%3.%4).")
-                                     .arg(fieldName(spec), QChar::fromLatin1(d.typeLetter))
+                                     .arg(fieldName(entry), QChar::fromLatin1(d.typeLetter))
                                      .arg(d.width)
                                      .arg(d.decimals));
             }
@@ -66,10 +66,10 @@ FieldLayout FieldLayout::bind(const std::vector<FieldDescriptor>& descriptors, i
         offset += d.width;
     }
 
-    for (const auto& spec : kMeasurementFields) {
-        if (!bound[static_cast<std::size_t>(spec.field)]) {
+    for (const auto& entry : kMeasurementFields) {
+        if (!bound[static_cast<std::size_t>(entry.field)]) {
             throw TableError(TableError::Cause::MissingField,
-                             QStringLiteral("В таблице нет поля %1.").arg(fieldName(spec)));
+                             QStringLiteral("В таблице нет поля %1.").arg(fieldName(entry)));
         }
     }
     return layout;

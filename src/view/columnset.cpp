@@ -73,8 +73,8 @@ std::span<const ColumnSpec> columnsOf(GridKind kind)
 
 QString cellText(const ColumnSpec& column, const QByteArray& stored)
 {
-    const table::FieldSpec& spec = table::fieldSpec(column.field);
-    if (spec.valueType == table::ValueType::Text)
+    const table::FieldSpec& entry = table::fieldSpec(column.field);
+    if (entry.valueType == table::ValueType::Text)
         return table::cp1251::toUnicode(stored);
     const auto value = table::fieldcodec::numberValue(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
     if (!value)

@@ -39,10 +39,10 @@ protected:
         std::vector<Fields> out;
         for (bool ok = m_table.first(); ok; ok = m_table.next()) {
             Fields f;
-            for (const auto& spec : kMeasurementFields) {
-                const QByteArray stored = m_table.text(spec.field);
+            for (const auto& entry : kMeasurementFields) {
+                const QByteArray stored = m_table.text(entry.field);
                 if (!stored.trimmed().isEmpty())
-                    f[spec.field] = spec.valueType == ValueType::Text ? cp1251::toUnicode(stored)
+                    f[entry.field] = entry.valueType == ValueType::Text ? cp1251::toUnicode(stored)
                                                                       : QString::fromLatin1(stored.trimmed());
             }
             out.push_back(f);

@@ -63,8 +63,8 @@ TEST_F(DbfreadInterop, AnIndependentReaderSeesTheSameValues)
 
     const QJsonObject table = readWithDbfread(tablePath());
     QStringList expectedNames;
-    for (const auto& spec : kMeasurementFields)
-        expectedNames << QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+    for (const auto& entry : kMeasurementFields)
+        expectedNames << QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
     QStringList names;
     for (const auto& v : table[QStringLiteral("fields")].toArray())
         names << v.toString();

@@ -121,9 +121,9 @@ TEST_F(DbfTableFile, ARowWithOnlyNumberDateAndTimeIsBlankElsewhere)
 
     t.open(tablePath());
     ASSERT_TRUE(t.first());
-    for (const auto& spec : kMeasurementFields) {
-        const bool set = spec.field == Field::N || spec.field == Field::DATE || spec.field == Field::TIME;
-        EXPECT_EQ(t.isNull(spec.field), !set) << spec.name;
+    for (const auto& entry : kMeasurementFields) {
+        const bool set = entry.field == Field::N || entry.field == Field::DATE || entry.field == Field::TIME;
+        EXPECT_EQ(t.isNull(entry.field), !set) << entry.name;
     }
     EXPECT_EQ(t.text(Field::COMMENT), QByteArray());
     EXPECT_EQ(t.real(Field::P), 0.0);

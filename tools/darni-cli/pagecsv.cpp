@@ -25,14 +25,14 @@ QString quoted(const QString& value)
 void writePageCsv(DbfTable& table, QTextStream& out)
 {
     QStringList names;
-    for (const auto& spec : kMeasurementFields)
-        names << QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+    for (const auto& entry : kMeasurementFields)
+        names << QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
     out << names.join(kSeparator) << '\n';
     for (bool ok = table.first(); ok; ok = table.next()) {
         QStringList values;
-        for (const auto& spec : kMeasurementFields) {
-            const QByteArray stored = table.text(spec.field);
-            values << quoted(spec.valueType == ValueType::Text ? cp1251::toUnicode(stored)
+        for (const auto& entry : kMeasurementFields) {
+            const QByteArray stored = table.text(entry.field);
+            values << quoted(entry.valueType == ValueType::Text ? cp1251::toUnicode(stored)
                                                                : QString::fromLatin1(stored.trimmed()));
         }
         out << values.join(kSeparator) << '\n';
