@@ -118,6 +118,29 @@ TEST_F(MainWindowTest, CreateReceivesFromTheInstrumentAndShowsTheRows)
     EXPECT_FALSE(w->document().isModified());
 }
 
+TEST_F(MainWindowTest, AppendAddsOnlyTheRecordsMeasuredSinceTheLastTransfer)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
+                                          QStringLiteral("6,3"), QStringLiteral("--append-after-transfer"),
+                                          QStringLiteral("3")});
+    ASSERT_TRUE(sim.started());
+    link::SerialPortDriver instrument(link::PortNameMap::explicitDevices(sim.device(), path("no-com2")));
+    auto w = makeWindow(instrument);
+    w->show();
+    dialogs.fileNames = {path("grow.db")};
+    w->createTable();
+    ASSERT_TRUE(w->document().isOpen());
+    const int before = w->activeGrid()->model()->rowCount();
+
+    w->appendTable();
+    ASSERT_TRUE(w->document().isOpen());
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), before + 3);
+    ASSERT_FALSE(dialogs.messages.empty());
+    for (const auto& shown : dialogs.messages)
+        EXPECT_EQ(shown.caption, QStringLiteral("Дополнение")) << shown.text.toStdString();
+    EXPECT_FALSE(w->document().isModified()) << "the appended rows are saved at once";
+}
+
 TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
 {
     const QString existing = path("keep.db");
