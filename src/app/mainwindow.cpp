@@ -10,6 +10,7 @@
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/tableerror.h"
+#include "table/tableorder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,6 +41,8 @@ const QString kTitleSeparator = QStringLiteral(" - ");
 const QString kSaveQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
 const QString kUltrasonicTag = QStringLiteral("tab1");
 const QString kPullOffTag = QStringLiteral("tab2");
+const QString kUltrasonicLayout = QStringLiteral("Table_1");
+const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
 constexpr int kPullOffPage = 1;
 // Error texts get a full stop unless they end in a character that sorts before it.
@@ -105,29 +108,29 @@ void MainWindow::buildCommands()
         {"N9", u"Печать", QKeySequence(Qt::CTRL | Qt::Key_P), ToolbarImage::Print, "ToolButton5", true, &MainWindow::notYetAvailable, {Menu::File}},
         {"N10", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
         {"N11", u"Выход", {}, std::nullopt, nullptr, false, &MainWindow::exitProgram, {Menu::File}},
-        {"N27", u"Выровнять столбцы", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
+        {"N27", u"Выровнять столбцы", {}, std::nullopt, nullptr, true, &MainWindow::equalizeColumns, {Menu::View}},
         {"N28", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
-        {"N29", u"Задать цвет", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
-        {"N30", u"Убрать цвет", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
-        {"N31", u"Убрать все цвета", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::View}},
+        {"N29", u"Задать цвет", {}, std::nullopt, nullptr, true, &MainWindow::chooseColumnColor, {Menu::View}},
+        {"N30", u"Убрать цвет", {}, std::nullopt, nullptr, true, &MainWindow::removeColumnColor, {Menu::View}},
+        {"N31", u"Убрать все цвета", {}, std::nullopt, nullptr, true, &MainWindow::removeAllColumnColors, {Menu::View}},
         {"N32", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
-        {"N33", u"Убрать сортировку", {}, std::nullopt, nullptr, true, &MainWindow::resetSorting, {Menu::View}},
-        {"N34", u"Удалить строки", {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::notYetAvailable, {Menu::Edit}},
+        {"N33", u"Убрать сортировку", {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
+        {"N34", u"Удалить строки", {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
         {"Excel1", u"Экспорт в Excel", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::Service}},
-        {"N37", u"Перенумеровать строки", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::Service}},
+        {"N37", u"Перенумеровать строки", {}, std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
         {"N24", u"Помощь", QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
         {"N25", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
         {"N26", u"О программе", {}, std::nullopt, nullptr, false, &MainWindow::showAbout, {Menu::Help}},
         // The grids' context menu: always enabled, as the grids show only while a table is open.
         {"N22", u"Печать", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
         {"N16", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
-        {"N17", u"Задать цвет", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
-        {"N18", u"Убрать цвет", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
-        {"N19", u"Убрать все цвета", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N17", u"Задать цвет", {}, std::nullopt, nullptr, false, &MainWindow::chooseColumnColor, {Menu::Context}},
+        {"N18", u"Убрать цвет", {}, std::nullopt, nullptr, false, &MainWindow::removeColumnColor, {Menu::Context}},
+        {"N19", u"Убрать все цвета", {}, std::nullopt, nullptr, false, &MainWindow::removeAllColumnColors, {Menu::Context}},
         {"N38", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
-        {"N23", u"Выровнять столбцы", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N23", u"Выровнять столбцы", {}, std::nullopt, nullptr, false, &MainWindow::equalizeColumns, {Menu::Context}},
         {"N20", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
-        {"N21", u"Удалить", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N21", u"Удалить", {}, std::nullopt, nullptr, false, &MainWindow::deleteSelectedRows, {Menu::Context}},
     };
     // clang-format on
 
@@ -201,8 +204,21 @@ void MainWindow::buildPages()
         connect(&grid->measurementModel(), &view::MeasurementModel::editStarted, this,
                 [this] { m_document.markModified(); });
         connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this, &MainWindow::reportError);
+        connect(grid, &view::GridView::selectionStatisticsChanged, this, [this, grid] { updateFooters(*grid); });
+        connect(&grid->gridHeader(), &view::GridHeader::titleStateChanged, this,
+                [this, grid](int section, view::TitleState state) { sortByTitle(*grid, section, state); });
     }
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::pageShown);
+}
+
+const QString& MainWindow::sortTagOf(const view::GridView& grid) const
+{
+    return &grid == m_pullOffGrid ? kPullOffTag : kUltrasonicTag;
+}
+
+view::FooterLine& MainWindow::footerOf(const view::GridView& grid) const
+{
+    return &grid == m_pullOffGrid ? *m_pullOffFooter : *m_ultrasonicFooter;
 }
 
 // ---- presentation -------------------------------------------------------------------------------
@@ -215,7 +231,7 @@ QAction* MainWindow::command(const QString& objectName) const
 
 view::GridView* MainWindow::activeGrid() const
 {
-    if (!m_document.isOpen() || !m_pages->isVisible())
+    if (!m_document.isOpen() || m_pages->isHidden())
         return nullptr;
     return m_pages->currentIndex() == kPullOffPage ? m_pullOffGrid : m_ultrasonicGrid;
 }
@@ -278,29 +294,43 @@ void MainWindow::setPresentation(bool tableOpen, const QString& title)
 
 void MainWindow::reloadGrids()
 {
-    m_ultrasonicModel->reload();
-    m_pullOffModel->reload();
+    // Only the page in view holds the rows; the hidden page's grid is emptied rather than walked.
+    const view::GridView* shown = m_document.isOpen() ? activeGrid() : nullptr;
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid}) {
+        if (grid == shown)
+            grid->measurementModel().reload();
+        else
+            grid->measurementModel().clear();
+    }
     updateFooters();
 }
 
 void MainWindow::recomputeStatistics()
 {
-    m_statistics = table::findMma(m_document.table());
+    m_statistics = m_document.isOpen() ? table::findMma(m_document.table()) : m_statistics;
     updateFooters();
 }
 
 void MainWindow::updateFooters()
 {
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid})
+        updateFooters(*grid);
+}
+
+void MainWindow::updateFooters(view::GridView& grid)
+{
     const auto triple = [](double low, double mean, double high) {
         return table::numberText(low) + QLatin1Char('/') + table::numberText(mean) + QLatin1Char('/') +
                table::numberText(high);
     };
-    const QString rows = QString::number(m_document.isOpen() ? m_document.table().count() : 0);
-    for (view::FooterLine* footer : {m_ultrasonicFooter, m_pullOffFooter}) {
-        footer->setText(table::Field::P, triple(m_statistics.minP, m_statistics.meanP, m_statistics.maxP));
-        footer->setText(table::Field::R, triple(m_statistics.minR, m_statistics.meanR, m_statistics.maxR));
-        footer->setText(table::Field::N, rows);
-    }
+    // Two or more marked rows: their values as they were marked; else the whole table's.
+    const table::TableStatistics s = grid.selectedRowCount() < 2
+                                         ? m_statistics
+                                         : table::selectionStatistics(grid.capturedValues());
+    view::FooterLine& footer = footerOf(grid);
+    footer.setText(table::Field::P, triple(s.minP, s.meanP, s.maxP));
+    footer.setText(table::Field::R, triple(s.minR, s.meanR, s.maxR));
+    footer.setText(table::Field::N, QString::number(grid.measurementModel().rowCount()));
 }
 
 void MainWindow::commitEdits()
@@ -352,6 +382,7 @@ void MainWindow::createTable()
         setPresentation(true, windowTitle());
         setTableCommandsEnabled(true);
         showFittingPage();
+        loadGridLayouts();
         m_document.markSaved();
     } catch (const table::TableError& e) {
         reportError(e.message());
@@ -384,22 +415,9 @@ bool MainWindow::openTablePath(const QString& path)
     setPresentation(true, QFileInfo(path).completeBaseName() + kTitleSeparator + applicationTitle());
     setTableCommandsEnabled(true);
     showFittingPage();
+    loadGridLayouts();
     m_document.markSaved();
     return true;
-}
-
-void MainWindow::resetSorting()
-{
-    if (!m_document.isOpen())
-        return;
-    table::DbfTable& t = m_document.table();
-    t.setActiveTag({});
-    for (const QString& tag : {kUltrasonicTag, kPullOffTag}) {
-        if (t.tagNames().contains(tag, Qt::CaseInsensitive))
-            t.deleteTag(tag);
-    }
-    t.refresh();
-    reloadGrids();
 }
 
 void MainWindow::appendTable()
@@ -407,8 +425,10 @@ void MainWindow::appendTable()
     if (!receiveFromInstrument())
         return;
     try {
-        if (m_document.isOpen())
-            resetSorting();
+        if (m_document.isOpen()) {
+            resetSorting(*m_ultrasonicGrid);
+            resetSorting(*m_pullOffGrid);
+        }
         const auto result = decode::flash2klivo(m_document.table(),
                                                 {m_image, m_header.recordCountA, m_header.surfaceBase},
                                                 decode::DecodeMode::Append);
@@ -420,6 +440,7 @@ void MainWindow::appendTable()
         reloadGrids();
     } catch (const table::TableError& e) {
         reportError(e.message());
+        showWhetherOpen();
     }
 }
 
@@ -438,6 +459,8 @@ void MainWindow::saveTable()
 
 void MainWindow::closeTable()
 {
+    if (m_document.isOpen())
+        saveGridLayouts();
     try {
         if (m_document.isModified() && m_document.isOpen() &&
             m_dialogs.askYesNo(this, applicationTitle(), kSaveQuestion))
@@ -446,6 +469,13 @@ void MainWindow::closeTable()
     } catch (const table::TableError& e) {
         reportError(e.message());
     }
+    showWhetherOpen();
+}
+
+void MainWindow::showWhetherOpen()
+{
+    if (m_document.isOpen())
+        return;
     reloadGrids();
     setTableCommandsEnabled(false);
     hidePages();
@@ -469,6 +499,137 @@ void MainWindow::showHelp()
 void MainWindow::showAbout()
 {
     m_about->exec();
+}
+
+// ---- layouts and colours -----------------------------------------------------------------------
+
+void MainWindow::loadGridLayouts()
+{
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid}) {
+        const auto stored = view::GridLayout::fromText(m_settings.gridLayout(layoutNameOf(*grid)));
+        if (stored) {
+            grid->applyLayout(*stored);
+            continue;
+        }
+        // None stored yet, or one that cannot be read: equal columns, stored at once.
+        grid->equalizeColumns();
+        m_settings.setGridLayout(layoutNameOf(*grid), grid->layout().toText());
+    }
+}
+
+void MainWindow::saveGridLayouts()
+{
+    for (const view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid})
+        m_settings.setGridLayout(layoutNameOf(*grid), grid->layout().toText());
+}
+
+QString MainWindow::layoutNameOf(const view::GridView& grid) const
+{
+    return &grid == m_pullOffGrid ? kPullOffLayout : kUltrasonicLayout;
+}
+
+void MainWindow::equalizeColumns()
+{
+    if (view::GridView* grid = activeGrid())
+        grid->equalizeColumns();
+}
+
+void MainWindow::chooseColumnColor()
+{
+    view::GridView* grid = activeGrid();
+    // Without a current column there is nothing to colour, so no dialog either.
+    if (!grid || !grid->currentIndex().isValid())
+        return;
+    const QColor chosen = m_dialogs.chooseColor(this, m_lastColor);
+    if (!chosen.isValid())
+        return;
+    m_lastColor = chosen;
+    grid->setCurrentColumnColor(chosen);
+}
+
+void MainWindow::removeColumnColor()
+{
+    if (view::GridView* grid = activeGrid())
+        grid->setCurrentColumnColor({});
+}
+
+void MainWindow::removeAllColumnColors()
+{
+    if (view::GridView* grid = activeGrid())
+        grid->clearColumnColors();
+}
+
+// ---- sorting and row operations -----------------------------------------------------------------
+
+void MainWindow::resetSorting(view::GridView& grid, const QString& tag)
+{
+    grid.gridHeader().clearTitleStates();
+    if (m_document.isOpen())
+        table::resetOrder(m_document.table(), tag);
+}
+
+void MainWindow::resetSorting(view::GridView& grid)
+{
+    resetSorting(grid, sortTagOf(grid));
+}
+
+void MainWindow::removeSorting()
+{
+    resetSorting(*m_pullOffGrid);
+    resetSorting(*m_ultrasonicGrid);
+    reloadGrids();
+}
+
+void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState state)
+{
+    if (!m_document.isOpen())
+        return;
+    commitEdits();
+    if (state == view::TitleState::SortedNone) {
+        resetSorting(grid);
+    } else {
+        try {
+            table::sortByField(m_document.table(), sortTagOf(grid), grid.measurementModel().column(section).field,
+                               state == view::TitleState::SortedUp);
+        } catch (const table::TableError& e) {
+            // The rows stay in file order; the title keeps its new mark.
+            reportError(e.message());
+        }
+    }
+    reloadGrids();
+}
+
+void MainWindow::deleteSelectedRows()
+{
+    view::GridView* grid = activeGrid();
+    if (!grid)
+        return;
+    const std::vector<std::uint32_t> slots = grid->selectedSlots();
+    commitEdits();
+    resetSorting(*grid, kUltrasonicTag);
+    resetSorting(*grid, kPullOffTag);
+    try {
+        m_document.deleteRows(slots);
+        recomputeStatistics();
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+    }
+    showWhetherOpen();
+    reloadGrids();
+}
+
+void MainWindow::renumberRows()
+{
+    if (!m_document.isOpen())
+        return;
+    commitEdits();
+    try {
+        m_document.renumberRows();
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+    }
+    showWhetherOpen();
+    reloadGrids();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -54,6 +54,13 @@ public:
     void saveTable();
     void closeTable();
     void exitProgram();
+    void equalizeColumns();
+    void chooseColumnColor();
+    void removeColumnColor();
+    void removeAllColumnColors();
+    void removeSorting();
+    void deleteSelectedRows();
+    void renumberRows();
     void showHelp();
     void showAbout();
     // "Open_DB": opens a table file; false (after telling the user) when it cannot be opened.
@@ -71,12 +78,21 @@ private:
     void showFittingPage();
     void pageShown(int index);
     void setPresentation(bool tableOpen, const QString& title);
+    void showWhetherOpen();
     void recomputeStatistics();
     void reloadGrids();
     void updateFooters();
+    void updateFooters(view::GridView& grid);
     void commitEdits();
     bool receiveFromInstrument();
-    void resetSorting();
+    const QString& sortTagOf(const view::GridView& grid) const;
+    view::FooterLine& footerOf(const view::GridView& grid) const;
+    QString layoutNameOf(const view::GridView& grid) const;
+    void loadGridLayouts();
+    void saveGridLayouts();
+    void resetSorting(view::GridView& grid, const QString& tag);
+    void resetSorting(view::GridView& grid);
+    void sortByTitle(view::GridView& grid, int section, view::TitleState state);
     void reportError(const QString& text);
     void notYetAvailable();
 
@@ -90,6 +106,7 @@ private:
     table::TableStatistics m_statistics;
     QString m_lastDirectory;
     bool m_exiting = false;
+    QColor m_lastColor = Qt::black; // the colour dialog opens on the colour last chosen in it
 
     std::map<QString, QAction*> m_commands;
     QTabWidget* m_pages = nullptr;

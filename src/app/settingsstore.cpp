@@ -47,6 +47,7 @@ QString SettingsStore::gridLayout(const QString& valueName) const
 void SettingsStore::setGridLayout(const QString& valueName, const QString& layout)
 {
     m_settings->setValue(valueName, layout);
+    m_settings->sync();
 }
 
 QString SettingsStore::com1Device() const

@@ -7,6 +7,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <functional>
+
 namespace darni::table {
 
 namespace {
@@ -67,6 +70,12 @@ void TableDocument::save()
         return;
     if (m_table.state() != DbfTable::State::Browse)
         m_table.post();
+    reopen();
+    m_isModified = false;
+}
+
+void TableDocument::reopen()
+{
     const QString tag = m_table.activeTag();
     m_table.close();
     try {
@@ -79,7 +88,44 @@ void TableDocument::save()
         m_isOpen = false;
         throw;
     }
+}
+
+void TableDocument::deleteRows(std::vector<std::uint32_t> slots)
+{
+    if (!m_isOpen)
+        return;
+    if (m_table.state() != DbfTable::State::Browse)
+        m_table.post();
+    // From the last record to the first, each found by its slot, so equal rows are told apart.
+    std::sort(slots.begin(), slots.end(), std::greater<>());
+    for (const std::uint32_t slot : slots) {
+        if (m_table.goToSlot(slot))
+            m_table.deleteRow();
+    }
+    m_table.pack();
+    reopen();
     m_isModified = false;
+}
+
+void TableDocument::renumberRows()
+{
+    if (!m_isOpen)
+        return;
+    if (m_table.state() != DbfTable::State::Browse)
+        m_table.post();
+    std::vector<std::uint32_t> page;
+    for (bool ok = m_table.first(); ok; ok = m_table.next())
+        page.push_back(m_table.currentSlot());
+    int number = 0;
+    for (const std::uint32_t slot : page) {
+        if (!m_table.goToSlot(slot))
+            continue;
+        m_table.edit();
+        m_table.setReal(Field::N, static_cast<double>(++number));
+        m_table.post();
+    }
+    m_table.first();
+    reopen();
 }
 
 void TableDocument::close(bool saveFirst)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace darni::table {
 
@@ -51,11 +52,22 @@ public:
     // After appending rows: everything to disk as save() does.
     void appended();
 
+    // Deletes the rows in these slots (any order; slots no longer live are passed over), removes them
+    // from the file for good and reopens the table in file order on the first row of the page. The
+    // file then holds everything, pending edits included, so the table counts as saved.
+    void deleteRows(std::vector<std::uint32_t> slots);
+    // Numbers the rows of the page 1, 2, … in the order they show, writes them at once and reopens
+    // the table keeping the order. The rows are fixed before the first number is written, so a page
+    // sorted by the number itself still gets every row numbered exactly once.
+    void renumberRows();
+
     // The page that shows the table: the pull-off page when at least one row has NB_TYPE 1, else
     // the ultrasonic page. Sets the page's filter. Nothing when no table is open.
     std::optional<Page> choosePage();
 
 private:
+    void reopen();
+
     DbfTable m_table;
     QString m_path;
     bool m_isOpen = false;

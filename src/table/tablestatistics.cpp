@@ -20,13 +20,30 @@ struct Accumulator
     double max = 0;
     double sum = 0;
 
-    void start(double v) { min = max = sum = v; }
+    int count = 0;
+
+    void start(double v)
+    {
+        min = max = sum = v;
+        count = 1;
+    }
     void add(double v)
     {
         min = std::min(min, v);
         max = std::max(max, v);
         sum += v;
+        ++count;
     }
+    void take(std::optional<double> v)
+    {
+        if (!v)
+            return;
+        if (count == 0)
+            start(*v);
+        else
+            add(*v);
+    }
+    double mean() const { return count == 0 ? 0.0 : roundToTenth(sum / count); }
 };
 } // namespace
 
@@ -63,6 +80,17 @@ TableStatistics findMma(DbfTable& table)
     s = {p.min, roundToTenth(p.sum / n), p.max, r.min, roundToTenth(r.sum / n), r.max};
     table.first();
     return s;
+}
+
+TableStatistics selectionStatistics(std::span<const CapturedValues> rows)
+{
+    Accumulator p;
+    Accumulator r;
+    for (const CapturedValues& row : rows) {
+        p.take(row.p);
+        r.take(row.r);
+    }
+    return {p.min, p.mean(), p.max, r.min, r.mean(), r.max};
 }
 
 } // namespace darni::table

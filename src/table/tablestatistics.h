@@ -2,6 +2,9 @@
 // means to one decimal.
 #pragma once
 
+#include <optional>
+#include <span>
+
 namespace darni::table {
 
 class DbfTable;
@@ -24,5 +27,17 @@ double roundToTenth(double x);
 // fewer than two rows the current row's values stand for all three, unrounded. The cursor is left on
 // the first row (with fewer than two rows it does not move).
 TableStatistics findMma(DbfTable& table);
+
+// P and R of a marked row as they were when it was marked; empty for a blank field.
+struct CapturedValues
+{
+    std::optional<double> p;
+    std::optional<double> r;
+};
+
+// The same figures over marked rows. A row without a value of a field is left out of that field's
+// figures rather than counted as 0, so that a blank measurement neither drags the minimum to 0 nor
+// the mean down; when no marked row has a value the figures are 0.
+TableStatistics selectionStatistics(std::span<const CapturedValues> rows);
 
 } // namespace darni::table

@@ -1,7 +1,12 @@
-// The column titles of a grid: two text lines high, captions wrapped within them.
+// The column titles of a grid: two text lines high, captions wrapped within them, each with its sort
+// mark, which a click moves on.
 #pragma once
 
+#include "titlestate.h"
+
 #include <QHeaderView>
+
+#include <vector>
 
 namespace darni::view {
 
@@ -14,8 +19,26 @@ public:
     explicit GridHeader(QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
+    TitleState titleState(int section) const;
+    // Sets a mark without raising titleStateChanged, as a stored layout or a reset does.
+    void setTitleState(int section, TitleState state);
+    void clearTitleStates();
+
+Q_SIGNALS:
+    // A click changed this title's mark (a plain click also cleared the other marks, silently).
+    void titleStateChanged(int section, darni::view::TitleState state);
+
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void titleClicked(int section);
+    void paintMark(QPainter* painter, const QRect& rect, TitleState state) const;
+
+    std::vector<TitleState> m_states; // by section; sections beyond it are unmarked
+    Qt::KeyboardModifiers m_clickModifiers;
 };
 
 } // namespace darni::view

@@ -2,20 +2,25 @@
 #include "gridview.h"
 
 #include <QApplication>
-#include "gridheader.h"
-
 #include <QHeaderView>
+
+#include <numeric>
 
 namespace darni::view {
 
 namespace {
 const QString kGridStyle = QStringLiteral("QTableView { gridline-color: #c0c0c0; }");
+constexpr int kRowPadding = 6;
 } // namespace
 
-GridView::GridView(MeasurementModel& model, QWidget* parent) : QTableView(parent), m_model(model)
+GridView::GridView(MeasurementModel& model, QWidget* parent)
+    : QTableView(parent), m_model(model), m_header(*new GridHeader(this))
 {
-    setHorizontalHeader(new GridHeader(this));
+    setHorizontalHeader(&m_header);
     setModel(&m_model);
+    // A title click sorts; it must not mark every row as the table view would by default.
+    disconnect(&m_header, &QHeaderView::sectionPressed, this, nullptr);
+    disconnect(&m_header, &QHeaderView::sectionEntered, this, nullptr);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -23,10 +28,21 @@ GridView::GridView(MeasurementModel& model, QWidget* parent) : QTableView(parent
     setTabKeyNavigation(true);
     setWordWrap(false);
     setStyleSheet(kGridStyle);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-
     verticalHeader()->hide();
+    m_header.setStretchLastSection(false);
+
+    m_widths.assign(static_cast<std::size_t>(m_model.columnCount()), ColumnLayout::kDefaultWidth);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &GridView::markedRowsChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { Q_EMIT selectionStatisticsChanged(); });
+    // A reset drops the selection without a word; the marks and their values go with it.
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_marked.clear();
+        Q_EMIT selectionStatisticsChanged();
+    });
+    connect(&m_header, &QHeaderView::sectionResized, this, &GridView::columnResized);
 }
 
 void GridView::equalizeColumns()
@@ -34,9 +50,37 @@ void GridView::equalizeColumns()
     const int n = m_model.columnCount();
     if (n == 0)
         return;
-    const int width = viewport()->width() / n;
-    for (int c = 0; c < n; ++c)
-        setColumnWidth(c, width);
+    m_widths.assign(static_cast<std::size_t>(n), width() / n);
+    fitColumns();
+}
+
+void GridView::fitColumns()
+{
+    // The columns keep the proportions of their own widths and together fill the grid.
+    const int total = std::accumulate(m_widths.begin(), m_widths.end(), 0);
+    const int room = viewport()->width();
+    if (total <= 0 || room <= 0)
+        return;
+    m_fitting = true;
+    int used = 0;
+    for (std::size_t c = 0; c < m_widths.size(); ++c) {
+        const bool last = c + 1 == m_widths.size();
+        const int w = last ? room - used
+                           : static_cast<int>(static_cast<long long>(m_widths[c]) * room / total);
+        setColumnWidth(static_cast<int>(c), std::max(w, 1));
+        used += w;
+    }
+    m_fitting = false;
+}
+
+void GridView::columnResized(int column, int /*oldWidth*/, int newWidth)
+{
+    if (m_fitting || column < 0 || static_cast<std::size_t>(column) >= m_widths.size())
+        return;
+    // The user dragged a border: the columns' widths become what the grid shows now.
+    for (std::size_t c = 0; c < m_widths.size(); ++c)
+        m_widths[c] = columnWidth(static_cast<int>(c));
+    m_widths[static_cast<std::size_t>(column)] = newWidth;
 }
 
 void GridView::commitEdit()
@@ -55,7 +99,7 @@ void GridView::commitEdit()
 void GridView::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);
-    equalizeColumns();
+    fitColumns();
 }
 
 bool GridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
@@ -64,6 +108,114 @@ bool GridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
     if (started && trigger != QAbstractItemView::NoEditTriggers)
         Q_EMIT m_model.editStarted();
     return started;
+}
+
+// ---- marked rows --------------------------------------------------------------------------------
+
+void GridView::markedRowsChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    for (const QItemSelectionRange& range : deselected) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (!selectionModel()->isRowSelected(row, {}))
+                m_marked.erase(m_model.slotAt(row));
+        }
+    }
+    for (const QItemSelectionRange& range : selected) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            // A row keeps the values it had when it was first marked.
+            m_marked.try_emplace(m_model.slotAt(row), m_model.capture(row));
+        }
+    }
+    Q_EMIT selectionStatisticsChanged();
+}
+
+int GridView::selectedRowCount() const
+{
+    if (!m_marked.empty())
+        return static_cast<int>(m_marked.size());
+    return currentIndex().isValid() ? 1 : 0;
+}
+
+std::vector<std::uint32_t> GridView::selectedSlots() const
+{
+    std::vector<std::uint32_t> slots;
+    for (const auto& [slot, values] : m_marked)
+        slots.push_back(slot);
+    if (slots.empty() && currentIndex().isValid())
+        slots.push_back(m_model.slotAt(currentIndex().row()));
+    return slots;
+}
+
+std::vector<table::CapturedValues> GridView::capturedValues() const
+{
+    std::vector<table::CapturedValues> values;
+    values.reserve(m_marked.size());
+    for (const auto& [slot, captured] : m_marked)
+        values.push_back(captured);
+    return values;
+}
+
+// ---- layout and colours -------------------------------------------------------------------------
+
+GridLayout GridView::layout() const
+{
+    GridLayout layout;
+    for (int c = 0; c < m_model.columnCount(); ++c) {
+        const MeasurementModel::Look& look = m_model.look(c);
+        layout.columns.push_back({QString::fromLatin1(table::fieldSpec(m_model.column(c).field).name),
+                                  m_widths[static_cast<std::size_t>(c)], m_header.visualIndex(c),
+                                  m_header.titleState(c), look.color, look.alignment, look.font});
+    }
+    return layout;
+}
+
+void GridView::applyLayout(const GridLayout& layout)
+{
+    for (const ColumnLayout& stored : layout.columns) {
+        const auto c = [&]() -> int {
+            for (int i = 0; i < m_model.columnCount(); ++i) {
+                const QString name = QString::fromLatin1(table::fieldSpec(m_model.column(i).field).name);
+                if (name.compare(stored.fieldName, Qt::CaseInsensitive) == 0)
+                    return i;
+            }
+            return -1;
+        }();
+        if (c < 0)
+            continue;
+        if (stored.width > 0)
+            m_widths[static_cast<std::size_t>(c)] = stored.width;
+        m_header.setTitleState(c, stored.titleState);
+        m_model.setLook(c, {stored.color, stored.alignment, stored.font});
+    }
+    fitColumns();
+}
+
+QColor GridView::currentColumnColor() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? m_model.look(current.column()).color : QColor();
+}
+
+bool GridView::setCurrentColumnColor(const QColor& color)
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return false;
+    setColumnColor(current.column(), color);
+    return true;
+}
+
+void GridView::clearColumnColors()
+{
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        setColumnColor(c, {});
+}
+
+void GridView::setColumnColor(int column, const QColor& color)
+{
+    MeasurementModel::Look look = m_model.look(column);
+    look.color = color;
+    m_model.setLook(column, look);
 }
 
 } // namespace darni::view

@@ -1,10 +1,20 @@
-// One grid of the main window: the page's rows under two-line column titles, silver grid lines,
-// columns fitted to the width and resizable, several rows markable at once, no row insertion.
+// One grid of the main window: the page's rows under two-line column titles with sort marks, silver
+// grid lines, columns fitted to the width in the proportions of their own widths and resizable,
+// several rows markable at once, no row insertion. A marked row's P and R are kept as they were when
+// it was marked, for the footer's figures.
 #pragma once
 
+#include "gridheader.h"
+#include "gridlayout.h"
 #include "measurementmodel.h"
 
+#include "table/tablestatistics.h"
+
 #include <QTableView>
+
+#include <cstdint>
+#include <map>
+#include <vector>
 
 namespace darni::view {
 
@@ -15,17 +25,51 @@ public:
     GridView(MeasurementModel& model, QWidget* parent = nullptr);
 
     MeasurementModel& measurementModel() { return m_model; }
-    // Every column as wide as the others, together filling the grid.
+    GridHeader& gridHeader() { return m_header; }
+
+    // Every column as wide as the others (the grid's width shared out), then fitted to the grid.
     void equalizeColumns();
+    // The columns' own widths, before fitting them to the grid.
+    const std::vector<int>& columnWidths() const { return m_widths; }
     // Writes the value of an open cell editor to the table and closes the editor.
     void commitEdit();
+
+    // The marked rows, or the current row when none is marked: how many, and their slots in file order.
+    int selectedRowCount() const;
+    std::vector<std::uint32_t> selectedSlots() const;
+    // P and R of the marked rows as they were when marked, in file order.
+    std::vector<table::CapturedValues> capturedValues() const;
+
+    GridLayout layout() const;
+    // Columns matched by field name, letter case ignored; others are left as they are. Sets the sort
+    // marks without raising titleStateChanged.
+    void applyLayout(const GridLayout& layout);
+
+    // The colour of the current cell's column; invalid for none of its own.
+    QColor currentColumnColor() const;
+    // False when there is no current column.
+    bool setCurrentColumnColor(const QColor& color);
+    void clearColumnColors();
+
+Q_SIGNALS:
+    // The marked rows or the current row changed: the footer's figures need rewriting.
+    void selectionStatisticsChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
+    void markedRowsChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void fitColumns();
+    void columnResized(int column, int oldWidth, int newWidth);
+    void setColumnColor(int column, const QColor& color);
+
     MeasurementModel& m_model;
+    GridHeader& m_header;
+    std::vector<int> m_widths;                               // the columns' own widths
+    std::map<std::uint32_t, table::CapturedValues> m_marked; // by slot, so in file order
+    bool m_fitting = false;
 };
 
 } // namespace darni::view

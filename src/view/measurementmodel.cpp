@@ -21,6 +21,29 @@ constexpr int kCommentWidth = 100;
 MeasurementModel::MeasurementModel(DbfTable& table, GridKind kind, QObject* parent)
     : QAbstractTableModel(parent), m_table(table), m_columns(columnsOf(kind))
 {
+    for (const ColumnSpec& c : m_columns)
+        m_looks.push_back({QColor(), c.alignment, std::nullopt});
+}
+
+int MeasurementModel::columnOf(Field field) const
+{
+    const auto it = std::find_if(m_columns.begin(), m_columns.end(),
+                                 [field](const ColumnSpec& c) { return c.field == field; });
+    return it == m_columns.end() ? -1 : static_cast<int>(it - m_columns.begin());
+}
+
+CapturedValues MeasurementModel::capture(int row) const
+{
+    if (row < 0 || row >= rowCount() || !m_table.goToSlot(slotAt(row)))
+        return {};
+    return {m_table.number(Field::P), m_table.number(Field::R)};
+}
+
+void MeasurementModel::setLook(int c, const Look& look)
+{
+    m_looks[static_cast<std::size_t>(c)] = look;
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, c), index(rowCount() - 1, c));
 }
 
 void MeasurementModel::reload()
@@ -37,6 +60,13 @@ void MeasurementModel::reload()
         if (current == 0 || !m_table.goToSlot(current))
             m_table.first();
     }
+    endResetModel();
+}
+
+void MeasurementModel::clear()
+{
+    beginResetModel();
+    m_slots.clear();
     endResetModel();
 }
 
@@ -61,10 +91,20 @@ QVariant MeasurementModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || !m_table.isOpen())
         return {};
     const ColumnSpec& c = column(index.column());
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(c.alignment);
-    if (role != Qt::DisplayRole && role != Qt::EditRole)
+    const Look& l = look(index.column());
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(l.alignment);
+    case Qt::BackgroundRole:
+        return l.color.isValid() ? QVariant(l.color) : QVariant();
+    case Qt::FontRole:
+        return l.font ? QVariant(*l.font) : QVariant();
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        break;
+    default:
         return {};
+    }
     if (!m_table.goToSlot(slotAt(index.row())))
         return {};
     return cellText(c, m_table.text(c.field));

@@ -4,9 +4,14 @@
 
 #include "columnset.h"
 
+#include "table/tablestatistics.h"
+
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace darni::table {
@@ -24,9 +29,25 @@ public:
     // Takes the page's rows afresh, after the table was opened, filtered, sorted or changed; with the
     // table closed the model is empty.
     void reload();
+    // Holds no rows, whatever the table has.
+    void clear();
     std::uint32_t slotAt(int row) const { return m_slots.at(static_cast<std::size_t>(row)); }
     int rowOfSlot(std::uint32_t slot) const;
     const ColumnSpec& column(int c) const { return m_columns[static_cast<std::size_t>(c)]; }
+    // The column that shows this field, −1 when none does.
+    int columnOf(table::Field field) const;
+    // P and R of the row as they are now.
+    table::CapturedValues capture(int row) const;
+
+    // How a column looks beyond its fixed definition; an invalid colour and no font mean the grid's.
+    struct Look
+    {
+        QColor color;
+        Qt::Alignment alignment;
+        std::optional<QFont> font;
+    };
+    const Look& look(int c) const { return m_looks[static_cast<std::size_t>(c)]; }
+    void setLook(int c, const Look& look);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,6 +64,7 @@ Q_SIGNALS:
 private:
     table::DbfTable& m_table;
     std::span<const ColumnSpec> m_columns;
+    std::vector<Look> m_looks;
     std::vector<std::uint32_t> m_slots; // the page's rows, in the table's order
 };
 

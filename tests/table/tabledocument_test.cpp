@@ -2,6 +2,7 @@
 #include "support/tablefixture.h"
 #include "table/tabledocument.h"
 #include "table/tableerror.h"
+#include "table/tableorder.h"
 
 using namespace darni::table;
 using darni::testing::DbfFileBuilder;
@@ -144,6 +145,85 @@ TEST_F(TableDocumentTest, CreateReplacesTheFileAndFillsIt)
 
     EXPECT_THROW(doc.create(pathOf(QStringLiteral("no/such/dir/t.db")), [](DbfTable&) {}), TableError);
     EXPECT_FALSE(doc.isOpen());
+}
+
+// The rows the table shows, in its order, as "N:P" texts.
+std::vector<std::string> shownRows(DbfTable& t)
+{
+    std::vector<std::string> rows;
+    for (bool ok = t.first(); ok; ok = t.next())
+        rows.push_back(std::to_string(t.integer(Field::N)) + ":" + QString::number(t.real(Field::P)).toStdString());
+    return rows;
+}
+
+using Rows = std::vector<std::string>;
+
+TEST_F(TableDocumentTest, DeletingFindsTheRowsByIdentityNotByValue)
+{
+    DbfFileBuilder b(measurementFields());
+    for (const char* n : {"1", "2", "3", "4"})
+        b.record({{"N", n}, {"P", "7.5"}, {"R", "30"}, {"NB_TYPE", "0"}});
+    b.writeTo(tablePath());
+    ASSERT_TRUE(doc.open(tablePath()));
+    doc.choosePage();
+    sortByField(doc.table(), QStringLiteral("tab1"), Field::N, true);
+    ASSERT_EQ(shownRows(doc.table()), (Rows{"4:7.5", "3:7.5", "2:7.5", "1:7.5"}));
+    doc.markModified();
+
+    doc.deleteRows({2, 4, 2}); // equal rows; the same one named twice
+    EXPECT_EQ(shownRows(doc.table()), (Rows{"3:7.5", "1:7.5"})) << "the order outlives packing";
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(doc.table().slotCount(), 2u) << "gone from the file for good";
+
+    resetOrder(doc.table(), QStringLiteral("tab1"));
+    doc.deleteRows({});
+    EXPECT_EQ(shownRows(doc.table()), (Rows{"1:7.5", "3:7.5"})) << "nothing named, nothing deleted";
+}
+
+TEST_F(TableDocumentTest, RenumberingNumbersThePageInItsOrderAndLeavesOtherKinds)
+{
+    DbfFileBuilder b(measurementFields());
+    const std::pair<const char*, const char*> rows[] = {{"1", "0"}, {"5", "1"}, {"9", "1"}, {"2", "0"}, {"7", "1"}};
+    for (const auto& [n, kind] : rows)
+        b.record({{"N", n}, {"NB_TYPE", kind}, {"P", n}});
+    b.writeTo(tablePath());
+    ASSERT_TRUE(doc.open(tablePath()));
+    ASSERT_EQ(doc.choosePage(), TableDocument::Page::PullOff);
+
+    // Sorted by the number itself, descending: each row still gets exactly one number.
+    sortByField(doc.table(), QStringLiteral("tab2"), Field::N, true);
+    doc.renumberRows();
+    EXPECT_EQ(doc.table().activeTag().compare(QStringLiteral("tab2"), Qt::CaseInsensitive), 0) << "the order is kept";
+    EXPECT_EQ(shownRows(doc.table()), (Rows{"3:5", "2:7", "1:9"}));
+    doc.table().setFilter(RowFilter());
+    doc.table().setActiveTag({});
+    doc.table().refresh();
+    EXPECT_EQ(shownRows(doc.table()), (Rows{"1:1", "3:5", "1:9", "2:2", "2:7"}));
+}
+
+TEST_F(TableDocumentTest, SortingByTextFieldsFollowsTheStoredTextOrRefusesWideOnes)
+{
+    DbfFileBuilder b(measurementFields());
+    for (const char* date : {"02.01.2024", "15.12.2023", "01.02.2024"})
+        b.record({{"N", "1"}, {"DATE", date}});
+    b.writeTo(tablePath());
+    ASSERT_TRUE(doc.open(tablePath()));
+    sortByField(doc.table(), QStringLiteral("tab1"), Field::DATE, false);
+    std::vector<std::string> dates;
+    for (bool ok = doc.table().first(); ok; ok = doc.table().next())
+        dates.push_back(doc.table().text(Field::DATE).toStdString());
+    EXPECT_EQ(dates, (Rows{"01.02.2024", "02.01.2024", "15.12.2023"})) << "day first, not the calendar";
+
+    try {
+        sortByField(doc.table(), QStringLiteral("tab1"), Field::P3, true); // "Тип изделия"
+        ADD_FAILURE() << "a key wider than 100 characters was accepted";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.cause(), TableError::Cause::KeyTooLong);
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Index result for \"P3\" too long, >100 characters")));
+    }
+    EXPECT_TRUE(doc.table().activeTag().isEmpty()) << "left in file order";
+    resetOrder(doc.table(), QStringLiteral("tab1"));
+    resetOrder(doc.table(), QStringLiteral("tab1")); // no such tag any more: nothing to say
 }
 
 } // namespace

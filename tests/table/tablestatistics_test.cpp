@@ -103,3 +103,32 @@ TEST_F(FindMma, FollowsTheFilterAndLeavesTheCursorOnTheFirstRow)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SelectionStatistics, MarkedRowsValuesWithBlanksLeftOut)
+{
+    const auto none = std::optional<double>();
+    const struct
+    {
+        const char* what;
+        std::vector<CapturedValues> rows;
+        TableStatistics expected;
+    } cases[] = {
+        {"the mean rounds as the binary value lies", {{1.2, 20.0}, {1.3, 30.0}}, {1.2, 1.2, 1.3, 20.0, 25.0, 30.0}},
+        {"a blank R is left out, not counted as 0", {{1.0, none}, {3.0, 40.0}, {5.0, 20.0}}, {1.0, 3.0, 5.0, 20.0, 30.0, 40.0}},
+        {"no value at all gives zeros", {{none, none}, {none, none}}, {}},
+        {"nothing marked", {}, {}},
+    };
+    for (const auto& c : cases) {
+        const TableStatistics s = selectionStatistics(c.rows);
+        EXPECT_DOUBLE_EQ(s.minP, c.expected.minP) << c.what;
+        EXPECT_DOUBLE_EQ(s.meanP, c.expected.meanP) << c.what;
+        EXPECT_DOUBLE_EQ(s.maxP, c.expected.maxP) << c.what;
+        EXPECT_DOUBLE_EQ(s.minR, c.expected.minR) << c.what;
+        EXPECT_DOUBLE_EQ(s.meanR, c.expected.meanR) << c.what;
+        EXPECT_DOUBLE_EQ(s.maxR, c.expected.maxR) << c.what;
+    }
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+// The order a grid gives the table.
+#include "tableorder.h"
+
+#include "dbftable.h"
+#include "tableerror.h"
+#include "tablelog.h"
+
+namespace darni::table {
+
+namespace {
+
+void dropTag(DbfTable& table, const QString& tag)
+{
+    table.setActiveTag({});
+    if (table.tagNames().contains(tag, Qt::CaseInsensitive))
+        table.deleteTag(tag);
+    table.refresh();
+}
+
+} // namespace
+
+void sortByField(DbfTable& table, const QString& tag, Field field, bool descending)
+{
+    resetOrder(table, tag);
+    table.addTag(tag, fieldSpec(field).name, descending);
+    // The new tag is built from the rows as they are, so it needs no rebuilding before use.
+    table.setActiveTag(tag);
+    table.refresh();
+}
+
+void resetOrder(DbfTable& table, const QString& tag)
+{
+    if (!table.isOpen())
+        return;
+    try {
+        dropTag(table, tag);
+    } catch (const TableError& e) {
+        // The rows then show in whatever order the table has; the next sort starts afresh.
+        qCWarning(lcTable) << "sort tag" << tag << "not dropped:" << e.message();
+    }
+}
+
+} // namespace darni::table
