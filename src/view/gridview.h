@@ -33,6 +33,7 @@ public:
     const std::vector<int>& columnWidths() const { return m_widths; }
     // Writes the value of an open cell editor to the table and closes the editor.
     void commitEdit();
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
 
     // The marked rows, or the current row when none is marked: how many, and their slots in file order.
     int selectedRowCount() const;

@@ -3,6 +3,7 @@
 
 #include "app/userdialogs.h"
 
+#include <QColor>
 #include <QStringList>
 
 #include <deque>
@@ -24,6 +25,8 @@ public:
     std::vector<Shown> messages;
     QStringList questions;
     QStringList fileDialogFilters;
+    std::deque<QColor> colors;            // answers to colour dialogs; cancelled when none is left
+    std::vector<QColor> colorDialogStarts; // the colour each colour dialog opened on
 
     QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
     {
@@ -46,7 +49,15 @@ public:
         yesNoAnswers.pop_front();
         return answer;
     }
-    QColor chooseColor(QWidget*, const QColor&) override { return {}; }
+    QColor chooseColor(QWidget*, const QColor& initial) override
+    {
+        colorDialogStarts.push_back(initial);
+        if (colors.empty())
+            return {};
+        const QColor chosen = colors.front();
+        colors.pop_front();
+        return chosen;
+    }
 
 private:
     QString nextFileName(const QString& filter)

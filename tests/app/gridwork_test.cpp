@@ -1,0 +1,294 @@
+// Working with the rows in the window: the footers' figures, sorting by a title click, colours and
+// stored layouts, deleting and renumbering rows, and the save question after an abandoned edit.
+#include "mainwindowfixture.h"
+#include "support/dbffilebuilder.h"
+
+#include <QHeaderView>
+#include <QLocale>
+#include <QTest>
+
+#include <map>
+#include <string>
+
+using namespace darni;
+using darni::testing::DbfFileBuilder;
+
+namespace {
+
+using Values = std::map<std::string, std::string>;
+using Strings = std::vector<std::string>;
+
+class GridWork : public darni::testing::MainWindowTest
+{
+protected:
+    GridWork() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+    ~GridWork() override { QLocale::setDefault(QLocale::c()); }
+
+    // A window with a table of these rows open and shown.
+    std::unique_ptr<app::MainWindow> openWith(const std::vector<Values>& rows)
+    {
+        DbfFileBuilder b(darni::testing::measurementFields());
+        for (const Values& v : rows)
+            b.record(v);
+        b.writeTo(path("rows.db"));
+        auto w = makeWindow(port);
+        w->resize(900, 600);
+        w->show();
+        EXPECT_TRUE(w->openTablePath(path("rows.db")));
+        return w;
+    }
+
+    static QString footer(app::MainWindow& w, table::Field f) { return w.activeFooter()->text(f); }
+
+    static void mark(view::GridView& grid, std::initializer_list<int> rows)
+    {
+        grid.clearSelection();
+        for (const int row : rows) {
+            grid.selectionModel()->select(grid.model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+
+    // The values of one column as the grid shows them, top to bottom.
+    static Strings column(view::GridView& grid, table::Field f)
+    {
+        Strings shown;
+        const int c = grid.measurementModel().columnOf(f);
+        for (int row = 0; row < grid.model()->rowCount(); ++row)
+            shown.push_back(grid.model()->index(row, c).data().toString().toStdString());
+        return shown;
+    }
+
+    static void clickTitle(view::GridView& grid, table::Field f, Qt::KeyboardModifiers keys = {})
+    {
+        QHeaderView* header = grid.horizontalHeader();
+        const int section = grid.measurementModel().columnOf(f);
+        const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, keys, at);
+    }
+};
+
+TEST_F(GridWork, FootersShowTheWholeTableOrTheMarkedRowsAsTheyWereMarked)
+{
+    {
+        auto w = openWith({});
+        EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("0/0/0"));
+        EXPECT_EQ(footer(*w, table::Field::R), QStringLiteral("0/0/0"));
+        EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("0"));
+        w->closeTable();
+    }
+    {
+        auto w = openWith({{{"N", "1"}, {"P", "5.55"}, {"R", "20.1"}}});
+        EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("5,55/5,55/5,55")) << "one row is not rounded";
+        EXPECT_EQ(footer(*w, table::Field::R), QStringLiteral("20,1/20,1/20,1"));
+        w->closeTable();
+    }
+    std::vector<Values> ten;
+    for (int i = 1; i <= 10; ++i)
+        ten.push_back({{"N", std::to_string(i)}, {"P", i == 2 ? "1.2" : i == 3 ? "1.3" : "9"}, {"R", "30"}});
+    auto w = openWith(ten);
+    view::GridView& grid = *w->activeGrid();
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/7,4/9"));
+
+    mark(grid, {1});
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/7,4/9")) << "one marked row: the whole table";
+    mark(grid, {1, 2});
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/1,2/1,3"));
+    mark(grid, {1, 2, 5});
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/3,8/9"));
+    EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("10")) << "the page's rows, not the marked ones";
+
+    // A marked row that is edited keeps counting with the value it had when marked.
+    mark(grid, {1, 2});
+    const int p = grid.measurementModel().columnOf(table::Field::P);
+    ASSERT_TRUE(grid.model()->setData(grid.model()->index(1, p), QStringLiteral("100"), Qt::EditRole));
+    grid.selectionModel()->select(grid.model()->index(5, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/3,8/9"));
+    mark(grid, {1, 2});
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,3/50,6/100")) << "marked afresh: the new value";
+}
+
+TEST_F(GridWork, TitleClicksCycleTheOrderAndCtrlClearsIt)
+{
+    auto w = openWith({{{"N", "1"}, {"P", "2"}, {"R", "9"}},
+                       {{"N", "2"}, {"P", "3"}, {"R", "7"}},
+                       {{"N", "3"}, {"P", "1"}, {"R", "8"}}});
+    view::GridView& grid = *w->activeGrid();
+    const int p = grid.measurementModel().columnOf(table::Field::P);
+    const int r = grid.measurementModel().columnOf(table::Field::R);
+    using view::TitleState;
+
+    clickTitle(grid, table::Field::P);
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"2", "1", "3"})) << "first click: descending";
+    EXPECT_EQ(grid.gridHeader().titleState(p), TitleState::SortedUp);
+    clickTitle(grid, table::Field::P, Qt::ShiftModifier);
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"3", "1", "2"}));
+    EXPECT_EQ(grid.gridHeader().titleState(p), TitleState::SortedDown);
+    clickTitle(grid, table::Field::P);
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"2", "1", "3"}));
+
+    clickTitle(grid, table::Field::R);
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "3", "2"})) << "by R alone";
+    EXPECT_EQ(grid.gridHeader().titleState(p), TitleState::SortedNone) << "the mark moved";
+
+    clickTitle(grid, table::Field::P, Qt::ControlModifier);
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "3", "2"})) << "Ctrl on an unmarked title: nothing";
+    clickTitle(grid, table::Field::R, Qt::ControlModifier);
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "2", "3"})) << "file order again";
+    EXPECT_EQ(grid.gridHeader().titleState(r), TitleState::SortedNone);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(GridWork, ATextTooWideToSortByIsRefusedInTheStandardErrorBox)
+{
+    auto w = openWith({{{"N", "1"}, {"P3", "B"}}, {{"N", "2"}, {"P3", "A"}}});
+    view::GridView& grid = *w->activeGrid();
+    clickTitle(grid, table::Field::P3); // "Тип изделия"
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("ОРНАК - ТР5"));
+    EXPECT_EQ(dialogs.messages[0].icon, app::UserDialogs::Icon::Error);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Index result for \"P3\" too long, >100 characters (250)."));
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "2"})) << "file order";
+    EXPECT_EQ(grid.gridHeader().titleState(grid.measurementModel().columnOf(table::Field::P3)),
+              view::TitleState::SortedUp)
+        << "the mark stays";
+}
+
+TEST_F(GridWork, DeletingTakesTheMarkedRowsAmongEqualOnesAndReturnsToFileOrder)
+{
+    std::vector<Values> rows;
+    for (const char* n : {"1", "2", "3", "4", "5"})
+        rows.push_back({{"N", n}, {"P", "7"}, {"R", "30"}, {"COMMENT", ""}});
+    auto w = openWith(rows);
+    view::GridView& grid = *w->activeGrid();
+    clickTitle(grid, table::Field::N); // descending: 5 4 3 2 1
+    // An edit of a row that stays, not yet saved.
+    const int comment = grid.measurementModel().columnOf(table::Field::COMMENT);
+    w->document().markModified();
+    ASSERT_TRUE(grid.model()->setData(grid.model()->index(4, comment), QStringLiteral("остается"), Qt::EditRole));
+    mark(grid, {0, 2}); // rows 5 and 3
+    w->command(QStringLiteral("N34"))->trigger();
+
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "2", "4"})) << "file order, gaps kept";
+    EXPECT_EQ(column(grid, table::Field::COMMENT).front(), "остается");
+    EXPECT_EQ(grid.gridHeader().titleState(grid.measurementModel().columnOf(table::Field::N)),
+              view::TitleState::SortedNone);
+    EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("3"));
+    EXPECT_FALSE(w->document().isModified());
+
+    // With nothing marked, the current row only.
+    grid.clearSelection();
+    grid.selectionModel()->setCurrentIndex(grid.model()->index(1, 0), QItemSelectionModel::NoUpdate);
+    w->command(QStringLiteral("N21"))->trigger();
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "4"}));
+
+    w->command(QStringLiteral("N37"))->trigger();
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "2"}));
+    w->closeTable();
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+TEST_F(GridWork, AnEditorLeftWithEscapeStillAsksAtClose)
+{
+    auto w = openWith({{{"N", "1"}, {"COMMENT", "before"}}});
+    view::GridView& grid = *w->activeGrid();
+    const QModelIndex cell = grid.model()->index(0, grid.measurementModel().columnOf(table::Field::COMMENT));
+    grid.setCurrentIndex(cell);
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_F2);
+    ASSERT_TRUE(grid.isEditing());
+    QWidget* editor = grid.indexWidget(cell);
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(cell.data().toString(), QStringLiteral("before"));
+    // Tab moves on without starting an edit.
+    QTest::keyClick(&grid, Qt::Key_Tab);
+    EXPECT_FALSE(grid.isEditing());
+
+    dialogs.yesNoAnswers = {false};
+    w->closeTable();
+    EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Сохранить изменения в таблицах ?")});
+}
+
+TEST_F(GridWork, LayoutsSurviveCloseReopenAndRestart)
+{
+    const QColor teal(0, 128, 128);
+    {
+        auto w = openWith({{{"N", "1"}}});
+        EXPECT_FALSE(settings.gridLayout(QStringLiteral("Table_1")).isEmpty()) << "stored at the first open";
+        EXPECT_FALSE(settings.gridLayout(QStringLiteral("Table_2")).isEmpty());
+        view::GridView& grid = *w->activeGrid();
+        const auto& widths = grid.columnWidths();
+        EXPECT_EQ(std::count(widths.begin(), widths.end(), widths.front()), static_cast<long>(widths.size()))
+            << "equal columns when nothing was stored";
+
+        grid.setCurrentIndex(grid.model()->index(0, 2));
+        dialogs.colors = {teal};
+        w->command(QStringLiteral("N29"))->trigger();
+        dialogs.colors = {QColor(Qt::red)};
+        w->command(QStringLiteral("N17"))->trigger();
+        EXPECT_EQ(dialogs.colorDialogStarts, (std::vector<QColor>{QColor(Qt::black), teal}))
+            << "the dialog opens on the colour last chosen";
+        grid.setCurrentIndex(grid.model()->index(0, 3));
+        w->command(QStringLiteral("N29"))->trigger(); // cancelled
+        w->command(QStringLiteral("N30"))->trigger();
+        grid.setCurrentIndex(grid.model()->index(0, 2));
+        w->closeTable();
+        ASSERT_TRUE(w->openTablePath(path("rows.db")));
+        EXPECT_EQ(w->activeGrid()->measurementModel().look(2).color, QColor(Qt::red));
+        EXPECT_FALSE(w->activeGrid()->measurementModel().look(3).color.isValid());
+        w->close();
+    }
+    // A new window over the same settings: the program started again.
+    auto w = makeWindow(port);
+    w->show();
+    ASSERT_TRUE(w->openTablePath(path("rows.db")));
+    EXPECT_EQ(w->activeGrid()->measurementModel().look(2).color, QColor(Qt::red));
+    w->command(QStringLiteral("N31"))->trigger();
+    EXPECT_FALSE(w->activeGrid()->measurementModel().look(2).color.isValid());
+}
+
+TEST_F(GridWork, StoredLayoutsNamingUnknownFieldsOrUnreadableAreHandled)
+{
+    view::GridLayout stored;
+    stored.columns.push_back({QStringLiteral("NO_SUCH"), 300});
+    stored.columns.push_back({QStringLiteral("p"), 200, 0, view::TitleState::SortedDown, QColor(Qt::yellow)});
+    settings.setGridLayout(QStringLiteral("Table_1"), stored.toText());
+    settings.setGridLayout(QStringLiteral("Table_2"), QStringLiteral("не макет"));
+
+    auto w = openWith({{{"N", "1"}}});
+    view::GridView& grid = *w->activeGrid();
+    const int p = grid.measurementModel().columnOf(table::Field::P);
+    EXPECT_EQ(grid.columnWidths()[static_cast<std::size_t>(p)], 200);
+    EXPECT_EQ(grid.measurementModel().look(p).color, QColor(Qt::yellow));
+    EXPECT_EQ(grid.gridHeader().titleState(p), view::TitleState::SortedDown) << "a restored mark, rows unsorted";
+    EXPECT_TRUE(w->document().table().activeTag().isEmpty());
+    EXPECT_TRUE(view::GridLayout::fromText(settings.gridLayout(QStringLiteral("Table_2"))))
+        << "an unreadable layout is replaced by an equalised one";
+}
+
+TEST(GridLayoutText, RoundTripsAndRefusesWhatItDidNotWrite)
+{
+    view::GridLayout layout;
+    layout.columns.push_back({QStringLiteral("N"), 61});
+    QFont font(QStringLiteral("Liberation Sans"), 11);
+    font.setBold(true);
+    layout.columns.push_back({QStringLiteral("COMMENT"), 45, 1, view::TitleState::SortedUp, QColor(0x12, 0x34, 0x56),
+                              Qt::AlignRight | Qt::AlignVCenter, font});
+    const QString text = layout.toText();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Width = 45"))) << "defaults are left out";
+    EXPECT_EQ(view::GridLayout::fromText(text), layout);
+    EXPECT_EQ(view::GridLayout::fromText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))), layout);
+    EXPECT_EQ(view::GridLayout::fromText(view::GridLayout{}.toText()), view::GridLayout{});
+
+    for (const char* bad : {"", "object GridLayout\r\n", "object GridLayout\r\n  Data = <\r\n    item\r\n      Width = 9\r\n    end>\r\nend\r\n",
+                            "object GridLayout\r\n  Data = <\r\n    item\r\n      FieldName = 'N'\r\n      Width = -3\r\n    end>\r\nend\r\n",
+                            "object GridLayout\r\n  Data = <>\r\nend\r\nextra\r\n"}) {
+        EXPECT_FALSE(view::GridLayout::fromText(QString::fromLatin1(bad))) << bad;
+    }
+}
+
+} // namespace
