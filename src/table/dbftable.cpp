@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -196,6 +197,8 @@ void DbfTable::resetState()
     m_descriptorArea.clear();
     m_slotCount = m_writtenSlots = 0;
     m_pendingAppends.clear();
+    m_dirtyRows.clear();
+    m_batchingWrites = false;
     m_mapped = nullptr;
     m_mappedSlots = 0;
     m_rowInMap = false;
@@ -236,6 +239,7 @@ void DbfTable::flush()
 
 void DbfTable::flushAppends()
 {
+    flushDirtyRows();
     if (m_pendingAppends.isEmpty())
         return;
     const qint64 offset = m_headerLength + static_cast<qint64>(m_writtenSlots) * m_recordLength;
@@ -265,7 +269,19 @@ void DbfTable::writeRecord(std::uint32_t slot, const char* record)
                     record, static_cast<std::size_t>(m_recordLength));
         return;
     }
-    m_file.writeAt(m_headerLength + static_cast<qint64>(slot - 1) * m_recordLength, record, m_recordLength);
+    if (!m_batchingWrites) {
+        flushDirtyRows();
+        m_file.writeAt(m_headerLength + static_cast<qint64>(slot - 1) * m_recordLength, record, m_recordLength);
+    } else if (char* dirty = dirtyRecord(slot)) {
+        std::memcpy(dirty, record, static_cast<std::size_t>(m_recordLength));
+    } else {
+        const bool follows = !m_dirtyRows.isEmpty() && slot == m_dirtyFirst + dirtyCount();
+        if (!follows || m_dirtyRows.size() >= kAppendBatchBytes)
+            flushDirtyRows();
+        if (m_dirtyRows.isEmpty())
+            m_dirtyFirst = slot;
+        m_dirtyRows.append(record, m_recordLength);
+    }
     if (slot >= m_windowFirst && slot < m_windowFirst + m_windowCount) {
         std::memcpy(m_window.data() + static_cast<qsizetype>(slot - m_windowFirst) * m_recordLength, record,
                     static_cast<std::size_t>(m_recordLength));
@@ -284,10 +300,46 @@ void DbfTable::remap()
     m_mappedSlots = m_mapped ? m_writtenSlots : 0;
 }
 
+std::uint32_t DbfTable::dirtyCount() const
+{
+    return static_cast<std::uint32_t>(m_dirtyRows.size() / m_recordLength);
+}
+
+char* DbfTable::dirtyRecord(std::uint32_t slot)
+{
+    if (m_dirtyRows.isEmpty() || slot < m_dirtyFirst || slot >= m_dirtyFirst + dirtyCount())
+        return nullptr;
+    return m_dirtyRows.data() + static_cast<qsizetype>(slot - m_dirtyFirst) * m_recordLength;
+}
+
+void DbfTable::beginWriteBatch()
+{
+    requireOpen();
+    m_batchingWrites = true;
+}
+
+void DbfTable::endWriteBatch()
+{
+    m_batchingWrites = false;
+    if (isOpen())
+        flushDirtyRows();
+}
+
+void DbfTable::flushDirtyRows()
+{
+    if (m_dirtyRows.isEmpty())
+        return;
+    const QByteArray rows = std::exchange(m_dirtyRows, {});
+    m_file.writeAt(m_headerLength + static_cast<qint64>(m_dirtyFirst - 1) * m_recordLength, rows.constData(),
+                   rows.size());
+}
+
 const char* DbfTable::recordAt(std::uint32_t slot, Direction direction)
 {
     if (slot > m_writtenSlots)
         return m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength;
+    if (const char* dirty = dirtyRecord(slot))
+        return dirty;
     if (slot <= m_mappedSlots)
         return m_mapped + static_cast<qsizetype>(slot - 1) * m_recordLength;
     if (slot < m_windowFirst || slot >= m_windowFirst + m_windowCount) {
@@ -336,7 +388,7 @@ void DbfTable::moveTo(std::uint32_t slot)
 {
     m_current = slot;
     // A mapped row is read where it lies: a walk touches only the fields it reads.
-    m_rowInMap = slot <= m_mappedSlots;
+    m_rowInMap = slot <= m_mappedSlots && !dirtyRecord(slot);
     if (!m_rowInMap)
         std::memcpy(m_row.data(), recordAt(slot, Direction::Forward), static_cast<std::size_t>(m_recordLength));
 }
@@ -634,9 +686,13 @@ void DbfTable::post()
 {
     requireOpen();
     if (m_state == State::Edit) {
-        const QByteArray before(recordAt(m_current, Direction::Forward), m_recordLength);
-        writeRecord(m_current, m_row.constData());
-        updateTags(m_current, before.constData(), m_row.constData());
+        if (m_tags.empty()) {
+            writeRecord(m_current, m_row.constData());
+        } else {
+            const QByteArray before(recordAt(m_current, Direction::Forward), m_recordLength);
+            writeRecord(m_current, m_row.constData());
+            updateTags(m_current, before.constData(), m_row.constData());
+        }
     } else if (m_state == State::Insert) {
         m_pendingAppends.append(m_row);
         m_current = ++m_slotCount;
@@ -712,20 +768,45 @@ std::uint32_t DbfTable::writePackedCopy(const QString& target, bool withIndex)
     writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
     writeAll(m_descriptorArea.constData(), m_descriptorArea.size());
 
+    // Runs of live records go over whole, by the system's own copy where it has one.
     std::uint32_t copied = 0;
     QByteArray batch;
     batch.reserve(kPackWriteBytes + m_recordLength);
-    for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
-        const char* record = recordAt(slot, Direction::Forward);
-        if (record[0] == dbf::kDeletedFlag)
-            continue;
-        batch.append(record, m_recordLength);
-        ++copied;
-        if (batch.size() >= kPackWriteBytes) {
-            writeAll(batch.constData(), batch.size());
-            batch.clear();
+    bool systemCopy = true;
+    const auto writeBatch = [&] {
+        writeAll(batch.constData(), batch.size());
+        batch.clear();
+    };
+    const auto copyRun = [&](std::uint32_t first, std::uint32_t end) {
+        if (first == 0 || first == end)
+            return;
+        const qint64 offset = m_headerLength + static_cast<qint64>(first - 1) * m_recordLength;
+        const qint64 length = static_cast<qint64>(end - first) * m_recordLength;
+        if (systemCopy && end - 1 <= m_writtenSlots) {
+            if (!batch.isEmpty())
+                writeBatch();
+            if (m_file.copyTo(out, offset, length))
+                return;
+            systemCopy = false;
         }
+        for (std::uint32_t slot = first; slot < end; ++slot) {
+            batch.append(recordAt(slot, Direction::Forward), m_recordLength);
+            if (batch.size() >= kPackWriteBytes)
+                writeBatch();
+        }
+    };
+    std::uint32_t runStart = 0;
+    for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
+        if (recordAt(slot, Direction::Forward)[0] == dbf::kDeletedFlag) {
+            copyRun(runStart, slot);
+            runStart = 0;
+            continue;
+        }
+        ++copied;
+        if (runStart == 0)
+            runStart = slot;
     }
+    copyRun(runStart, m_slotCount + 1);
     batch.append(dbf::kEndOfFile);
     writeAll(batch.constData(), batch.size());
 

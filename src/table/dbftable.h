@@ -98,6 +98,10 @@ public:
     // Removes the rows marked deleted: writes the live rows to a temporary table beside this one and
     // puts it in this one's place by an atomic rename, so the table's name always holds a whole table.
     void pack();
+    // Between these two, rows rewritten one after another (as renumbering does) reach the file together
+    // rather than one by one; the end, flush() and close() write what is held.
+    void beginWriteBatch();
+    void endWriteBatch();
     // Writes appended rows that are still buffered, the header with their count, and the index file
     // when the sort tags changed.
     void flush();
@@ -127,6 +131,9 @@ private:
     void writeHeader();
     void flushAppends();
     void writeRecord(std::uint32_t slot, const char* record);
+    std::uint32_t dirtyCount() const;
+    char* dirtyRecord(std::uint32_t slot);
+    void flushDirtyRows();
     const char* recordAt(std::uint32_t slot, Direction direction);
     void remap();
     bool isShown(const char* record) const;
@@ -159,6 +166,11 @@ private:
     std::uint32_t m_slotCount = 0;   // slots, buffered appends included
     std::uint32_t m_writtenSlots = 0; // slots on disk
     QByteArray m_pendingAppends;      // rows appended after the written slots, not yet written
+    // Rewritten rows of consecutive written slots from m_dirtyFirst on, not yet written; reads see them
+    // here before the file.
+    QByteArray m_dirtyRows;
+    std::uint32_t m_dirtyFirst = 0;
+    bool m_batchingWrites = false;
 
     // The written slots mapped for reading, so that walks in any order cost no more than touching the
     // records; the window below serves where the platform does not map files.

@@ -117,6 +117,7 @@ void TableDocument::renumberRows()
     for (bool ok = m_table.first(); ok; ok = m_table.next())
         page.push_back(m_table.currentSlot());
     int number = 0;
+    m_table.beginWriteBatch();
     for (const std::uint32_t slot : page) {
         if (!m_table.goToSlot(slot))
             continue;
@@ -124,6 +125,7 @@ void TableDocument::renumberRows()
         m_table.setReal(Field::N, static_cast<double>(++number));
         m_table.post();
     }
+    m_table.endWriteBatch();
     m_table.first();
     reopen();
 }

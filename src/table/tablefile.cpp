@@ -141,6 +141,36 @@ void TableFile::fail(const QString& what) const
     throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка %1 файла %2: %3").arg(what, m_path, reason));
 }
 
+bool TableFile::copyTo(QFile& out, qint64 offset, qint64 length)
+{
+#ifdef Q_OS_LINUX
+    if (!m_file || !out.flush())
+        return false;
+    loff_t from = offset;
+    loff_t to = out.pos();
+    qint64 left = length;
+    while (left > 0) {
+        const ssize_t copied =
+            ::copy_file_range(m_file->handle(), &from, out.handle(), &to, static_cast<std::size_t>(left), 0);
+        if (copied <= 0) {
+            if (left == length && copied < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
+                                                 errno == EOPNOTSUPP))
+                return false;
+            fail(QStringLiteral("копирования"));
+        }
+        left -= copied;
+    }
+    if (!out.seek(to))
+        fail(QStringLiteral("копирования"));
+    return true;
+#else
+    Q_UNUSED(out);
+    Q_UNUSED(offset);
+    Q_UNUSED(length);
+    return false;
+#endif
+}
+
 bool syncToDisk(QFile& file)
 {
     if (!file.flush())

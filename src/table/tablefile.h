@@ -33,6 +33,10 @@ public:
     // map them; valid until unmap() or close(). Writes through writeAt() show in the mapping.
     const char* map(qint64 offset, qint64 size);
     void unmap();
+    // Appends [offset, offset + length) of this file to `out` where it is now written, letting the
+    // system copy the bytes without passing them through this program. False, with nothing copied,
+    // where the platform offers no such copy; the caller then copies the bytes itself.
+    bool copyTo(QFile& out, qint64 offset, qint64 length);
     void close();
 
 private:

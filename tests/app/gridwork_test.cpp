@@ -18,6 +18,14 @@ namespace {
 using Values = std::map<std::string, std::string>;
 using Strings = std::vector<std::string>;
 
+view::ColumnLayout storedColumn(const QString& field, int width)
+{
+    view::ColumnLayout c;
+    c.fieldName = field;
+    c.width = width;
+    return c;
+}
+
 class GridWork : public darni::testing::MainWindowTest
 {
 protected:
@@ -253,8 +261,10 @@ TEST_F(GridWork, LayoutsSurviveCloseReopenAndRestart)
 TEST_F(GridWork, StoredLayoutsNamingUnknownFieldsOrUnreadableAreHandled)
 {
     view::GridLayout stored;
-    stored.columns.push_back({QStringLiteral("NO_SUCH"), 300});
-    stored.columns.push_back({QStringLiteral("p"), 200, 0, view::TitleState::SortedDown, QColor(Qt::yellow)});
+    stored.columns.push_back(storedColumn(QStringLiteral("NO_SUCH"), 300));
+    stored.columns.push_back(storedColumn(QStringLiteral("p"), 200));
+    stored.columns.back().titleState = view::TitleState::SortedDown;
+    stored.columns.back().color = QColor(Qt::yellow);
     settings.setGridLayout(QStringLiteral("Table_1"), stored.toText());
     settings.setGridLayout(QStringLiteral("Table_2"), QStringLiteral("не макет"));
 
@@ -272,7 +282,7 @@ TEST_F(GridWork, StoredLayoutsNamingUnknownFieldsOrUnreadableAreHandled)
 TEST(GridLayoutText, RoundTripsAndRefusesWhatItDidNotWrite)
 {
     view::GridLayout layout;
-    layout.columns.push_back({QStringLiteral("N"), 61});
+    layout.columns.push_back(storedColumn(QStringLiteral("N"), 61));
     QFont font(QStringLiteral("Liberation Sans"), 11);
     font.setBold(true);
     layout.columns.push_back({QStringLiteral("COMMENT"), 45, 1, view::TitleState::SortedUp, QColor(0x12, 0x34, 0x56),
