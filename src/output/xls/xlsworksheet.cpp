@@ -131,6 +131,12 @@ XlsWorksheet::Cell XlsWorksheet::rangeInRow(int row, std::size_t index) const
     return {{s.left, s.top, s.right, s.bottom}, valueOf(s), &m_styles[s.style]};
 }
 
+XlsBounds XlsWorksheet::boundsInRow(int row, std::size_t index) const
+{
+    const Stored& s = stored(row, index);
+    return {s.left, s.top, s.right, s.bottom};
+}
+
 XlsWorksheet::Stored& XlsWorksheet::stored(int row, std::size_t index)
 {
     return m_rows.at(static_cast<std::size_t>(row)).at(index);

@@ -51,6 +51,7 @@ public:
     // The ranges whose top row is this one, in the order they were made.
     std::size_t rangeCountInRow(int row) const;
     Cell rangeInRow(int row, std::size_t index) const;
+    XlsBounds boundsInRow(int row, std::size_t index) const;
 
 private:
     friend class XlsRange;

@@ -1,0 +1,101 @@
+// The Excel export of a table page.
+#include "excelexport.h"
+
+#include "table/cp1251.h"
+#include "table/dbftable.h"
+#include "xls/xlserror.h"
+#include "xls/xlswriter.h"
+
+#include <QFileInfo>
+
+#include <array>
+
+namespace darni::output {
+
+namespace {
+
+using table::Field;
+
+constexpr std::array<ExportColumn, 16> kColumns{{
+    {u"N", Field::N, ExportCell::Real},
+    {u"Дата", Field::DATE, ExportCell::Text},
+    {u"Время", Field::TIME, ExportCell::Text},
+    {u"Вид зависимости", Field::P5, ExportCell::Text},
+    {u"Вид прозвучивания", Field::ZAV, ExportCell::Text},
+    {u"Тип изделия", Field::P3, ExportCell::Text},
+    {u"Материал", Field::D2, ExportCell::Text},
+    {u"Кс", Field::P4, ExportCell::Real},
+    {u"Скорость УЗК, м./с.", Field::D9, ExportCell::Integer},
+    {u"Время прохождения УЗК, Т, мкс.", Field::P, ExportCell::Real},
+    {u"База прозвучивания, L, мм.", Field::R, ExportCell::Real},
+    {u"Вне трещены, Т0, мкс.", Field::T, ExportCell::Real},
+    {u"По трещине, Т1, мкс.", Field::P10, ExportCell::Real},
+    {u"Глубина трещены, h, мм.", Field::P9, ExportCell::Real},
+    {u"Прочность R, МПа", Field::P2, ExportCell::Real},
+    {u"Примечание", Field::COMMENT, ExportCell::Text},
+}};
+
+const QString kSheetName = QStringLiteral("ORNAK-ТР5");
+
+xls::XlsValue cellValue(const table::DbfTable& t, const ExportColumn& c)
+{
+    switch (c.cell) {
+    case ExportCell::Real:
+        return t.real(c.field);
+    case ExportCell::Integer:
+        return static_cast<std::int32_t>(t.integer(c.field));
+    case ExportCell::Text:
+        break;
+    }
+    return table::cp1251::toUnicode(t.text(c.field));
+}
+
+} // namespace
+
+std::span<const ExportColumn> exportColumns()
+{
+    return kColumns;
+}
+
+QString exportCaption()
+{
+    return QStringLiteral("Экспорт в Excel");
+}
+
+QString exportSuccessMessage(const QString& path)
+{
+    return QStringLiteral("Экспорт в файл ") + QFileInfo(path).fileName() + QStringLiteral(" завершен успешно.");
+}
+
+xls::XlsWorkbook exportWorkbook(table::DbfTable& t)
+{
+    const int rows = t.count();
+    if (rows > kMaxExportRows) {
+        throw xls::XlsError(QStringLiteral("На листе Excel 97-2003 помещается не более %1 строк данных, а на "
+                                           "странице их %2. Файл не записан.")
+                                .arg(kMaxExportRows)
+                                .arg(rows));
+    }
+    xls::XlsWorkbook book;
+    xls::XlsWorksheet& sheet = book.addSheet();
+    sheet.setName(kSheetName);
+    for (std::size_t c = 0; c < kColumns.size(); ++c)
+        sheet.cell(static_cast<int>(c), 0).setValue(QString::fromUtf16(kColumns[c].header));
+    bool more = t.first();
+    for (int row = 1; row <= rows && more; ++row) {
+        for (std::size_t c = 0; c < kColumns.size(); ++c)
+            sheet.cell(static_cast<int>(c), row).setValue(cellValue(t, kColumns[c]));
+        // The cursor stays on the last row written.
+        if (row < rows)
+            more = t.next();
+    }
+    return book;
+}
+
+void exportToExcel(table::DbfTable& t, const QString& path)
+{
+    const xls::XlsWorkbook book = exportWorkbook(t);
+    xls::XlsWriter().saveAsXls(book, path);
+}
+
+} // namespace darni::output

@@ -1,0 +1,44 @@
+// "Экспорт в Excel": the rows of the page the table shows, in its order, as one worksheet
+// "ORNAK-ТР5" under a header row of sixteen columns. The layout is that of the ultrasonic tester on
+// either page. Numbers are numbers (an empty one 0), texts are texts (an empty one a blank cell).
+#pragma once
+
+#include "table/recordschema.h"
+#include "xls/xlsworkbook.h"
+
+#include <QString>
+
+#include <span>
+
+namespace darni::table {
+class DbfTable;
+}
+
+namespace darni::output {
+
+enum class ExportCell { Real, Integer, Text };
+
+struct ExportColumn
+{
+    const char16_t* header;
+    table::Field field;
+    ExportCell cell;
+};
+
+std::span<const ExportColumn> exportColumns();
+
+// A worksheet of Excel 97-2003 holds 65,536 rows, one of them the header row.
+inline constexpr int kMaxExportRows = xls::XlsWorksheet::kMaxRow;
+
+QString exportCaption();                         // "Экспорт в Excel"
+QString exportSuccessMessage(const QString& path); // names the file without its folder
+
+// Builds the workbook from the rows that pass the table's filter, in its order; the cursor is left on
+// the last row written. Throws xls::XlsError, before reading any row, when the page has more rows than
+// a worksheet holds.
+xls::XlsWorkbook exportWorkbook(table::DbfTable& table);
+
+// exportWorkbook() written to the file, which is replaced. Throws xls::XlsError.
+void exportToExcel(table::DbfTable& table, const QString& path);
+
+} // namespace darni::output

@@ -1,0 +1,80 @@
+// The BIFF8 record numbers the workbook writer emits, by their published names.
+#pragma once
+
+#include <cstdint>
+
+namespace darni::output::xls::biff {
+
+enum class Record : std::uint16_t {
+    BOF = 0x0809,
+    InterfaceHdr = 0x00E1,
+    Mms = 0x00C1,
+    InterfaceEnd = 0x00E2,
+    WriteAccess = 0x005C,
+    CodePage = 0x0042,
+    DSF = 0x0161,
+    Excel9File = 0x01C0,
+    RRTabId = 0x013D,
+    BuiltInFnGroupCount = 0x009C,
+    WinProtect = 0x0019,
+    Protect = 0x0012,
+    Password = 0x0013,
+    Prot4Rev = 0x01AF,
+    Prot4RevPass = 0x01BC,
+    Window1 = 0x003D,
+    Backup = 0x0040,
+    HideObj = 0x008D,
+    Date1904 = 0x0022,
+    CalcPrecision = 0x000E,
+    RefreshAll = 0x01B7,
+    BookBool = 0x00DA,
+    Font = 0x0031,
+    Format = 0x041E,
+    XF = 0x00E0,
+    Style = 0x0293,
+    UsesELFs = 0x0160,
+    BoundSheet8 = 0x0085,
+    Country = 0x008C,
+    SST = 0x00FC,
+    ExtSST = 0x00FF,
+    Continue = 0x003C,
+    EOF_ = 0x000A,
+    Index = 0x020B,
+    CalcMode = 0x000D,
+    CalcCount = 0x000C,
+    CalcRefMode = 0x000F,
+    CalcIter = 0x0011,
+    CalcDelta = 0x0010,
+    CalcSaveRecalc = 0x005F,
+    PrintRowCol = 0x002A,
+    PrintGrid = 0x002B,
+    GridSet = 0x0082,
+    Guts = 0x0080,
+    DefaultRowHeight = 0x0225,
+    WsBool = 0x0081,
+    Header = 0x0014,
+    Footer = 0x0015,
+    HCenter = 0x0083,
+    VCenter = 0x0084,
+    LeftMargin = 0x0026,
+    RightMargin = 0x0027,
+    TopMargin = 0x0028,
+    BottomMargin = 0x0029,
+    Setup = 0x00A1,
+    DefColWidth = 0x0055,
+    Dimensions = 0x0200,
+    Row = 0x0208,
+    Number = 0x0203,
+    LabelSst = 0x00FD,
+    Blank = 0x0201,
+    DBCell = 0x00D7,
+    Window2 = 0x023E,
+    Selection = 0x001D,
+    Palette = 0x0092,
+};
+
+// The most data one record carries; more goes on in Continue records.
+inline constexpr int kMaxRecordData = 8224;
+inline constexpr int kRecordHeaderSize = 4;
+
+} // namespace darni::output::xls::biff

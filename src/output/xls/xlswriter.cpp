@@ -1,0 +1,628 @@
+// The BIFF8 workbook stream, record by record, in the order Excel 97-2003 files have it.
+#include "xlswriter.h"
+
+#include "biffstream.h"
+#include "compoundfilewriter.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+namespace darni::output::xls {
+
+namespace {
+
+using biff::Record;
+
+constexpr std::uint16_t kBiff8Version = 0x0600;
+constexpr std::uint16_t kGlobalsType = 0x0005;
+constexpr std::uint16_t kWorksheetType = 0x0010;
+constexpr std::uint16_t kBuild = 0x0DBB;
+constexpr std::uint16_t kBuildYear = 0x07CC;
+constexpr std::uint16_t kCodePage1252 = 1252;
+constexpr int kWriteAccessSize = 112;
+constexpr std::uint16_t kBuiltInFunctionGroups = 14;
+constexpr std::uint16_t kCountryCode = 7;
+const QString kWorkbookStream = QStringLiteral("Workbook");
+
+struct Window1Values
+{
+    std::uint16_t left = 360;
+    std::uint16_t top = 30;
+    std::uint16_t width = 7454;
+    std::uint16_t height = 6240;
+    std::uint16_t flags = 0x0038;
+    std::uint16_t activeSheet = 0;
+    std::uint16_t firstVisibleTab = 0;
+    std::uint16_t selectedTabs = 1;
+    std::uint16_t tabRatio = 600;
+};
+
+// Fonts.
+constexpr int kFixedFonts = 4;
+constexpr int kMissingFontIndex = 4; // BIFF8 has no font 4
+constexpr int kTwipsPerPoint = 20;
+constexpr std::uint16_t kItalicFlag = 0x0002;
+constexpr std::uint16_t kStruckOutFlag = 0x0008;
+constexpr std::uint16_t kNormalWeight = 100;
+constexpr std::uint16_t kBoldWeight = 1000;
+constexpr std::uint16_t kWindowTextColor = 0x7FFF;
+constexpr std::uint8_t kDefaultCharset = 1;
+
+// Number formats.
+constexpr std::uint16_t kFirstCustomFormat = 50;
+struct FixedFormat
+{
+    std::uint16_t index;
+    const char16_t* code;
+};
+constexpr std::array<FixedFormat, 8> kFixedFormats{{
+    {5, u"#,##0\"р.\";\\-#,##0\"р.\""},
+    {6, u"#,##0\"р.\";[Red]\\-#,##0\"р.\""},
+    {7, u"#,##0.00\"р.\";\\-#,##0.00\"р.\""},
+    {8, u"#,##0.00\"р.\";[Red]\\-#,##0.00\"р.\""},
+    {42, u"_-* #,##0\"р.\"_-;\\-* #,##0\"р.\"_-;_-* \"-\"\"р.\"_-;_-@_-"},
+    {41, u"_-* #,##0_р_._-;\\-* #,##0_р_._-;_-* \"-\"_р_._-;_-@_-"},
+    {44, u"_-* #,##0.00\"р.\"_-;\\-* #,##0.00\"р.\"_-;_-* \"-\"??\"р.\"_-;_-@_-"},
+    {43, u"_-* #,##0.00_р_._-;\\-* #,##0.00_р_._-;_-* \"-\"??_р_._-;_-@_-"},
+}};
+
+// Cell formats (XF): fifteen whole records, then six given by their data, then the computed ones.
+constexpr std::array<const char*, 15> kFixedXfRecords{
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 00 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 01 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 01 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 02 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 02 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+    "e0 00 14 00 00 00 00 00 f5 ff 20 00 00 f4 00 00 00 00 00 00 00 00 c0 20",
+};
+constexpr std::array<const char*, 6> kFixedXfData{
+    "00 00 00 00 01 00 20 00 00 00 00 00 00 00 00 00 00 00 C0 20",
+    "01 00 2C 00 F5 FF 20 00 00 F8 00 00 00 00 00 00 00 00 C0 20",
+    "01 00 2A 00 F5 FF 20 00 00 F8 00 00 00 00 00 00 00 00 C0 20",
+    "01 00 09 00 F5 FF 20 00 00 F8 00 00 00 00 00 00 00 00 C0 20",
+    "01 00 2B 00 F5 FF 20 00 00 F8 00 00 00 00 00 00 00 00 C0 20",
+    "01 00 29 00 F5 FF 20 00 00 F8 00 00 00 00 00 00 00 00 C0 20",
+};
+constexpr int kFirstListedXf = 15; // the XF of the list's first entry
+constexpr std::uint16_t kLockedCell = 0x0001;
+constexpr std::uint8_t kWrapFlag = 0x08;
+constexpr int kVerticalShift = 4;
+constexpr std::uint16_t kUsedAttributes = 0x7C00;
+constexpr std::uint16_t kUsedAttributesMerged = 0x7C20;
+constexpr int kBackColorShift = 7;
+
+constexpr std::array<const char*, 6> kStyleRecords{
+    "93 02 04 00 10 80 04 FF", "93 02 04 00 11 80 07 FF", "93 02 04 00 00 80 00 FF",
+    "93 02 04 00 12 80 05 FF", "93 02 04 00 13 80 03 FF", "93 02 04 00 14 80 06 FF",
+};
+
+// The default palette of BIFF8; a colour's index is its position plus 8.
+constexpr int kPaletteBase = 8;
+constexpr std::array<XlsColor, 56> kDefaultPalette{
+    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0x800000, 0x008000,
+    0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080, 0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF,
+    0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF, 0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000,
+    0x008080, 0x0000FF, 0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696, 0x003366, 0x339966,
+    0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
+};
+
+// Shared strings.
+constexpr int kStringsPerBucket = 8;
+constexpr int kStringHeaderSize = 3;
+constexpr int kMinRoomForMore = 4; // with this little left, a record gets no more string bytes
+constexpr std::uint8_t kUncompressedFlag = 0x01;
+
+// Sheets.
+constexpr int kRowsPerBlock = 32;
+constexpr std::uint16_t kRowHeight = 255;
+constexpr int kRowRecordSize = biff::kRecordHeaderSize + 16;
+constexpr std::uint16_t kCalcAutomatic = 1;
+constexpr std::uint16_t kIterationCount = 100;
+constexpr std::uint16_t kA1References = 1;
+constexpr const char* kCalcDeltaRecord = "10 00 08 00 fc a9 f1 d2 4d 62 50 3f";
+constexpr std::uint16_t kWsBoolFlags = 0x04C1;
+constexpr std::uint16_t kPortraitFlag = 0x0002;
+constexpr std::uint16_t kDefaultColumnWidth = 8;
+constexpr std::uint16_t kWindow2Flags = 0x04B6;
+constexpr std::uint16_t kWindow2Selected = 0x0200;
+constexpr std::uint32_t kGridColorIndex = 64;
+constexpr std::uint8_t kActivePane = 3;
+
+std::uint16_t paletteIndex(XlsColor color)
+{
+    // Colours outside the palette take the nearest entry rather than a palette of their own.
+    const auto distance = [color](XlsColor c) {
+        const int dr = static_cast<int>((color >> 16) & 0xFF) - static_cast<int>((c >> 16) & 0xFF);
+        const int dg = static_cast<int>((color >> 8) & 0xFF) - static_cast<int>((c >> 8) & 0xFF);
+        const int db = static_cast<int>(color & 0xFF) - static_cast<int>(c & 0xFF);
+        return dr * dr + dg * dg + db * db;
+    };
+    const auto best = std::min_element(kDefaultPalette.begin(), kDefaultPalette.end(),
+                                       [&](XlsColor a, XlsColor b) { return distance(a) < distance(b); });
+    return static_cast<std::uint16_t>(kPaletteBase + (best - kDefaultPalette.begin()));
+}
+
+struct FontKey
+{
+    QString name;
+    int size;
+    XlsColor color;
+    bool bold, italic, underline, strikeOut;
+    bool operator==(const FontKey&) const = default;
+};
+
+FontKey fontOf(const XlsCellStyle& s)
+{
+    return {s.fontName, s.fontSize, s.fontColor, s.bold, s.italic, s.underline, s.strikeOut};
+}
+
+BiffData fontRecord(const FontKey& f, std::uint16_t colorIndex)
+{
+    BiffData d;
+    std::uint16_t options = 0;
+    if (f.italic)
+        options |= kItalicFlag;
+    if (f.strikeOut)
+        options |= kStruckOutFlag;
+    d.u16(static_cast<std::uint16_t>(f.size * kTwipsPerPoint))
+        .u16(options)
+        .u16(colorIndex)
+        .u16(f.bold ? kBoldWeight : kNormalWeight)
+        .u16(0) // escapement
+        .u8(f.underline ? 1 : 0)
+        .u8(0) // family
+        .u8(kDefaultCharset)
+        .u8(0)
+        .unicode8(f.name);
+    return d;
+}
+
+// The order in which a row's ranges are written: by left column, equal ones as they were made.
+void orderRow(const XlsWorksheet& sheet, int row, std::vector<std::size_t>& order)
+{
+    const std::size_t n = sheet.rangeCountInRow(row);
+    order.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    const auto byLeft = [&](std::size_t a, std::size_t b) {
+        return sheet.boundsInRow(row, a).left < sheet.boundsInRow(row, b).left;
+    };
+    if (!std::is_sorted(order.begin(), order.end(), byLeft))
+        std::stable_sort(order.begin(), order.end(), byLeft);
+}
+
+// The ranges of a sheet in writing order: row by row, each row's ranges by left column.
+template <typename F>
+void forEachRange(const XlsWorksheet& sheet, F&& visit)
+{
+    if (sheet.isEmpty())
+        return;
+    std::vector<std::size_t> order;
+    for (int row = sheet.usedArea().top; row <= sheet.usedArea().bottom; ++row) {
+        orderRow(sheet, row, order);
+        for (const std::size_t i : order)
+            visit(row, sheet.rangeInRow(row, i));
+    }
+}
+
+bool isSharedText(const XlsValue& v)
+{
+    const auto* text = std::get_if<QString>(&v);
+    return text && !text->isEmpty();
+}
+
+class WorkbookStreamWriter
+{
+public:
+    WorkbookStreamWriter(const XlsWorkbook& workbook, BiffStream& out) : m_book(workbook), m_out(out) {}
+
+    void write()
+    {
+        collectStyles();
+        writeGlobals();
+        std::uint32_t sharedIndex = 0;
+        for (int i = 0; i < m_book.sheetCount(); ++i) {
+            const std::int64_t bof = m_out.position();
+            QByteArray position(4, '\0');
+            qToLittleEndian(static_cast<std::uint32_t>(bof), position.data());
+            m_out.patch(m_boundSheetPositions[static_cast<std::size_t>(i)], position);
+            writeSheet(m_book.sheet(i), i == 0, sharedIndex);
+        }
+    }
+
+private:
+    // ---- the tables of fonts, formats and cell formats ---------------------------------------------
+
+    void collectStyles()
+    {
+        for (const auto& x : kFixedXfData)
+            m_xfList.push_back(bytesFromHex(x));
+        for (int i = 0; i < m_book.sheetCount(); ++i) {
+            const XlsWorksheet& sheet = m_book.sheet(i);
+            const XlsCellStyle* last = nullptr;
+            forEachRange(sheet, [&](int, const XlsWorksheet::Cell& cell) {
+                if (cell.style == last)
+                    return;
+                last = cell.style;
+                const bool merged = !cell.bounds.isSingleCell();
+                const auto key = std::make_pair(cell.style, merged);
+                if (m_xfOfStyle.contains(key))
+                    return;
+                m_xfOfStyle[key] = xfIndexFor(*cell.style, merged);
+            });
+        }
+    }
+
+    std::uint16_t fontIndexFor(const XlsCellStyle& style)
+    {
+        const FontKey key = fontOf(style);
+        auto it = std::find(m_fonts.begin(), m_fonts.end(), key);
+        if (it == m_fonts.end())
+            it = m_fonts.insert(m_fonts.end(), key);
+        const int n = kFixedFonts + static_cast<int>(it - m_fonts.begin());
+        return static_cast<std::uint16_t>(n >= kMissingFontIndex ? n + 1 : n);
+    }
+
+    std::uint16_t formatIndexFor(const XlsCellStyle& style)
+    {
+        if (style.numberFormat.isEmpty())
+            return 0;
+        auto it = std::find(m_formats.begin(), m_formats.end(), style.numberFormat);
+        if (it == m_formats.end())
+            it = m_formats.insert(m_formats.end(), style.numberFormat);
+        return static_cast<std::uint16_t>(kFirstCustomFormat + (it - m_formats.begin()));
+    }
+
+    std::uint16_t xfIndexFor(const XlsCellStyle& style, bool merged)
+    {
+        BiffData d;
+        const auto alignment = static_cast<std::uint8_t>(static_cast<int>(style.horizontal) |
+                                                         static_cast<int>(style.vertical) << kVerticalShift |
+                                                         (style.wrap ? kWrapFlag : 0));
+        const std::uint16_t black = paletteIndex(kXlsBlack);
+        d.u16(fontIndexFor(style))
+            .u16(formatIndexFor(style))
+            .u16(kLockedCell)
+            .u8(alignment)
+            .u8(style.rotation)
+            .u16(merged ? kUsedAttributesMerged : kUsedAttributes)
+            .zeros(8) // no borders, no fill
+            .u16(static_cast<std::uint16_t>(black + (black << kBackColorShift)));
+        const auto it = std::find(m_xfList.begin(), m_xfList.end(), d.data());
+        if (it != m_xfList.end())
+            return static_cast<std::uint16_t>(kFirstListedXf + (it - m_xfList.begin()));
+        m_xfList.push_back(d.data());
+        return static_cast<std::uint16_t>(kFirstListedXf + m_xfList.size() - 1);
+    }
+
+    std::uint16_t xfOf(const XlsWorksheet::Cell& cell) const
+    {
+        return m_xfOfStyle.at({cell.style, !cell.bounds.isSingleCell()});
+    }
+
+    // ---- workbook globals ----------------------------------------------------------------------------
+
+    void writeGlobals()
+    {
+        m_out.record(Record::BOF, BiffData()
+                                      .u16(kBiff8Version)
+                                      .u16(kGlobalsType)
+                                      .u16(kBuild)
+                                      .u16(kBuildYear)
+                                      .u32(0)
+                                      .u32(kBiff8Version));
+        m_out.record(Record::InterfaceHdr, BiffData().u16(kCodePage1252));
+        m_out.record(Record::Mms, BiffData().u16(0));
+        m_out.record(Record::InterfaceEnd);
+        BiffData access;
+        access.unicode16(m_book.title());
+        access.bytes(QByteArray(std::max(0, kWriteAccessSize - access.size()), ' '));
+        m_out.record(Record::WriteAccess, access.data().left(kWriteAccessSize));
+        m_out.record(Record::CodePage, BiffData().u16(kCodePage1252));
+        m_out.record(Record::DSF, BiffData().u16(0));
+        m_out.record(Record::Excel9File);
+        BiffData tabs;
+        for (int i = 0; i < m_book.sheetCount(); ++i)
+            tabs.u16(static_cast<std::uint16_t>(i + 1));
+        m_out.record(Record::RRTabId, tabs);
+        m_out.record(Record::BuiltInFnGroupCount, BiffData().u16(kBuiltInFunctionGroups));
+        for (const Record r : {Record::WinProtect, Record::Protect, Record::Password, Record::Prot4Rev,
+                               Record::Prot4RevPass})
+            m_out.record(r, BiffData().u16(0));
+        const Window1Values w;
+        m_out.record(Record::Window1, BiffData()
+                                          .u16(w.left)
+                                          .u16(w.top)
+                                          .u16(w.width)
+                                          .u16(w.height)
+                                          .u16(w.flags)
+                                          .u16(w.activeSheet)
+                                          .u16(w.firstVisibleTab)
+                                          .u16(w.selectedTabs)
+                                          .u16(w.tabRatio));
+        m_out.record(Record::Backup, BiffData().u16(0));
+        m_out.record(Record::HideObj, BiffData().u16(0));
+        m_out.record(Record::Date1904, BiffData().u16(0));
+        m_out.record(Record::CalcPrecision, BiffData().u16(1));
+        m_out.record(Record::RefreshAll, BiffData().u16(0));
+        m_out.record(Record::BookBool, BiffData().u16(0));
+        writeFonts();
+        writeFormats();
+        for (const char* xf : kFixedXfRecords)
+            m_out.raw(bytesFromHex(xf));
+        for (const QByteArray& xf : m_xfList)
+            m_out.record(Record::XF, xf);
+        for (const char* style : kStyleRecords)
+            m_out.raw(bytesFromHex(style));
+        m_out.record(Record::UsesELFs, BiffData().u16(0));
+        for (int i = 0; i < m_book.sheetCount(); ++i) {
+            m_boundSheetPositions.push_back(m_out.position() + biff::kRecordHeaderSize);
+            m_out.record(Record::BoundSheet8, BiffData().u32(0).u16(0).unicode8(m_book.sheet(i).name()));
+        }
+        m_out.record(Record::Country, BiffData().u16(kCountryCode).u16(kCountryCode));
+        writeSharedStrings();
+        m_out.record(Record::EOF_);
+    }
+
+    void writeFonts()
+    {
+        const FontKey standard{QStringLiteral("Arial"), 10, kXlsBlack, false, false, false, false};
+        for (int i = 0; i < kFixedFonts; ++i)
+            m_out.record(Record::Font, fontRecord(standard, kWindowTextColor));
+        for (const FontKey& f : m_fonts)
+            m_out.record(Record::Font, fontRecord(f, paletteIndex(f.color)));
+    }
+
+    void writeFormats()
+    {
+        for (const FixedFormat& f : kFixedFormats)
+            m_out.record(Record::Format, BiffData().u16(f.index).unicode16(QString::fromUtf16(f.code)));
+        for (std::size_t i = 0; i < m_formats.size(); ++i) {
+            m_out.record(Record::Format, BiffData()
+                                             .u16(static_cast<std::uint16_t>(kFirstCustomFormat + i))
+                                             .unicode16(m_formats[i]));
+        }
+    }
+
+    // ---- the shared string table ----------------------------------------------------------------------
+
+    void writeSharedStrings()
+    {
+        std::uint32_t count = 0;
+        for (int i = 0; i < m_book.sheetCount(); ++i) {
+            forEachRange(m_book.sheet(i), [&](int, const XlsWorksheet::Cell& cell) {
+                if (isSharedText(cell.value))
+                    ++count;
+            });
+        }
+        if (count == 0)
+            return;
+
+        QByteArray piece;
+        piece.reserve(biff::kMaxRecordData);
+        bool first = true;
+        std::int64_t pieceStart = m_out.position();
+        const auto endPiece = [&] {
+            m_out.record(first ? Record::SST : Record::Continue, piece);
+            first = false;
+            piece.clear();
+            pieceStart = m_out.position();
+        };
+        const auto room = [&] { return biff::kMaxRecordData - static_cast<int>(piece.size()); };
+
+        piece.append(BiffData().u32(count).u32(count).data());
+        BiffData buckets;
+        buckets.u16(kStringsPerBucket);
+        std::uint32_t entry = 0;
+        for (int i = 0; i < m_book.sheetCount(); ++i) {
+            forEachRange(m_book.sheet(i), [&](int, const XlsWorksheet::Cell& cell) {
+                if (!isSharedText(cell.value))
+                    return;
+                const QString& text = std::get<QString>(cell.value);
+                if (room() <= kMinRoomForMore)
+                    endPiece();
+                if (entry % kStringsPerBucket == 0) {
+                    const auto offset = static_cast<std::uint16_t>(biff::kRecordHeaderSize + piece.size());
+                    buckets.u32(static_cast<std::uint32_t>(pieceStart + offset)).u16(offset).u16(0);
+                }
+                ++entry;
+                piece.append(BiffData().u16(static_cast<std::uint16_t>(text.size())).u8(kUncompressedFlag).data());
+                QByteArray characters(text.size() * 2, '\0');
+                for (qsizetype c = 0; c < text.size(); ++c)
+                    qToLittleEndian(text[c].unicode(), characters.data() + 2 * c);
+                qsizetype done = 0;
+                while (done < characters.size()) {
+                    const qsizetype n = std::min<qsizetype>(characters.size() - done, room() & ~1);
+                    piece.append(characters.constData() + done, n);
+                    done += n;
+                    if (done < characters.size() && room() <= kMinRoomForMore) {
+                        endPiece();
+                        piece.append(static_cast<char>(kUncompressedFlag));
+                    }
+                }
+            });
+        }
+        endPiece();
+        m_out.record(Record::ExtSST, buckets);
+    }
+
+    // ---- a sheet --------------------------------------------------------------------------------------
+
+    void writeSheet(const XlsWorksheet& sheet, bool selected, std::uint32_t& sharedIndex)
+    {
+        const XlsBounds used = sheet.usedArea();
+        const int firstRow = sheet.isEmpty() ? 0 : used.top;
+        const int endRow = sheet.isEmpty() ? 0 : used.bottom + 1;
+        const int blocks = (endRow - firstRow + kRowsPerBlock - 1) / kRowsPerBlock;
+
+        m_out.record(Record::BOF, BiffData()
+                                      .u16(kBiff8Version)
+                                      .u16(kWorksheetType)
+                                      .u16(kBuild)
+                                      .u16(kBuildYear)
+                                      .u32(0)
+                                      .u32(0));
+        const std::int64_t dbCellPositions = m_out.position() + biff::kRecordHeaderSize + 16;
+        m_out.record(Record::Index, BiffData()
+                                        .u32(0)
+                                        .u32(static_cast<std::uint32_t>(firstRow))
+                                        .u32(static_cast<std::uint32_t>(endRow))
+                                        .u32(0)
+                                        .zeros(4 * blocks));
+        writeSheetSettings(sheet.pageSetup());
+        m_out.record(Record::Dimensions, BiffData()
+                                             .u32(static_cast<std::uint32_t>(firstRow))
+                                             .u32(static_cast<std::uint32_t>(endRow))
+                                             .u16(static_cast<std::uint16_t>(sheet.isEmpty() ? 0 : used.left))
+                                             .u16(static_cast<std::uint16_t>(sheet.isEmpty() ? 0 : used.right + 1))
+                                             .u16(0));
+        for (int b = 0; b < blocks; ++b) {
+            const int top = firstRow + b * kRowsPerBlock;
+            const int bottom = std::min(endRow, top + kRowsPerBlock) - 1;
+            const std::int64_t dbCell = writeRowBlock(sheet, top, bottom, sharedIndex);
+            QByteArray position(4, '\0');
+            qToLittleEndian(static_cast<std::uint32_t>(dbCell), position.data());
+            m_out.patch(dbCellPositions + 4 * b, position);
+        }
+        m_out.record(Record::Window2, BiffData()
+                                          .u16(static_cast<std::uint16_t>(kWindow2Flags |
+                                                                          (selected ? kWindow2Selected : 0)))
+                                          .u16(0)
+                                          .u16(0)
+                                          .u32(kGridColorIndex)
+                                          .u16(0)
+                                          .u16(0)
+                                          .u32(0));
+        m_out.record(Record::Selection, BiffData().u8(kActivePane).u16(0).u16(0).u16(0).u16(1).u16(0).u16(0).u8(0).u8(0));
+        m_out.record(Record::EOF_);
+    }
+
+    void writeSheetSettings(const XlsPageSetup& page)
+    {
+        m_out.record(Record::CalcMode, BiffData().u16(kCalcAutomatic));
+        m_out.record(Record::CalcCount, BiffData().u16(kIterationCount));
+        m_out.record(Record::CalcRefMode, BiffData().u16(kA1References));
+        m_out.record(Record::CalcIter, BiffData().u16(0));
+        m_out.raw(bytesFromHex(kCalcDeltaRecord));
+        m_out.record(Record::CalcSaveRecalc, BiffData().u16(1));
+        m_out.record(Record::PrintRowCol, BiffData().u16(page.printHeadings ? 1 : 0));
+        m_out.record(Record::PrintGrid, BiffData().u16(page.printGridlines ? 1 : 0));
+        m_out.record(Record::GridSet, BiffData().u16(1));
+        m_out.record(Record::Guts, BiffData().zeros(8));
+        m_out.record(Record::DefaultRowHeight, BiffData().u16(0).u16(kRowHeight));
+        m_out.record(Record::WsBool, BiffData().u16(kWsBoolFlags));
+        m_out.record(Record::Header, page.header.isEmpty() ? BiffData() : BiffData().unicode16(page.header));
+        m_out.record(Record::Footer, page.footer.isEmpty() ? BiffData() : BiffData().unicode16(page.footer));
+        m_out.record(Record::HCenter, BiffData().u16(page.centerHorizontally ? 1 : 0));
+        m_out.record(Record::VCenter, BiffData().u16(page.centerVertically ? 1 : 0));
+        m_out.record(Record::LeftMargin, BiffData().f64(page.leftMargin));
+        m_out.record(Record::RightMargin, BiffData().f64(page.rightMargin));
+        m_out.record(Record::TopMargin, BiffData().f64(page.topMargin));
+        m_out.record(Record::BottomMargin, BiffData().f64(page.bottomMargin));
+        m_out.record(Record::Setup, BiffData()
+                                        .u16(static_cast<std::uint16_t>(page.paperSize))
+                                        .u16(static_cast<std::uint16_t>(page.scale))
+                                        .u16(static_cast<std::uint16_t>(page.firstPageNumber))
+                                        .u16(static_cast<std::uint16_t>(page.fitWidth))
+                                        .u16(static_cast<std::uint16_t>(page.fitHeight))
+                                        .u16(page.landscape ? 0 : kPortraitFlag)
+                                        .u16(0)
+                                        .u16(0)
+                                        .f64(page.headerMargin)
+                                        .f64(page.footerMargin)
+                                        .u16(static_cast<std::uint16_t>(page.copies)));
+        m_out.record(Record::DefColWidth, BiffData().u16(kDefaultColumnWidth));
+    }
+
+    // Writes rows top…bottom: their Row records, their cells and the DBCell; returns the DBCell's position.
+    std::int64_t writeRowBlock(const XlsWorksheet& sheet, int top, int bottom, std::uint32_t& sharedIndex)
+    {
+        const std::int64_t blockStart = m_out.position();
+        for (int row = top; row <= bottom; ++row) {
+            int firstColumn = 0;
+            int endColumn = 0;
+            const std::size_t n = sheet.rangeCountInRow(row);
+            for (std::size_t i = 0; i < n; ++i) {
+                const XlsBounds b = sheet.boundsInRow(row, i);
+                firstColumn = i == 0 ? b.left : std::min(firstColumn, b.left);
+                endColumn = std::max(endColumn, b.right + 1);
+            }
+            m_out.record(Record::Row, BiffData()
+                                          .u16(static_cast<std::uint16_t>(row))
+                                          .u16(static_cast<std::uint16_t>(firstColumn))
+                                          .u16(static_cast<std::uint16_t>(endColumn))
+                                          .u16(kRowHeight)
+                                          .u16(0)
+                                          .u16(0)
+                                          .u16(0)
+                                          .u16(0));
+        }
+        std::vector<std::int64_t> cellStarts;
+        for (int row = top; row <= bottom; ++row) {
+            cellStarts.push_back(m_out.position());
+            writeCells(sheet, row, sharedIndex);
+        }
+        const std::int64_t dbCell = m_out.position();
+        BiffData offsets;
+        offsets.u32(static_cast<std::uint32_t>(dbCell - blockStart));
+        for (std::size_t i = 0; i < cellStarts.size(); ++i) {
+            const std::int64_t from = i == 0 ? blockStart + kRowRecordSize : cellStarts[i - 1];
+            offsets.u16(static_cast<std::uint16_t>(cellStarts[i] - from));
+        }
+        m_out.record(Record::DBCell, offsets);
+        return dbCell;
+    }
+
+    void writeCells(const XlsWorksheet& sheet, int row, std::uint32_t& sharedIndex)
+    {
+        orderRow(sheet, row, m_rowOrder);
+        for (const std::size_t i : m_rowOrder) {
+            const XlsWorksheet::Cell cell = sheet.rangeInRow(row, i);
+            BiffData d;
+            d.u16(static_cast<std::uint16_t>(row)).u16(static_cast<std::uint16_t>(cell.bounds.left)).u16(xfOf(cell));
+            if (const auto number = numberOf(cell.value)) {
+                m_out.record(Record::Number, d.f64(*number));
+            } else if (isSharedText(cell.value)) {
+                m_out.record(Record::LabelSst, d.u32(sharedIndex++));
+            } else {
+                m_out.record(Record::Blank, d);
+            }
+        }
+    }
+
+    const XlsWorkbook& m_book;
+    BiffStream& m_out;
+    std::vector<FontKey> m_fonts;    // after the fixed four
+    std::vector<QString> m_formats;  // from index 50 on
+    std::vector<QByteArray> m_xfList; // from XF 15 on
+    std::map<std::pair<const XlsCellStyle*, bool>, std::uint16_t> m_xfOfStyle;
+    std::vector<std::int64_t> m_boundSheetPositions;
+    std::vector<std::size_t> m_rowOrder;
+};
+
+} // namespace
+
+void XlsWriter::saveAsXls(const XlsWorkbook& workbook, const QString& path)
+{
+    CompoundFileWriter file(path, kWorkbookStream);
+    BiffStream stream(file);
+    WorkbookStreamWriter(workbook, stream).write();
+    file.finish();
+}
+
+} // namespace darni::output::xls

@@ -1,0 +1,111 @@
+// The export's worksheet: its name, the header row, the sixteen columns with numbers as numbers and
+// texts as texts, the rows of the page in the table's order, and the row limit of the format.
+#include "output/excelexport.h"
+#include "output/xls/xlserror.h"
+#include "support/tablefixture.h"
+#include "table/cp1251.h"
+#include "table/dbftable.h"
+#include "table/tableorder.h"
+
+using namespace darni;
+using namespace darni::output;
+using darni::testing::DbfFileBuilder;
+
+namespace {
+
+class ExcelExport : public darni::testing::TableFixture
+{
+protected:
+    void open(const std::vector<std::map<std::string, std::string>>& rows, int kind)
+    {
+        DbfFileBuilder b(darni::testing::measurementFields());
+        for (const auto& r : rows)
+            b.record(r);
+        b.writeTo(tablePath());
+        t.open(tablePath());
+        t.setFilter(table::RowFilter::recordKind(kind));
+    }
+    static xls::XlsValue at(const xls::XlsWorkbook& book, int column, int row)
+    {
+        const xls::XlsWorksheet& s = book.sheet(0);
+        for (std::size_t i = 0; i < s.rangeCountInRow(row); ++i) {
+            if (s.boundsInRow(row, i).left == column)
+                return s.rangeInRow(row, i).value;
+        }
+        return std::monostate{};
+    }
+    static QString text(const char16_t* s) { return QString::fromUtf16(s); }
+
+    table::DbfTable t;
+};
+
+TEST_F(ExcelExport, ThePullOffPageUsesTheSameSixteenColumns)
+{
+    const std::string comment = table::cp1251::fromUnicode(u"Плита 3").toStdString();
+    open({{{"N", "7"}, {"NB_TYPE", "1"}, {"DATE", "05.03.2024"}, {"P", "12.5"}, {"R", "3.1"}, {"ZAV", "2"},
+           {"COMMENT", comment}},
+          {{"N", "8"}, {"NB_TYPE", "0"}, {"P", "99"}},
+          {{"N", "9"}, {"NB_TYPE", "1"}}},
+         1);
+    const xls::XlsWorkbook book = exportWorkbook(t);
+    ASSERT_EQ(book.sheetCount(), 1);
+    EXPECT_EQ(book.sheet(0).name(), QStringLiteral("ORNAK-ТР5"));
+    EXPECT_EQ(book.title(), QStringLiteral("PReport"));
+    EXPECT_EQ(book.sheet(0).usedArea(), (xls::XlsBounds{0, 0, 15, 2})) << "header and the two pull-off rows";
+
+    const char16_t* headers[] = {u"N", u"Дата", u"Время", u"Вид зависимости", u"Вид прозвучивания",
+                                 u"Тип изделия", u"Материал", u"Кс", u"Скорость УЗК, м./с.",
+                                 u"Время прохождения УЗК, Т, мкс.", u"База прозвучивания, L, мм.",
+                                 u"Вне трещены, Т0, мкс.", u"По трещине, Т1, мкс.", u"Глубина трещены, h, мм.",
+                                 u"Прочность R, МПа", u"Примечание"};
+    for (int c = 0; c < 16; ++c)
+        EXPECT_EQ(at(book, c, 0), xls::XlsValue(text(headers[c]))) << c;
+
+    EXPECT_EQ(at(book, 0, 1), xls::XlsValue(7.0)) << "N as a number";
+    EXPECT_EQ(at(book, 1, 1), xls::XlsValue(QStringLiteral("05.03.2024"))) << "the date as text";
+    EXPECT_EQ(at(book, 4, 1), xls::XlsValue(QStringLiteral("2"))) << "ZAV as text in E";
+    EXPECT_EQ(at(book, 9, 1), xls::XlsValue(12.5)) << "the force in J";
+    EXPECT_EQ(at(book, 10, 1), xls::XlsValue(3.1)) << "the strength in K";
+    EXPECT_EQ(at(book, 8, 1), xls::XlsValue(std::int32_t{0})) << "an empty number is 0";
+    EXPECT_EQ(at(book, 14, 1), xls::XlsValue(0.0));
+    EXPECT_EQ(at(book, 5, 1), xls::XlsValue(QString())) << "an empty text, a blank cell";
+    EXPECT_EQ(at(book, 15, 1), xls::XlsValue(text(u"Плита 3")));
+    EXPECT_EQ(at(book, 0, 2), xls::XlsValue(9.0));
+    EXPECT_EQ(t.integer(table::Field::N), 9) << "the cursor on the last row written";
+}
+
+TEST_F(ExcelExport, RowsFollowTheTablesOrderAndAnEmptyPageGivesTheHeaderAlone)
+{
+    open({{{"N", "1"}, {"P", "5"}}, {{"N", "2"}, {"P", "9"}}, {{"N", "3"}, {"P", "7"}}}, 0);
+    table::sortByField(t, QStringLiteral("tab1"), table::Field::P, true);
+    const xls::XlsWorkbook sorted = exportWorkbook(t);
+    EXPECT_EQ(at(sorted, 0, 1), xls::XlsValue(2.0));
+    EXPECT_EQ(at(sorted, 0, 3), xls::XlsValue(1.0));
+
+    t.setFilter(table::RowFilter::recordKind(1));
+    const xls::XlsWorkbook empty = exportWorkbook(t);
+    EXPECT_EQ(empty.sheet(0).usedArea(), (xls::XlsBounds{0, 0, 15, 0}));
+    EXPECT_EQ(exportSuccessMessage(QStringLiteral("/home/user/objekt/test.xls")),
+              QStringLiteral("Экспорт в файл test.xls завершен успешно."));
+}
+
+TEST_F(ExcelExport, APageBeyondTheSheetsRowsIsRefusedBeforeAnyFileIsWritten)
+{
+    table::DbfTable::create(tablePath());
+    t.open(tablePath());
+    for (int i = 0; i <= kMaxExportRows; ++i) {
+        t.append();
+        t.setReal(table::Field::N, i + 1);
+        t.post();
+    }
+    const QString out = pathOf(QStringLiteral("big.xls"));
+    try {
+        exportToExcel(t, out);
+        ADD_FAILURE() << "no refusal";
+    } catch (const xls::XlsError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("65535"))) << e.message().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+} // namespace
