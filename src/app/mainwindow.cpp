@@ -7,6 +7,8 @@
 #include "transferdialog.h"
 
 #include "decode/recorddecoder.h"
+#include "output/excelexport.h"
+#include "output/xls/xlserror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/tableerror.h"
@@ -36,6 +38,8 @@ constexpr QSize kInitialSize(703, 501);
 constexpr int kToolBarHeight = 29;
 const QString kTableFilter = QStringLiteral("Файлы данных|*.db");
 const QString kOpenFilter = QStringLiteral("Базы данных|*.db");
+const QString kWorkbookFilter = QStringLiteral("Книга Excel|*.xls");
+const QString kWorkbookSuffix = QStringLiteral("xls");
 const QString kTableSuffix = QStringLiteral("db");
 const QString kTitleSeparator = QStringLiteral(" - ");
 const QString kSaveQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
@@ -50,6 +54,17 @@ constexpr char kFullStop = '.';
 } // namespace
 
 enum class Menu { File, View, Edit, Service, Help, Context };
+
+namespace {
+// The wait cursor while a command works without a dialog of its own.
+struct BusyCursor
+{
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+} // namespace
 
 struct MainWindow::CommandSpec
 {
@@ -85,6 +100,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, SettingsStore& settings, link::Seri
         m_lastDirectory = QDir::currentPath();
         m_settings.setDefaultDirectory(m_lastDirectory);
     }
+    m_exportDirectory = m_lastDirectory;
     setTableCommandsEnabled(false);
     hidePages();
     setPresentation(false, applicationTitle());
@@ -116,7 +132,7 @@ void MainWindow::buildCommands()
         {"N32", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
         {"N33", u"Убрать сортировку", {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
         {"N34", u"Удалить строки", {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
-        {"Excel1", u"Экспорт в Excel", {}, std::nullopt, nullptr, true, &MainWindow::notYetAvailable, {Menu::Service}},
+        {"Excel1", u"Экспорт в Excel", {}, std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
         {"N37", u"Перенумеровать строки", {}, std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
         {"N24", u"Помощь", QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
         {"N25", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
@@ -630,6 +646,31 @@ void MainWindow::renumberRows()
     }
     showWhetherOpen();
     reloadGrids();
+}
+
+// ---- export -------------------------------------------------------------------------------------
+
+void MainWindow::exportToExcel()
+{
+    if (!m_document.isOpen() || !activeGrid())
+        return;
+    const QString path = m_dialogs.saveFileName(this, m_exportDirectory, kWorkbookFilter, kWorkbookSuffix);
+    if (path.isEmpty())
+        return;
+    commitEdits();
+    // The rows go out in file order, and the grids stay that way afterwards.
+    resetSorting(*m_ultrasonicGrid);
+    resetSorting(*m_pullOffGrid);
+    reloadGrids();
+    try {
+        const BusyCursor busy;
+        output::exportToExcel(m_document.table(), path);
+    } catch (const output::xls::XlsError& e) {
+        reportError(e.message());
+        return;
+    }
+    m_dialogs.message(this, UserDialogs::Icon::Information, output::exportCaption(),
+                      output::exportSuccessMessage(path));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

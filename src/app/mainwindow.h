@@ -61,6 +61,7 @@ public:
     void removeSorting();
     void deleteSelectedRows();
     void renumberRows();
+    void exportToExcel();
     void showHelp();
     void showAbout();
     // "Open_DB": opens a table file; false (after telling the user) when it cannot be opened.
@@ -105,6 +106,7 @@ private:
     table::TableDocument m_document;
     table::TableStatistics m_statistics;
     QString m_lastDirectory;
+    QString m_exportDirectory; // the export's dialog keeps the folder the program started with
     bool m_exiting = false;
     QColor m_lastColor = Qt::black; // the colour dialog opens on the colour last chosen in it
 

@@ -3,6 +3,9 @@
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -130,6 +133,41 @@ TEST_F(DarniCli, InfoSortAndRefusals)
     EXPECT_EQ(cli({QStringLiteral("nonsense")}).exitCode, 2);
     EXPECT_EQ(cli({QStringLiteral("info")}).exitCode, 2);
     EXPECT_EQ(cli({QStringLiteral("receive"), QStringLiteral("--help")}).exitCode, 0);
+}
+
+TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
+                                          QStringLiteral("5,0")});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(cli({QStringLiteral("receive"), path("t.db")}, sim.device()).exitCode, 0);
+    ASSERT_EQ(cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")}).exitCode,
+              0);
+
+    const CliRun exported = cli({QStringLiteral("export"), path("t.db"), path("t.xls")});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    EXPECT_EQ(exported.out.trimmed(), QStringLiteral("Экспорт в файл t.xls завершен успешно."));
+
+    QProcess python;
+    python.start(QStringLiteral(DARNI_PYTHON), {QStringLiteral(DARNI_TEST_SCRIPTS "/xls_to_json.py"), path("t.xls")});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QJsonObject sheet =
+        QJsonDocument::fromJson(python.readAllStandardOutput()).object()[QStringLiteral("sheets")].toArray().at(0).toObject();
+    EXPECT_EQ(sheet[QStringLiteral("name")].toString(), QStringLiteral("ORNAK-ТР5"));
+    const QJsonArray rows = sheet[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows.at(0).toArray().at(9).toArray().at(1).toString(), QStringLiteral("Время прохождения УЗК, Т, мкс."));
+    for (int r = 1; r <= 5; ++r) {
+        const QJsonArray n = rows.at(r).toArray().at(0).toArray();
+        EXPECT_EQ(n.at(0).toString(), QStringLiteral("number"));
+        EXPECT_EQ(n.at(1).toDouble(), r) << "file order, not the sort";
+        EXPECT_EQ(rows.at(r).toArray().at(1).toArray().at(0).toString(), QStringLiteral("text")) << "the date";
+    }
+
+    const CliRun refused = cli({QStringLiteral("export"), path("t.db"), path("no/such/dir/t.xls")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("StgCreateDocFile error"))) << refused.err.toStdString();
 }
 
 } // namespace

@@ -42,10 +42,8 @@ protected:
         stream = darni::testing::compoundFileStream(path(), QStringLiteral("Workbook"));
         ASSERT_FALSE(stream.isEmpty());
         globals = darni::testing::biffRecords(stream);
-        const auto bound = std::find_if(globals.begin(), globals.end(),
-                                        [](const BiffRecord& r) { return r.number == kBoundSheet; });
-        ASSERT_NE(bound, globals.end());
-        sheet = darni::testing::biffRecords(stream, u32At(bound->data, 0));
+        sheet = darni::testing::firstSheetRecords(stream);
+        ASSERT_FALSE(sheet.empty());
     }
 
     static std::vector<std::uint16_t> numbers(const std::vector<BiffRecord>& records)

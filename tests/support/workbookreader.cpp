@@ -86,4 +86,14 @@ std::vector<BiffRecord> biffRecords(const QByteArray& stream, std::int64_t from)
     return records;
 }
 
+std::vector<BiffRecord> firstSheetRecords(const QByteArray& stream)
+{
+    constexpr std::uint16_t kBoundSheet8 = 0x0085;
+    for (const BiffRecord& r : biffRecords(stream)) {
+        if (r.number == kBoundSheet8)
+            return biffRecords(stream, u32At(r.data, 0));
+    }
+    return {};
+}
+
 } // namespace darni::testing

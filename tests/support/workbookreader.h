@@ -23,6 +23,9 @@ struct BiffRecord
 // The records from `from` on, up to and including the first EOF record.
 std::vector<BiffRecord> biffRecords(const QByteArray& stream, std::int64_t from = 0);
 
+// The records of the first sheet, found through its BoundSheet8 record.
+std::vector<BiffRecord> firstSheetRecords(const QByteArray& stream);
+
 std::uint16_t u16At(const QByteArray& b, qsizetype at);
 std::uint32_t u32At(const QByteArray& b, qsizetype at);
 

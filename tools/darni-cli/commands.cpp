@@ -7,15 +7,19 @@
 #include "decode/recorddecoder.h"
 #include "decode/stampseconds.h"
 #include "link/imagefile.h"
+#include "output/excelexport.h"
+#include "output/xls/xlserror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/tabledocument.h"
 #include "table/tableerror.h"
+#include "table/tableorder.h"
 #include "table/tablestatistics.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
 
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -88,14 +92,24 @@ int createFromTransfer(const QString& path, const decode::DeviceImage& image, co
     return 0;
 }
 
-// The sort tags go, as before every append.
+// The sort tags go, as before every append and export.
 void resetSorting(DbfTable& table)
 {
-    table.setActiveTag({});
-    for (const QString& tag : {kSortTag, kOtherSortTag}) {
-        if (table.tagNames().contains(tag, Qt::CaseInsensitive))
-            table.deleteTag(tag);
-    }
+    for (const QString& tag : {kSortTag, kOtherSortTag})
+        resetOrder(table, tag);
+}
+
+// Opens the table on the page the program would show, runs `body` and closes the table; the index file,
+// if any, stays, as only the program's closing removes it.
+int onShownPage(const QString& path, const std::function<int(TableDocument&)>& body)
+{
+    TableDocument document;
+    if (!document.open(path))
+        return fail(TableDocument::damagedMessage());
+    document.choosePage();
+    const int status = body(document);
+    document.table().close();
+    return status;
 }
 
 // As "Дополнить" does once the transfer has ended well.
@@ -243,14 +257,11 @@ int dumpCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    TableDocument document;
-    if (!document.open(positional->at(0)))
-        return fail(TableDocument::damagedMessage());
-    document.choosePage();
-    writePageCsv(document.table(), out());
-    out().flush();
-    document.table().close();
-    return 0;
+    return onShownPage(positional->at(0), [](TableDocument& document) {
+        writePageCsv(document.table(), out());
+        out().flush();
+        return 0;
+    });
 }
 
 int sortCommand(const QStringList& arguments)
@@ -265,28 +276,38 @@ int sortCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
-    TableDocument document;
-    if (!document.open(positional->at(0)))
-        return fail(TableDocument::damagedMessage());
-    document.choosePage();
-    DbfTable& t = document.table();
-    try {
-        t.setActiveTag({});
-        if (t.tagNames().contains(kSortTag, Qt::CaseInsensitive))
-            t.deleteTag(kSortTag);
-        t.refresh();
-        t.addTag(kSortTag, positional->at(1).toStdString(), parser.isSet(descending));
-        t.setActiveTag(kSortTag);
-        t.rebuildTags();
-        t.refresh();
-    } catch (const TableError& e) {
-        t.close();
-        return fail(e.message());
-    }
-    writePageCsv(t, out());
-    out().flush();
-    t.close();
-    return 0;
+    return onShownPage(positional->at(0), [&](TableDocument& document) {
+        try {
+            const Field field = DbfTable::fieldNamed(positional->at(1).toStdString());
+            sortByField(document.table(), kSortTag, field, parser.isSet(descending));
+        } catch (const TableError& e) {
+            return fail(e.message());
+        }
+        writePageCsv(document.table(), out());
+        out().flush();
+        return 0;
+    });
+}
+
+int exportCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Exports the page the program shows to an Excel 97-2003 workbook, "
+                                                 "as \"Экспорт в Excel\" does. An existing file is replaced."),
+                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls")});
+    if (!positional)
+        return kUsage;
+    return onShownPage(positional->at(0), [&](TableDocument& document) {
+        resetSorting(document.table());
+        try {
+            output::exportToExcel(document.table(), positional->at(1));
+        } catch (const output::xls::XlsError& e) {
+            return fail(e.message());
+        }
+        out() << output::exportSuccessMessage(positional->at(1)) << Qt::endl;
+        return 0;
+    });
 }
 
 } // namespace darni::cli

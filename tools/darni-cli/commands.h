@@ -11,5 +11,6 @@ int decodeCommand(const QStringList& arguments);
 int infoCommand(const QStringList& arguments);
 int dumpCommand(const QStringList& arguments);
 int sortCommand(const QStringList& arguments);
+int exportCommand(const QStringList& arguments);
 
 } // namespace darni::cli

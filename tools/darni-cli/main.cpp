@@ -21,6 +21,8 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   dump TABLE.db          строки показываемой страницы в CSV (UTF-8)
   sort TABLE.db FIELD [--descending]
                          сортировка страницы по полю, строки в CSV
+  export TABLE.db OUT.xls
+                         страница в книгу Excel 97-2003, как "Экспорт в Excel"
 
 darni-cli КОМАНДА --help  подробнее о команде.
 Порты: COM1 и COM2 задаются переменными DARNI_COM1 и DARNI_COM2 (по умолчанию /dev/ttyS0, /dev/ttyS1).
@@ -40,7 +42,7 @@ int main(int argc, char** argv)
     const std::map<QString, Command> commands = {
         {QStringLiteral("receive"), darni::cli::receiveCommand}, {QStringLiteral("decode"), darni::cli::decodeCommand},
         {QStringLiteral("info"), darni::cli::infoCommand},       {QStringLiteral("dump"), darni::cli::dumpCommand},
-        {QStringLiteral("sort"), darni::cli::sortCommand},
+        {QStringLiteral("sort"), darni::cli::sortCommand},       {QStringLiteral("export"), darni::cli::exportCommand},
     };
     QStringList arguments = QCoreApplication::arguments();
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
