@@ -30,7 +30,7 @@ protected:
         const xls::XlsWorksheet& s = book.sheet(0);
         for (std::size_t i = 0; i < s.rangeCountInRow(row); ++i) {
             if (s.boundsInRow(row, i).left == column)
-                return s.rangeInRow(row, i).value;
+                return s.valueInRow(row, i);
         }
         return std::monostate{};
     }

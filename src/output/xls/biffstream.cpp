@@ -78,35 +78,61 @@ QByteArray bytesFromHex(const char* text)
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
-void BiffStream::header(std::uint16_t number, int length)
+namespace {
+constexpr qsizetype kBufferBytes = 256 * 1024;
+} // namespace
+
+BiffStream::BiffStream(CompoundFileWriter& file) : m_file(file)
 {
-    char h[biff::kRecordHeaderSize];
-    qToLittleEndian(number, h);
-    qToLittleEndian(static_cast<std::uint16_t>(length), h + 2);
-    m_file.write(h, biff::kRecordHeaderSize);
+    m_buffer.reserve(kBufferBytes + biff::kRecordHeaderSize + biff::kMaxRecordData);
 }
 
-void BiffStream::record(biff::Record number, const QByteArray& data)
+void BiffStream::append(const char* data, qsizetype length)
+{
+    m_buffer.append(data, length);
+    if (m_buffer.size() >= kBufferBytes)
+        flush();
+}
+
+void BiffStream::flush()
+{
+    if (m_buffer.isEmpty())
+        return;
+    m_file.write(m_buffer.constData(), m_buffer.size());
+    m_buffer.resize(0);
+}
+
+void BiffStream::record(biff::Record number, const char* data, int length)
 {
     // The first piece under the record's own number, the rest as Continue records.
-    qsizetype done = 0;
-    std::uint16_t id = static_cast<std::uint16_t>(number);
+    int done = 0;
+    auto id = static_cast<std::uint16_t>(number);
     do {
-        const int piece = static_cast<int>(std::min<qsizetype>(data.size() - done, biff::kMaxRecordData));
-        header(id, piece);
-        m_file.write(data.constData() + done, piece);
+        const int piece = std::min(length - done, biff::kMaxRecordData);
+        char header[biff::kRecordHeaderSize];
+        qToLittleEndian(id, header);
+        qToLittleEndian(static_cast<std::uint16_t>(piece), header + 2);
+        m_buffer.append(header, biff::kRecordHeaderSize);
+        append(data + done, piece);
         done += piece;
         id = static_cast<std::uint16_t>(biff::Record::Continue);
-    } while (done < data.size());
+    } while (done < length);
 }
 
 void BiffStream::raw(const QByteArray& bytes)
 {
-    m_file.write(bytes.constData(), bytes.size());
+    append(bytes.constData(), bytes.size());
 }
 
 void BiffStream::patch(std::int64_t position, const QByteArray& bytes)
 {
+    const std::int64_t buffered = m_file.position();
+    if (position >= buffered) {
+        std::memcpy(m_buffer.data() + (position - buffered), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        return;
+    }
+    if (position + bytes.size() > buffered)
+        flush(); // the bytes lie partly in the file, partly in the buffer
     m_file.patch(position, bytes.constData(), bytes.size());
 }
 

@@ -36,22 +36,31 @@ private:
 // "e0 00 14 00 …": bytes written in hexadecimal pairs.
 QByteArray bytesFromHex(const char* text);
 
+// Records are gathered in a buffer and reach the file in large writes: a sheet of a million cells is
+// a million small records.
 class BiffStream
 {
 public:
-    explicit BiffStream(CompoundFileWriter& file) : m_file(file) {}
+    explicit BiffStream(CompoundFileWriter& file);
 
-    std::int64_t position() const { return m_file.position(); }
-    void record(biff::Record number, const QByteArray& data = {});
+    std::int64_t position() const { return m_file.position() + static_cast<std::int64_t>(m_buffer.size()); }
+    void record(biff::Record number, const char* data, int length);
+    void record(biff::Record number, const QByteArray& data = {})
+    {
+        record(number, data.constData(), static_cast<int>(data.size()));
+    }
     void record(biff::Record number, const BiffData& data) { record(number, data.data()); }
     // Bytes that are already whole records (header included).
     void raw(const QByteArray& bytes);
     void patch(std::int64_t position, const QByteArray& bytes);
+    // Writes what the buffer holds; the stream is complete after this.
+    void flush();
 
 private:
-    void header(std::uint16_t number, int length);
+    void append(const char* data, qsizetype length);
 
     CompoundFileWriter& m_file;
+    QByteArray m_buffer;
 };
 
 } // namespace darni::output::xls

@@ -46,7 +46,7 @@ XlsValue XlsRange::value() const
 
 void XlsRange::setValue(const XlsValue& value)
 {
-    if (const auto* text = std::get_if<QString>(&value)) {
+    if (const auto* text = std::get_if<QString>(&value); text && text->contains(u'\r')) {
         QString plain = *text;
         plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         m_sheet->store(m_sheet->stored(m_row, m_index), plain);
@@ -80,16 +80,23 @@ XlsRange XlsWorksheet::range(int left, int top, int right, int bottom)
     if (left < 0 || top < 0 || left > right || top > bottom || right > kMaxColumn || bottom > kMaxRow)
         throw std::out_of_range("range outside a worksheet");
     const XlsBounds b{left, top, right, bottom};
-    if (static_cast<std::size_t>(top) < m_rows.size()) {
+    // Cells made left to right, as an export makes them, need no search: nothing can be in their way.
+    const bool clearWay = m_tallest == 1 && top == bottom && static_cast<std::size_t>(top) < m_rightmost.size() &&
+                          m_rightmost[static_cast<std::size_t>(top)] < left;
+    if (!clearWay && static_cast<std::size_t>(top) < m_rows.size()) {
         auto& row = m_rows[static_cast<std::size_t>(top)];
         for (std::size_t i = 0; i < row.size(); ++i) {
             if (row[i].left == left && row[i].right == right && row[i].bottom == bottom)
                 return {*this, top, i};
         }
     }
-    removeOverlapping(b);
-    if (m_rows.size() <= static_cast<std::size_t>(top))
+    if (!clearWay)
+        removeOverlapping(b);
+    if (m_rows.size() <= static_cast<std::size_t>(top)) {
         m_rows.resize(static_cast<std::size_t>(top) + 1);
+        m_rightmost.resize(static_cast<std::size_t>(top) + 1, -1);
+    }
+    m_rightmost[static_cast<std::size_t>(top)] = std::max(m_rightmost[static_cast<std::size_t>(top)], right);
     auto& row = m_rows[static_cast<std::size_t>(top)];
     Stored s{};
     s.left = static_cast<std::uint16_t>(left);
@@ -128,7 +135,30 @@ std::size_t XlsWorksheet::rangeCountInRow(int row) const
 XlsWorksheet::Cell XlsWorksheet::rangeInRow(int row, std::size_t index) const
 {
     const Stored& s = stored(row, index);
-    return {{s.left, s.top, s.right, s.bottom}, valueOf(s), &m_styles[s.style]};
+    Cell cell{{s.left, s.top, s.right, s.bottom}, nullptr, std::nullopt, &m_styles[s.style]};
+    switch (s.kind) {
+    case Kind::None:
+        break;
+    case Kind::Text:
+        cell.text = &m_texts[s.text];
+        break;
+    case Kind::Single:
+    case Kind::Double:
+        cell.number = s.number;
+        break;
+    case Kind::Currency:
+    case Kind::Int16:
+    case Kind::Int32:
+    case Kind::Byte:
+        cell.number = numberOf(valueOf(s));
+        break;
+    }
+    return cell;
+}
+
+XlsValue XlsWorksheet::valueInRow(int row, std::size_t index) const
+{
+    return valueOf(stored(row, index));
 }
 
 XlsBounds XlsWorksheet::boundsInRow(int row, std::size_t index) const
@@ -139,12 +169,12 @@ XlsBounds XlsWorksheet::boundsInRow(int row, std::size_t index) const
 
 XlsWorksheet::Stored& XlsWorksheet::stored(int row, std::size_t index)
 {
-    return m_rows.at(static_cast<std::size_t>(row)).at(index);
+    return m_rows[static_cast<std::size_t>(row)][index];
 }
 
 const XlsWorksheet::Stored& XlsWorksheet::stored(int row, std::size_t index) const
 {
-    return m_rows.at(static_cast<std::size_t>(row)).at(index);
+    return m_rows[static_cast<std::size_t>(row)][index];
 }
 
 XlsValue XlsWorksheet::valueOf(const Stored& s) const

@@ -41,17 +41,19 @@ public:
     XlsPageSetup& pageSetup() { return m_pageSetup; }
     const XlsPageSetup& pageSetup() const { return m_pageSetup; }
 
-    // A range as the writer reads it.
+    // A range as the writer reads it, without copying its text.
     struct Cell
     {
         XlsBounds bounds;
-        XlsValue value;
+        const QString* text;          // for a text value
+        std::optional<double> number; // for a number value
         const XlsCellStyle* style;
     };
     // The ranges whose top row is this one, in the order they were made.
     std::size_t rangeCountInRow(int row) const;
     Cell rangeInRow(int row, std::size_t index) const;
     XlsBounds boundsInRow(int row, std::size_t index) const;
+    XlsValue valueInRow(int row, std::size_t index) const;
 
 private:
     friend class XlsRange;
@@ -81,6 +83,7 @@ private:
 
     QString m_name;
     std::vector<std::vector<Stored>> m_rows; // by top row
+    std::vector<int> m_rightmost;            // by top row: the rightmost column a range of it reached
     int m_tallest = 1;                        // rows spanned by the tallest range so far
     XlsBounds m_used{-1, -1, -1, -1};
     std::vector<XlsCellStyle> m_styles{XlsCellStyle{}};

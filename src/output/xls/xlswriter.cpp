@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <map>
 #include <unordered_map>
@@ -129,6 +130,7 @@ constexpr std::uint8_t kUncompressedFlag = 0x01;
 
 // Sheets.
 constexpr int kRowsPerBlock = 32;
+constexpr int kCellHeadSize = 6; // row, column, XF
 constexpr std::uint16_t kRowHeight = 255;
 constexpr int kRowRecordSize = biff::kRecordHeaderSize + 16;
 constexpr std::uint16_t kCalcAutomatic = 1;
@@ -220,10 +222,9 @@ void forEachRange(const XlsWorksheet& sheet, F&& visit)
     }
 }
 
-bool isSharedText(const XlsValue& v)
+bool isSharedText(const XlsWorksheet::Cell& cell)
 {
-    const auto* text = std::get_if<QString>(&v);
-    return text && !text->isEmpty();
+    return cell.text && !cell.text->isEmpty();
 }
 
 class WorkbookStreamWriter
@@ -255,7 +256,10 @@ private:
         for (int i = 0; i < m_book.sheetCount(); ++i) {
             const XlsWorksheet& sheet = m_book.sheet(i);
             const XlsCellStyle* last = nullptr;
+            // One pass finds the styles in order of first use and counts the shared strings.
             forEachRange(sheet, [&](int, const XlsWorksheet::Cell& cell) {
+                if (isSharedText(cell))
+                    ++m_sharedStrings;
                 if (cell.style == last)
                     return;
                 last = cell.style;
@@ -403,13 +407,7 @@ private:
 
     void writeSharedStrings()
     {
-        std::uint32_t count = 0;
-        for (int i = 0; i < m_book.sheetCount(); ++i) {
-            forEachRange(m_book.sheet(i), [&](int, const XlsWorksheet::Cell& cell) {
-                if (isSharedText(cell.value))
-                    ++count;
-            });
-        }
+        const std::uint32_t count = m_sharedStrings;
         if (count == 0)
             return;
 
@@ -428,12 +426,13 @@ private:
         piece.append(BiffData().u32(count).u32(count).data());
         BiffData buckets;
         buckets.u16(kStringsPerBucket);
+        QByteArray characters;
         std::uint32_t entry = 0;
         for (int i = 0; i < m_book.sheetCount(); ++i) {
             forEachRange(m_book.sheet(i), [&](int, const XlsWorksheet::Cell& cell) {
-                if (!isSharedText(cell.value))
+                if (!isSharedText(cell))
                     return;
-                const QString& text = std::get<QString>(cell.value);
+                const QString& text = *cell.text;
                 if (room() <= kMinRoomForMore)
                     endPiece();
                 if (entry % kStringsPerBucket == 0) {
@@ -441,10 +440,12 @@ private:
                     buckets.u32(static_cast<std::uint32_t>(pieceStart + offset)).u16(offset).u16(0);
                 }
                 ++entry;
-                piece.append(BiffData().u16(static_cast<std::uint16_t>(text.size())).u8(kUncompressedFlag).data());
-                QByteArray characters(text.size() * 2, '\0');
-                for (qsizetype c = 0; c < text.size(); ++c)
-                    qToLittleEndian(text[c].unicode(), characters.data() + 2 * c);
+                char header[kStringHeaderSize];
+                qToLittleEndian(static_cast<std::uint16_t>(text.size()), header);
+                header[2] = static_cast<char>(kUncompressedFlag);
+                piece.append(header, kStringHeaderSize);
+                characters.resize(text.size() * 2);
+                qToLittleEndian<char16_t>(text.utf16(), text.size(), characters.data());
                 qsizetype done = 0;
                 while (done < characters.size()) {
                     const qsizetype n = std::min<qsizetype>(characters.size() - done, room() & ~1);
@@ -593,14 +594,19 @@ private:
         orderRow(sheet, row, m_rowOrder);
         for (const std::size_t i : m_rowOrder) {
             const XlsWorksheet::Cell cell = sheet.rangeInRow(row, i);
-            BiffData d;
-            d.u16(static_cast<std::uint16_t>(row)).u16(static_cast<std::uint16_t>(cell.bounds.left)).u16(xfOf(cell));
-            if (const auto number = numberOf(cell.value)) {
-                m_out.record(Record::Number, d.f64(*number));
-            } else if (isSharedText(cell.value)) {
-                m_out.record(Record::LabelSst, d.u32(sharedIndex++));
+            // Row, column and XF, then the value: assembled in place, as there are a great many.
+            char d[kCellHeadSize + sizeof(double)];
+            qToLittleEndian(static_cast<std::uint16_t>(row), d);
+            qToLittleEndian(static_cast<std::uint16_t>(cell.bounds.left), d + 2);
+            qToLittleEndian(xfOf(cell), d + 4);
+            if (cell.number) {
+                qToLittleEndian(std::bit_cast<std::uint64_t>(*cell.number), d + kCellHeadSize);
+                m_out.record(Record::Number, d, kCellHeadSize + sizeof(double));
+            } else if (isSharedText(cell)) {
+                qToLittleEndian(sharedIndex++, d + kCellHeadSize);
+                m_out.record(Record::LabelSst, d, kCellHeadSize + sizeof(std::uint32_t));
             } else {
-                m_out.record(Record::Blank, d);
+                m_out.record(Record::Blank, d, kCellHeadSize);
             }
         }
     }
@@ -613,6 +619,7 @@ private:
     std::map<std::pair<const XlsCellStyle*, bool>, std::uint16_t> m_xfOfStyle;
     std::vector<std::int64_t> m_boundSheetPositions;
     std::vector<std::size_t> m_rowOrder;
+    std::uint32_t m_sharedStrings = 0; // non-empty texts in the workbook
 };
 
 } // namespace
@@ -622,6 +629,7 @@ void XlsWriter::saveAsXls(const XlsWorkbook& workbook, const QString& path)
     CompoundFileWriter file(path, kWorkbookStream);
     BiffStream stream(file);
     WorkbookStreamWriter(workbook, stream).write();
+    stream.flush();
     file.finish();
 }
 
