@@ -79,27 +79,32 @@ QByteArray bytesFromHex(const char* text)
 }
 
 namespace {
-constexpr qsizetype kBufferBytes = 256 * 1024;
+constexpr std::size_t kBufferBytes = 256 * 1024;
 } // namespace
 
-BiffStream::BiffStream(CompoundFileWriter& file) : m_file(file)
+BiffStream::BiffStream(CompoundFileWriter& file)
+    : m_file(file), m_buffer(kBufferBytes + biff::kRecordHeaderSize + biff::kMaxRecordData)
 {
-    m_buffer.reserve(kBufferBytes + biff::kRecordHeaderSize + biff::kMaxRecordData);
 }
 
 void BiffStream::append(const char* data, qsizetype length)
 {
-    m_buffer.append(data, length);
-    if (m_buffer.size() >= kBufferBytes)
+    if (m_used + static_cast<std::size_t>(length) > m_buffer.size())
         flush();
+    if (static_cast<std::size_t>(length) > m_buffer.size()) {
+        m_file.write(data, length);
+        return;
+    }
+    std::memcpy(m_buffer.data() + m_used, data, static_cast<std::size_t>(length));
+    m_used += static_cast<std::size_t>(length);
 }
 
 void BiffStream::flush()
 {
-    if (m_buffer.isEmpty())
+    if (m_used == 0)
         return;
-    m_file.write(m_buffer.constData(), m_buffer.size());
-    m_buffer.resize(0);
+    m_file.write(m_buffer.data(), static_cast<std::int64_t>(m_used));
+    m_used = 0;
 }
 
 void BiffStream::record(biff::Record number, const char* data, int length)
@@ -109,11 +114,13 @@ void BiffStream::record(biff::Record number, const char* data, int length)
     auto id = static_cast<std::uint16_t>(number);
     do {
         const int piece = std::min(length - done, biff::kMaxRecordData);
-        char header[biff::kRecordHeaderSize];
-        qToLittleEndian(id, header);
-        qToLittleEndian(static_cast<std::uint16_t>(piece), header + 2);
-        m_buffer.append(header, biff::kRecordHeaderSize);
-        append(data + done, piece);
+        if (m_used + biff::kRecordHeaderSize + static_cast<std::size_t>(piece) > m_buffer.size())
+            flush();
+        char* at = m_buffer.data() + m_used;
+        qToLittleEndian(id, at);
+        qToLittleEndian(static_cast<std::uint16_t>(piece), at + 2);
+        std::memcpy(at + biff::kRecordHeaderSize, data + done, static_cast<std::size_t>(piece));
+        m_used += biff::kRecordHeaderSize + static_cast<std::size_t>(piece);
         done += piece;
         id = static_cast<std::uint16_t>(biff::Record::Continue);
     } while (done < length);

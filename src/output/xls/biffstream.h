@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace darni::output::xls {
 
@@ -43,7 +44,7 @@ class BiffStream
 public:
     explicit BiffStream(CompoundFileWriter& file);
 
-    std::int64_t position() const { return m_file.position() + static_cast<std::int64_t>(m_buffer.size()); }
+    std::int64_t position() const { return m_file.position() + static_cast<std::int64_t>(m_used); }
     void record(biff::Record number, const char* data, int length);
     void record(biff::Record number, const QByteArray& data = {})
     {
@@ -60,7 +61,8 @@ private:
     void append(const char* data, qsizetype length);
 
     CompoundFileWriter& m_file;
-    QByteArray m_buffer;
+    std::vector<char> m_buffer; // its capacity; m_used of it hold bytes
+    std::size_t m_used = 0;
 };
 
 } // namespace darni::output::xls

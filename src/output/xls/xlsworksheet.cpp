@@ -9,6 +9,9 @@ namespace darni::output::xls {
 
 namespace {
 
+// Room for the ranges of a row when its first one is made: rows of a table export hold sixteen.
+constexpr std::size_t kFirstRowCapacity = 8;
+
 QString cutAndTrim(const QString& text, int length)
 {
     return text.left(length).trimmed();
@@ -95,9 +98,14 @@ XlsRange XlsWorksheet::range(int left, int top, int right, int bottom)
     if (m_rows.size() <= static_cast<std::size_t>(top)) {
         m_rows.resize(static_cast<std::size_t>(top) + 1);
         m_rightmost.resize(static_cast<std::size_t>(top) + 1, -1);
+        m_unordered.resize(static_cast<std::size_t>(top) + 1, false);
     }
+    if (!clearWay && !m_rows[static_cast<std::size_t>(top)].empty())
+        m_unordered[static_cast<std::size_t>(top)] = true;
     m_rightmost[static_cast<std::size_t>(top)] = std::max(m_rightmost[static_cast<std::size_t>(top)], right);
     auto& row = m_rows[static_cast<std::size_t>(top)];
+    if (row.empty())
+        row.reserve(kFirstRowCapacity);
     Stored s{};
     s.left = static_cast<std::uint16_t>(left);
     s.top = static_cast<std::uint16_t>(top);
@@ -154,6 +162,11 @@ XlsWorksheet::Cell XlsWorksheet::rangeInRow(int row, std::size_t index) const
         break;
     }
     return cell;
+}
+
+bool XlsWorksheet::isRowInColumnOrder(int row) const
+{
+    return row < 0 || static_cast<std::size_t>(row) >= m_unordered.size() || !m_unordered[static_cast<std::size_t>(row)];
 }
 
 XlsValue XlsWorksheet::valueInRow(int row, std::size_t index) const

@@ -54,6 +54,8 @@ public:
     Cell rangeInRow(int row, std::size_t index) const;
     XlsBounds boundsInRow(int row, std::size_t index) const;
     XlsValue valueInRow(int row, std::size_t index) const;
+    // The row's ranges were made from left to right.
+    bool isRowInColumnOrder(int row) const;
 
 private:
     friend class XlsRange;
@@ -84,6 +86,7 @@ private:
     QString m_name;
     std::vector<std::vector<Stored>> m_rows; // by top row
     std::vector<int> m_rightmost;            // by top row: the rightmost column a range of it reached
+    std::vector<bool> m_unordered;           // by top row: a range was made left of another
     int m_tallest = 1;                        // rows spanned by the tallest range so far
     XlsBounds m_used{-1, -1, -1, -1};
     std::vector<XlsCellStyle> m_styles{XlsCellStyle{}};

@@ -204,7 +204,7 @@ void orderRow(const XlsWorksheet& sheet, int row, std::vector<std::size_t>& orde
     const auto byLeft = [&](std::size_t a, std::size_t b) {
         return sheet.boundsInRow(row, a).left < sheet.boundsInRow(row, b).left;
     };
-    if (!std::is_sorted(order.begin(), order.end(), byLeft))
+    if (!sheet.isRowInColumnOrder(row))
         std::stable_sort(order.begin(), order.end(), byLeft);
 }
 
