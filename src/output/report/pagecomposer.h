@@ -1,0 +1,57 @@
+// Lays a report out on pages, independent of painting: the title on page 1, the column headings on
+// every page, one framed data line per row of the page in view in the table's order, and the footer
+// "Стр. N из M" on every page. Two passes: the number of pages is known before the first footer.
+// The result is pages of positioned cells in report units, which a painter draws on any device and
+// tests read as they are.
+#pragma once
+
+#include "reportlayout.h"
+#include "textfitter.h"
+
+#include <QRectF>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace darni::table {
+class DbfTable;
+}
+
+namespace darni::output::report {
+
+struct PlacedCell
+{
+    QRectF rect;       // report units, from the paper's top left corner
+    QStringList lines; // the text as it fits the cell
+    Qt::Alignment alignment;
+    CellFont font;
+    bool framed;
+};
+
+struct ComposedPage
+{
+    std::vector<PlacedCell> cells;
+};
+
+struct ComposedReport
+{
+    const ReportLayout* layout = nullptr;
+    std::vector<ComposedPage> pages;
+};
+
+// Rows a page holds: the first page holds fewer, below the title.
+int rowsOnFirstPage(const ReportLayout& layout);
+int rowsOnOtherPages(const ReportLayout& layout);
+int pageCount(const ReportLayout& layout, int rows);
+
+// The value of a field as a report cell shows it.
+QString reportValue(const table::DbfTable& table, table::Field field, ValueFormat format);
+
+// Reads the rows that pass the table's filter in its order; the cursor is left on the last row.
+// `progress` (rows done, rows in all) is asked now and then whether to go on; nothing when it says no.
+std::optional<ComposedReport> composeReport(table::DbfTable& table, const ReportLayout& layout,
+                                            const std::function<bool(int, int)>& progress = {});
+
+} // namespace darni::output::report

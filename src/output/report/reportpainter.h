@@ -1,0 +1,18 @@
+// Draws composed report pages on any paged device at A4 — a printer, the preview's printer, a PDF
+// writer — converting report units to the device's resolution.
+#pragma once
+
+#include "pagecomposer.h"
+
+#include <QPageRanges>
+
+class QPagedPaintDevice;
+
+namespace darni::output::report {
+
+// Sets the device to A4 in the layout's orientation without margins (positions are measured from the
+// paper's corner) and draws the pages, those of `only` when it is not empty. False when the device
+// cannot be painted on.
+bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only = {});
+
+} // namespace darni::output::report

@@ -1,0 +1,116 @@
+// How a text fits a report cell.
+#include "textfitter.h"
+
+#include "reportlayout.h"
+
+#include <cmath>
+
+namespace darni::output::report {
+
+namespace {
+
+constexpr double kMeasureDotsPerInch = 7200.0;
+constexpr double kPointsPerInch = 72.0;
+const QString kFontFamily = QStringLiteral("Arial");
+
+QFont printFont(int points, bool bold)
+{
+    QFont f(kFontFamily);
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(points);
+    f.setBold(bold);
+    return f;
+}
+
+QFont measureFont(const QFont& printed)
+{
+    QFont f = printed;
+    f.setPixelSize(static_cast<int>(std::lround(printed.pointSizeF() * kMeasureDotsPerInch / kPointsPerInch)));
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+std::size_t indexOf(CellFont which)
+{
+    return static_cast<std::size_t>(which);
+}
+
+} // namespace
+
+TextFitter::TextFitter(int headingPoints)
+    : m_fonts{printFont(kTitlePoints, true), printFont(headingPoints, true), printFont(kDataPoints, false),
+              printFont(kFooterPoints, false)},
+      m_measureFonts{measureFont(m_fonts[0]), measureFont(m_fonts[1]), measureFont(m_fonts[2]),
+                     measureFont(m_fonts[3])},
+      m_metrics{QFontMetricsF(m_measureFonts[0]), QFontMetricsF(m_measureFonts[1]),
+                QFontMetricsF(m_measureFonts[2]), QFontMetricsF(m_measureFonts[3])}
+{
+}
+
+QFont TextFitter::font(CellFont which) const
+{
+    return m_fonts[indexOf(which)];
+}
+
+double TextFitter::width(CellFont which, const QString& text) const
+{
+    return m_metrics[indexOf(which)].horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch;
+}
+
+double TextFitter::lineHeight(CellFont which) const
+{
+    return m_metrics[indexOf(which)].height() / kMeasureDotsPerInch * kUnitsPerInch;
+}
+
+QStringList TextFitter::wrap(CellFont which, const QString& paragraph, double maxWidth) const
+{
+    QStringList lines;
+    QString line;
+    const auto fits = [&](const QString& s) { return width(which, s) <= maxWidth; };
+    // Words with the blanks before them, so the text keeps its own spacing within a line.
+    qsizetype at = 0;
+    while (at < paragraph.size()) {
+        qsizetype end = at;
+        while (end < paragraph.size() && paragraph[end] == u' ')
+            ++end;
+        while (end < paragraph.size() && paragraph[end] != u' ')
+            ++end;
+        const QString token = paragraph.mid(at, end - at);
+        at = end;
+        const QString joined = line + token;
+        if (fits(joined) || (line.isEmpty() && token.trimmed().isEmpty())) {
+            line = joined;
+            continue;
+        }
+        if (!line.isEmpty())
+            lines << line;
+        line = token.trimmed();
+        // A word wider than the cell goes on over as many lines as it needs.
+        while (!fits(line) && line.size() > 1) {
+            qsizetype n = line.size() - 1;
+            while (n > 1 && !fits(line.left(n)))
+                --n;
+            lines << line.left(n);
+            line = line.mid(n);
+        }
+    }
+    if (!line.isEmpty() || lines.isEmpty())
+        lines << line;
+    return lines;
+}
+
+QStringList TextFitter::fit(CellFont which, const QString& text, double maxWidth, double maxHeight) const
+{
+    if (text.isEmpty())
+        return {};
+    QStringList lines;
+    for (const QString& paragraph : QString(text).remove(u'\r').split(u'\n'))
+        lines += wrap(which, paragraph, maxWidth);
+    // What does not fit the cell's height is cut at its border.
+    const auto room = static_cast<qsizetype>(std::floor(maxHeight / lineHeight(which)));
+    if (lines.size() > room)
+        lines.resize(std::max<qsizetype>(room, 0));
+    return lines;
+}
+
+} // namespace darni::output::report

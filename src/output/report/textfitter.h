@@ -1,0 +1,37 @@
+// How a text fits a report cell: the fonts of the reports, and the text broken into lines at word
+// boundaries (inside a word only when the word alone is wider than the cell), keeping the lines
+// that fit the cell's fixed height. Measured at a fine resolution of its own, so the result does not
+// depend on a screen or a printer.
+#pragma once
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QStringList>
+
+#include <array>
+
+namespace darni::output::report {
+
+enum class CellFont { Title, Heading, Data, Footer };
+
+class TextFitter
+{
+public:
+    explicit TextFitter(int headingPoints);
+
+    // The font as printed (points), for a painter on any device.
+    QFont font(CellFont which) const;
+    // Widths and heights in report units.
+    double width(CellFont which, const QString& text) const;
+    double lineHeight(CellFont which) const;
+    QStringList fit(CellFont which, const QString& text, double width, double height) const;
+
+private:
+    QStringList wrap(CellFont which, const QString& paragraph, double width) const;
+
+    std::array<QFont, 4> m_fonts;
+    std::array<QFont, 4> m_measureFonts;
+    std::array<QFontMetricsF, 4> m_metrics;
+};
+
+} // namespace darni::output::report

@@ -1,0 +1,171 @@
+// The report composer, read from its positioned cells: pages, titles, headings, footers, the order of
+// the rows, the value formats and the wrapping of long texts; and the choice of layout.
+#include "output/report/pagecomposer.h"
+#include "support/tablefixture.h"
+#include "table/cp1251.h"
+#include "table/dbftable.h"
+#include "table/tableorder.h"
+
+#include <QLocale>
+
+using namespace darni;
+using namespace darni::output::report;
+using darni::testing::DbfFileBuilder;
+using Values = std::map<std::string, std::string>;
+
+namespace {
+
+class Composer : public darni::testing::TableFixture
+{
+protected:
+    Composer() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+    ~Composer() override { QLocale::setDefault(QLocale::c()); }
+
+    void open(const std::vector<Values>& rows, int kind = 0)
+    {
+        DbfFileBuilder b(darni::testing::measurementFields());
+        for (const Values& r : rows)
+            b.record(r);
+        b.writeTo(tablePath());
+        t.open(tablePath());
+        t.setFilter(table::RowFilter::recordKind(kind));
+    }
+    static std::vector<Values> numbered(int n)
+    {
+        std::vector<Values> rows;
+        for (int i = 1; i <= n; ++i)
+            rows.push_back({{"N", std::to_string(i)}});
+        return rows;
+    }
+    // The texts of the cells of a page that lie in a band starting at y (±1 for Report3's headings).
+    static QStringList textsAt(const ComposedPage& page, double y)
+    {
+        QStringList texts;
+        for (const PlacedCell& c : page.cells) {
+            if (std::abs(c.rect.y() - y) <= 1)
+                texts << c.lines.join(u' ');
+        }
+        return texts;
+    }
+    static QString footer(const ComposedPage& page)
+    {
+        for (const PlacedCell& c : page.cells) {
+            if (c.font == CellFont::Footer)
+                return c.lines.join(u' ');
+        }
+        return {};
+    }
+    static bool hasTitle(const ComposedPage& page)
+    {
+        return std::any_of(page.cells.begin(), page.cells.end(), [](const PlacedCell& c) { return c.font == CellFont::Title; });
+    }
+    // The data cells of a column, top to bottom, over all pages.
+    static QStringList column(const ComposedReport& r, int x)
+    {
+        QStringList values;
+        for (const ComposedPage& p : r.pages) {
+            for (const PlacedCell& c : p.cells) {
+                if (c.font == CellFont::Data && c.rect.x() == x)
+                    values << c.lines.join(u' ');
+            }
+        }
+        return values;
+    }
+
+    table::DbfTable t;
+};
+
+TEST_F(Composer, AnEmptyPageGivesOnePageWithTitleHeadingsAndFooter)
+{
+    open({});
+    const auto r = composeReport(t, report1());
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->pages.size(), 1u);
+    const ComposedPage& page = r->pages[0];
+    EXPECT_EQ(textsAt(page, 25), QStringList{QStringLiteral("ОРНАК-ТР5 ")}) << "with its trailing space";
+    const QStringList headings = textsAt(page, 25 + 64);
+    ASSERT_EQ(headings.size(), 15);
+    EXPECT_EQ(headings.front(), QStringLiteral("N"));
+    EXPECT_EQ(headings.back(), QStringLiteral("Прочность, R, Мпа"));
+    EXPECT_EQ(footer(page), QStringLiteral("Стр. 1 из 1"));
+    EXPECT_EQ(column(*r, 72).size(), 0);
+}
+
+TEST_F(Composer, PagesBreakWhereTheNextRowNoLongerFitsAboveTheFooter)
+{
+    const ReportLayout& l = report2();
+    EXPECT_EQ(rowsOnFirstPage(l), 21); // (1071 − 25 − 20 − 25 − 64 − 60) / 40
+    EXPECT_EQ(rowsOnOtherPages(l), 23);
+    const int rows = rowsOnFirstPage(l) + rowsOnOtherPages(l) + 1; // just over two pages
+    open(numbered(rows), 0);
+    const auto r = composeReport(t, l);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->pages.size(), 3u);
+    for (std::size_t p = 0; p < 3; ++p) {
+        EXPECT_EQ(footer(r->pages[p]), QStringLiteral("Стр. %1 из 3").arg(p + 1));
+        EXPECT_EQ(hasTitle(r->pages[p]), p == 0) << "the title on page 1 only";
+        const double headingY = p == 0 ? 25 + 64 : 25;
+        EXPECT_EQ(textsAt(r->pages[p], headingY).front(), QStringLiteral("N")) << "headings on every page";
+    }
+    EXPECT_EQ(r->pages[2].cells.size(), 7u + 7u + 1u) << "headings, one row, footer";
+    EXPECT_EQ(column(*r, 72).back(), QString::number(rows));
+    EXPECT_EQ(t.integer(table::Field::N), rows) << "the cursor on the last row";
+    for (const PlacedCell& c : r->pages[1].cells) {
+        if (c.font == CellFont::Data) {
+            EXPECT_LE(c.rect.bottom(), 1071 - 25 - 20);
+        }
+    }
+}
+
+TEST_F(Composer, RowsComeInTheTablesOrderWithTheirFormats)
+{
+    open({{{"N", "1"}, {"P", "12.3"}, {"T", "12.3"}, {"D9", "425"}, {"P3", "Kolonna"}},
+          {{"N", "2"}, {"P", "30"}, {"T", "4.5"}, {"P10", "7"}, {"P9", "120"}}});
+    table::sortByField(t, QStringLiteral("tab1"), table::Field::P, true);
+    const auto r = composeReport(t, report1());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(column(*r, 72), (QStringList{QStringLiteral("2"), QStringLiteral("1")})) << "sorted, descending P";
+    EXPECT_EQ(column(*r, 639), (QStringList{QStringLiteral("30,00"), QStringLiteral("12,30")})) << "P as 0.00";
+    EXPECT_EQ(column(*r, 795), (QStringList{QStringLiteral("4,5"), QStringLiteral("12,3")})) << "T in general form";
+    EXPECT_EQ(column(*r, 575), (QStringList{QStringLiteral("0,00"), QStringLiteral("425,00")})) << "D9 as 0.00";
+    EXPECT_EQ(column(*r, 855), (QStringList{QStringLiteral("7"), QStringLiteral("0")})) << "no crack: 0";
+    EXPECT_EQ(column(*r, 911), (QStringList{QStringLiteral("120"), QStringLiteral("0")}));
+    EXPECT_EQ(column(*r, 379), (QStringList{QString(), QStringLiteral("Kolonna")})) << "an empty text prints nothing";
+}
+
+TEST_F(Composer, ALongCommentWrapsInsideItsFixedRow)
+{
+    const QString comment = QStringLiteral("Трещина вдоль оси колонны у основания, замер повторить после ремонта");
+    open({{{"N", "1"}, {"NB_TYPE", "1"}, {"SERIAL", "1234"}, {"COMMENT", table::cp1251::fromUnicode(comment).toStdString()}}}, 1);
+    const auto r = composeReport(t, report2());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(textsAt(r->pages[0], 25).front(), QStringLiteral("ПЕЛТА2-ТР5  № 1234"));
+    const PlacedCell* cell = nullptr;
+    for (const PlacedCell& c : r->pages[0].cells) {
+        if (c.font == CellFont::Data && c.rect.x() == 543)
+            cell = &c;
+    }
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->rect.height(), 40) << "the row keeps its height";
+    EXPECT_GE(cell->lines.size(), 2) << "wrapped";
+    EXPECT_TRUE(comment.startsWith(cell->lines.join(u' '))) << "at word boundaries, cut at the border";
+    EXPECT_EQ(cell->alignment, Qt::AlignLeft | Qt::AlignVCenter);
+    const TextFitter fitter(report2().headingFontPoints);
+    EXPECT_LE(cell->lines.size() * fitter.lineHeight(CellFont::Data), 40 - 2);
+    for (const QString& line : cell->lines)
+        EXPECT_LE(fitter.width(CellFont::Data, line), 189 - 4) << line.toStdString();
+}
+
+TEST(ReportChoice, ThePageAndTheDeviceTypePickTheLayout)
+{
+    using Page = table::TableDocument::Page;
+    EXPECT_STREQ(chooseReport(Page::Ultrasonic, 0).name, "Report1");
+    EXPECT_STREQ(chooseReport(Page::Ultrasonic, 13).name, "Report3");
+    EXPECT_STREQ(chooseReport(Page::PullOff, 13).name, "Report2");
+    EXPECT_STREQ(chooseReport(Page::PullOff, 0).name, "Report2");
+    EXPECT_TRUE(report1().landscape);
+    EXPECT_EQ(report1().columns.back().x + report1().columns.back().width, 1043);
+    EXPECT_EQ(report3().rowHeight, 55);
+}
+
+} // namespace
