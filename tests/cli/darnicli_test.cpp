@@ -1,5 +1,6 @@
 // darni-cli end to end: the instrument simulator on a pseudo-terminal, a transfer into a new table,
 // an append after new measurements, and the table read back.
+#include "support/dbffilebuilder.h"
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
 
@@ -168,6 +169,41 @@ TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
     const CliRun refused = cli({QStringLiteral("export"), path("t.db"), path("no/such/dir/t.xls")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("StgCreateDocFile error"))) << refused.err.toStdString();
+}
+
+// The text of one page of a PDF, as Debian's pdftotext reads it.
+QString pdfPageText(const QString& pdf, int page)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                          QString::number(page), QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.waitForFinished(60000)) << "(tools/install-deps installs poppler-utils)";
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+TEST_F(DarniCli, PrintMakesAPdfWithTheTitleOnPageOneAndHeadingsAndNumbersOnEvery)
+{
+    // 21 rows fit page 1 of the pull-off report and 23 each further page: 45 rows make three pages.
+    darni::testing::DbfFileBuilder b(darni::testing::measurementFields());
+    for (int i = 1; i <= 45; ++i)
+        b.record({{"N", std::to_string(i)}, {"NB_TYPE", "1"}, {"SERIAL", "517"}, {"P", "12.3"}});
+    b.writeTo(path("pull.db"));
+
+    const CliRun printed = cli({QStringLiteral("print"), path("pull.db"), path("pull.pdf")});
+    ASSERT_EQ(printed.exitCode, 0) << printed.err.toStdString();
+    EXPECT_TRUE(printed.out.contains(QStringLiteral("Страниц: 3")));
+
+    const QString first = pdfPageText(path("pull.pdf"), 1);
+    // pdftotext shows the title's two spaces as one.
+    EXPECT_TRUE(first.contains(QStringLiteral("ПЕЛТА2-ТР5 № 517"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("P, кН")));
+    EXPECT_TRUE(first.contains(QStringLiteral("12,30")));
+    EXPECT_TRUE(first.contains(QStringLiteral("Стр. 1 из 3")));
+    const QString second = pdfPageText(path("pull.pdf"), 2);
+    EXPECT_TRUE(second.contains(QStringLiteral("Стр. 2 из 3"))) << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("зависимости"))) << "the heading, wrapped in its cell";
+    EXPECT_FALSE(second.contains(QStringLiteral("ПЕЛТА2-ТР5"))) << "the title on page 1 only";
+    EXPECT_TRUE(pdfPageText(path("pull.pdf"), 3).contains(QStringLiteral("Стр. 3 из 3")));
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "decode/stampseconds.h"
 #include "link/imagefile.h"
 #include "output/excelexport.h"
+#include "output/report/pagecomposer.h"
+#include "output/report/reportpainter.h"
 #include "output/xls/xlserror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
@@ -17,6 +19,7 @@
 #include "table/tablestatistics.h"
 
 #include <QCommandLineParser>
+#include <QPdfWriter>
 #include <QTextStream>
 
 #include <functional>
@@ -33,6 +36,7 @@ constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 const QString kSortTag = QStringLiteral("tab1");
 const QString kOtherSortTag = QStringLiteral("tab2");
+constexpr int kPdfDotsPerInch = 1200;
 
 QTextStream& err()
 {
@@ -101,13 +105,13 @@ void resetSorting(DbfTable& table)
 
 // Opens the table on the page the program would show, runs `body` and closes the table; the index file,
 // if any, stays, as only the program's closing removes it.
-int onShownPage(const QString& path, const std::function<int(TableDocument&)>& body)
+int onShownPage(const QString& path, const std::function<int(TableDocument&, TableDocument::Page)>& body)
 {
     TableDocument document;
     if (!document.open(path))
         return fail(TableDocument::damagedMessage());
-    document.choosePage();
-    const int status = body(document);
+    const auto page = document.choosePage().value_or(TableDocument::Page::Ultrasonic);
+    const int status = body(document, page);
     document.table().close();
     return status;
 }
@@ -257,7 +261,7 @@ int dumpCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [](TableDocument& document) {
+    return onShownPage(positional->at(0), [](TableDocument& document, TableDocument::Page) {
         writePageCsv(document.table(), out());
         out().flush();
         return 0;
@@ -276,7 +280,7 @@ int sortCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [&](TableDocument& document) {
+    return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page) {
         try {
             const Field field = DbfTable::fieldNamed(positional->at(1).toStdString());
             sortByField(document.table(), kSortTag, field, parser.isSet(descending));
@@ -298,7 +302,7 @@ int exportCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [&](TableDocument& document) {
+    return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page) {
         resetSorting(document.table());
         try {
             output::exportToExcel(document.table(), positional->at(1));
@@ -306,6 +310,28 @@ int exportCommand(const QStringList& arguments)
             return fail(e.message());
         }
         out() << output::exportSuccessMessage(positional->at(1)) << Qt::endl;
+        return 0;
+    });
+}
+
+int printCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Prints the report of the page the program shows, in the grid's "
+                                                 "order, to a PDF file of A4 pages."),
+                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.pdf")});
+    if (!positional)
+        return kUsage;
+    return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page page) {
+        const auto& layout = output::report::chooseReport(page, document.deviceType());
+        const auto report = output::report::composeReport(document.table(), layout);
+        QPdfWriter pdf(positional->at(1));
+        pdf.setResolution(kPdfDotsPerInch);
+        pdf.setTitle(QString::fromLatin1(layout.name));
+        if (!report || !output::report::paintReport(*report, pdf))
+            return fail(QStringLiteral("Не удалось записать файл %1.").arg(positional->at(1)));
+        out() << "Страниц: " << report->pages.size() << Qt::endl;
         return 0;
     });
 }

@@ -12,5 +12,6 @@ int infoCommand(const QStringList& arguments);
 int dumpCommand(const QStringList& arguments);
 int sortCommand(const QStringList& arguments);
 int exportCommand(const QStringList& arguments);
+int printCommand(const QStringList& arguments);
 
 } // namespace darni::cli

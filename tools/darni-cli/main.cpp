@@ -3,10 +3,13 @@
 #include "commands.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QTextStream>
 
+#include <cstring>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -23,6 +26,7 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
                          сортировка страницы по полю, строки в CSV
   export TABLE.db OUT.xls
                          страница в книгу Excel 97-2003, как "Экспорт в Excel"
+  print TABLE.db OUT.pdf отчет страницы в PDF, как "Печать"
 
 darni-cli КОМАНДА --help  подробнее о команде.
 Порты: COM1 и COM2 задаются переменными DARNI_COM1 и DARNI_COM2 (по умолчанию /dev/ttyS0, /dev/ttyS1).
@@ -32,7 +36,12 @@ darni-cli КОМАНДА --help  подробнее о команде.
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Printing measures and draws text, which takes a GUI application; no screen is needed for it.
+    const bool printing = argc > 1 && std::strcmp(argv[1], "print") == 0;
+    if (printing && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        printing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("darni-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
@@ -43,6 +52,7 @@ int main(int argc, char** argv)
         {QStringLiteral("receive"), darni::cli::receiveCommand}, {QStringLiteral("decode"), darni::cli::decodeCommand},
         {QStringLiteral("info"), darni::cli::infoCommand},       {QStringLiteral("dump"), darni::cli::dumpCommand},
         {QStringLiteral("sort"), darni::cli::sortCommand},       {QStringLiteral("export"), darni::cli::exportCommand},
+        {QStringLiteral("print"), darni::cli::printCommand},
     };
     QStringList arguments = QCoreApplication::arguments();
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
