@@ -36,4 +36,11 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent, Qt::Window)
     layout->addWidget(browser);
 }
 
+void HelpWindow::open(QWidget* parent)
+{
+    auto* help = new HelpWindow(parent);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->show();
+}
+
 } // namespace darni::app

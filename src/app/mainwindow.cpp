@@ -8,6 +8,7 @@
 
 #include "decode/recorddecoder.h"
 #include "output/excelexport.h"
+#include "output/report/reportpainter.h"
 #include "output/xls/xlserror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
@@ -22,6 +23,9 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -49,6 +53,8 @@ const QString kUltrasonicLayout = QStringLiteral("Table_1");
 const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
 constexpr int kPullOffPage = 1;
+// Work that ends sooner than this shows no progress window.
+constexpr int kProgressDelayMs = 500;
 // Error texts get a full stop unless they end in a character that sorts before it.
 constexpr char kFullStop = '.';
 } // namespace
@@ -120,8 +126,8 @@ void MainWindow::buildCommands()
         {"N5", u"Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S), ToolbarImage::Save, "ToolButton3", true, &MainWindow::saveTable, {Menu::File}},
         {"N7", u"Закрыть", {}, std::nullopt, nullptr, true, &MainWindow::closeTable, {Menu::File}},
         {"N6", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
-        {"N8", u"Предварительный просмотр", {}, ToolbarImage::Preview, "ToolButton4", true, &MainWindow::notYetAvailable, {Menu::File}},
-        {"N9", u"Печать", QKeySequence(Qt::CTRL | Qt::Key_P), ToolbarImage::Print, "ToolButton5", true, &MainWindow::notYetAvailable, {Menu::File}},
+        {"N8", u"Предварительный просмотр", {}, ToolbarImage::Preview, "ToolButton4", true, &MainWindow::previewReport, {Menu::File}},
+        {"N9", u"Печать", QKeySequence(Qt::CTRL | Qt::Key_P), ToolbarImage::Print, "ToolButton5", true, &MainWindow::printReport, {Menu::File}},
         {"N10", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
         {"N11", u"Выход", {}, std::nullopt, nullptr, false, &MainWindow::exitProgram, {Menu::File}},
         {"N27", u"Выровнять столбцы", {}, std::nullopt, nullptr, true, &MainWindow::equalizeColumns, {Menu::View}},
@@ -138,7 +144,7 @@ void MainWindow::buildCommands()
         {"N25", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
         {"N26", u"О программе", {}, std::nullopt, nullptr, false, &MainWindow::showAbout, {Menu::Help}},
         // The grids' context menu: always enabled, as the grids show only while a table is open.
-        {"N22", u"Печать", {}, std::nullopt, nullptr, false, &MainWindow::notYetAvailable, {Menu::Context}},
+        {"N22", u"Печать", {}, std::nullopt, nullptr, false, &MainWindow::printReport, {Menu::Context}},
         {"N16", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
         {"N17", u"Задать цвет", {}, std::nullopt, nullptr, false, &MainWindow::chooseColumnColor, {Menu::Context}},
         {"N18", u"Убрать цвет", {}, std::nullopt, nullptr, false, &MainWindow::removeColumnColor, {Menu::Context}},
@@ -366,12 +372,6 @@ void MainWindow::reportError(const QString& text)
     m_dialogs.message(this, UserDialogs::Icon::Error, applicationTitle(), shown);
 }
 
-void MainWindow::notYetAvailable()
-{
-    m_dialogs.message(this, UserDialogs::Icon::Information, applicationTitle(),
-                      QStringLiteral("Эта команда появится в следующей версии программы."));
-}
-
 // ---- file commands ------------------------------------------------------------------------------
 
 bool MainWindow::receiveFromInstrument()
@@ -507,9 +507,7 @@ void MainWindow::exitProgram()
 
 void MainWindow::showHelp()
 {
-    auto* help = new HelpWindow(this);
-    help->setAttribute(Qt::WA_DeleteOnClose);
-    help->show();
+    HelpWindow::open(this);
 }
 
 void MainWindow::showAbout()
@@ -646,6 +644,52 @@ void MainWindow::renumberRows()
     }
     showWhetherOpen();
     reloadGrids();
+}
+
+// ---- reports ------------------------------------------------------------------------------------
+
+std::optional<output::report::ComposedReport> MainWindow::composeShownReport()
+{
+    view::GridView* grid = activeGrid();
+    if (!grid)
+        return std::nullopt;
+    commitEdits();
+    const auto page = grid == m_pullOffGrid ? TableDocument::Page::PullOff : TableDocument::Page::Ultrasonic;
+    const auto& layout = output::report::chooseReport(page, m_document.deviceType());
+    QProgressDialog progress(QStringLiteral("Формирование отчета…"), QStringLiteral("Отмена"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    // The grids read rows through the same cursor the report walks; they wait until it is done.
+    const QSignalBlocker quiet(m_pages);
+    for (view::GridView* g : {m_ultrasonicGrid, m_pullOffGrid})
+        g->setUpdatesEnabled(false);
+    auto report = output::report::composeReport(m_document.table(), layout, [&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
+    for (view::GridView* g : {m_ultrasonicGrid, m_pullOffGrid})
+        g->setUpdatesEnabled(true);
+    return report;
+}
+
+void MainWindow::previewReport()
+{
+    const auto report = composeShownReport();
+    if (report && !report->pages.empty())
+        m_dialogs.previewReport(this, *report);
+}
+
+void MainWindow::printReport()
+{
+    const auto report = composeShownReport();
+    // Without a printer the report is composed and nothing more happens.
+    if (!report || QPrinterInfo::availablePrinterNames().isEmpty())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!m_dialogs.choosePrinter(this, printer))
+        return;
+    output::report::paintReport(*report, printer, printer.pageRanges());
 }
 
 // ---- export -------------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "link/receivebuffer.h"
 #include "link/serialport.h"
 #include "link/transfersession.h"
+#include "output/report/pagecomposer.h"
 #include "table/tabledocument.h"
 #include "table/tablestatistics.h"
 #include "view/footerline.h"
@@ -19,6 +20,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QTabWidget;
@@ -62,6 +64,8 @@ public:
     void deleteSelectedRows();
     void renumberRows();
     void exportToExcel();
+    void previewReport();
+    void printReport();
     void showHelp();
     void showAbout();
     // "Open_DB": opens a table file; false (after telling the user) when it cannot be opened.
@@ -94,8 +98,8 @@ private:
     void resetSorting(view::GridView& grid, const QString& tag);
     void resetSorting(view::GridView& grid);
     void sortByTitle(view::GridView& grid, int section, view::TitleState state);
+    std::optional<output::report::ComposedReport> composeShownReport();
     void reportError(const QString& text);
-    void notYetAvailable();
 
     UserDialogs& m_dialogs;
     SettingsStore& m_settings;

@@ -1,9 +1,13 @@
 // The real dialogs of the platform, through Qt.
 #include "userdialogs.h"
 
+#include "reportpreviewdialog.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace darni::app {
 
@@ -60,6 +64,21 @@ bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QStr
 QColor QtUserDialogs::chooseColor(QWidget* parent, const QColor& initial)
 {
     return QColorDialog::getColor(initial, parent);
+}
+
+bool QtUserDialogs::choosePrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintCollateCopies |
+                      QAbstractPrintDialog::PrintShowPageSize);
+    printer.setCollateCopies(true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtUserDialogs::previewReport(QWidget* parent, const output::report::ComposedReport& report)
+{
+    ReportPreviewDialog preview(report, *this, parent);
+    preview.exec();
 }
 
 } // namespace darni::app

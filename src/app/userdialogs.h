@@ -5,7 +5,12 @@
 #include <QColor>
 #include <QString>
 
+class QPrinter;
 class QWidget;
+
+namespace darni::output::report {
+struct ComposedReport;
+}
 
 namespace darni::app {
 
@@ -24,6 +29,11 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
     // An invalid colour when cancelled.
     virtual QColor chooseColor(QWidget* parent, const QColor& initial) = 0;
+    // The print dialog (copies, collate, pages, printer) for a printer about to print; false when
+    // the user cancels.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+    // The modal preview of a composed report, from which it can also be printed.
+    virtual void previewReport(QWidget* parent, const output::report::ComposedReport& report) = 0;
 };
 
 // The real dialogs of the platform, through Qt.
@@ -37,6 +47,8 @@ public:
     void message(QWidget* parent, Icon icon, const QString& caption, const QString& text) override;
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     QColor chooseColor(QWidget* parent, const QColor& initial) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
+    void previewReport(QWidget* parent, const output::report::ComposedReport& report) override;
 };
 
 } // namespace darni::app

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/userdialogs.h"
+#include "output/report/pagecomposer.h"
 
 #include <QColor>
 #include <QStringList>
@@ -27,6 +28,8 @@ public:
     QStringList fileDialogFilters;
     std::deque<QColor> colors;            // answers to colour dialogs; cancelled when none is left
     std::vector<QColor> colorDialogStarts; // the colour each colour dialog opened on
+    int printDialogs = 0;                   // print dialogs shown; each is cancelled
+    std::vector<output::report::ComposedReport> previews; // the reports previewed
 
     QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
     {
@@ -58,6 +61,13 @@ public:
         colors.pop_front();
         return chosen;
     }
+
+    bool choosePrinter(QWidget*, QPrinter&) override
+    {
+        ++printDialogs;
+        return false;
+    }
+    void previewReport(QWidget*, const output::report::ComposedReport& report) override { previews.push_back(report); }
 
 private:
     QString nextFileName(const QString& filter)
