@@ -689,6 +689,7 @@ void MainWindow::printReport()
     QPrinter printer(QPrinter::HighResolution);
     if (!m_dialogs.choosePrinter(this, printer))
         return;
+    const BusyCursor busy;
     output::report::paintReport(*report, printer, printer.pageRanges());
 }
 

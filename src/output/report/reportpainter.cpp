@@ -3,7 +3,12 @@
 
 #include <QPageLayout>
 #include <QPagedPaintDevice>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
+#include <QStaticText>
+
+#include <array>
 
 namespace darni::output::report {
 
@@ -16,7 +21,57 @@ QRectF onDevice(const QRectF& units, double scale)
     return {units.x() * scale, units.y() * scale, units.width() * scale, units.height() * scale};
 }
 
-void paintPage(QPainter& painter, const ComposedPage& page, const TextFitter& fitter, double scale)
+// Draws lines of text with their layout prepared once per text and font: reports repeat their texts.
+class TextDrawer
+{
+public:
+    TextDrawer(const TextFitter& fitter, QPaintDevice& device) : m_fitter(fitter), m_device(device) {}
+
+    void draw(QPainter& painter, const PlacedCell& cell, const QRectF& inner)
+    {
+        const auto f = static_cast<std::size_t>(cell.font);
+        const QFont font = m_fitter.font(cell.font);
+        painter.setFont(font);
+        const QFontMetricsF metrics(font, &m_device);
+        const double lineHeight = metrics.height();
+        const double blockHeight = lineHeight * static_cast<double>(cell.lines.size());
+        double y = inner.top();
+        if (cell.alignment.testFlag(Qt::AlignVCenter))
+            y += (inner.height() - blockHeight) / 2;
+        else if (cell.alignment.testFlag(Qt::AlignBottom))
+            y += inner.height() - blockHeight;
+        for (const QString& line : cell.lines) {
+            QStaticText& text = prepared(f, line, painter);
+            const double width = text.size().width();
+            double x = inner.left();
+            if (cell.alignment.testFlag(Qt::AlignHCenter))
+                x += (inner.width() - width) / 2;
+            else if (cell.alignment.testFlag(Qt::AlignRight))
+                x += inner.width() - width;
+            painter.drawStaticText(QPointF(x, y), text);
+            y += lineHeight;
+        }
+    }
+
+private:
+    QStaticText& prepared(std::size_t font, const QString& line, QPainter& painter)
+    {
+        auto& cache = m_texts[font];
+        auto it = cache.find(line);
+        if (it == cache.end()) {
+            it = cache.insert(line, QStaticText(line));
+            it->setTextFormat(Qt::PlainText);
+            it->prepare(painter.transform(), painter.font());
+        }
+        return *it;
+    }
+
+    const TextFitter& m_fitter;
+    QPaintDevice& m_device;
+    std::array<QHash<QString, QStaticText>, 4> m_texts;
+};
+
+void paintPage(QPainter& painter, const ComposedPage& page, TextDrawer& drawer, double scale)
 {
     QPen frame(Qt::black);
     frame.setWidthF(kFrameWidthUnits * scale);
@@ -31,12 +86,9 @@ void paintPage(QPainter& painter, const ComposedPage& page, const TextFitter& fi
             continue;
         const QRectF inner = rect.adjusted(kHorizontalInset * scale, kVerticalInset * scale, -kHorizontalInset * scale,
                                            -kVerticalInset * scale);
-        painter.save();
-        painter.setClipRect(rect);
+        // The lines were fitted to the cell, so no clipping is needed to keep them inside it.
         painter.setPen(Qt::black);
-        painter.setFont(fitter.font(cell.font));
-        painter.drawText(inner, static_cast<int>(cell.alignment), cell.lines.join(u'\n'));
-        painter.restore();
+        drawer.draw(painter, cell, inner);
     }
 }
 
@@ -53,6 +105,7 @@ bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const 
         return false;
     const double scale = device.logicalDpiX() / kUnitsPerInch;
     const TextFitter fitter(layout.headingFontPoints);
+    TextDrawer drawer(fitter, device);
     bool first = true;
     for (std::size_t i = 0; i < report.pages.size(); ++i) {
         if (!only.isEmpty() && !only.contains(static_cast<int>(i) + 1))
@@ -60,7 +113,7 @@ bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const 
         if (!first)
             device.newPage();
         first = false;
-        paintPage(painter, report.pages[i], fitter, scale);
+        paintPage(painter, report.pages[i], drawer, scale);
     }
     return painter.end();
 }

@@ -54,7 +54,13 @@ QFont TextFitter::font(CellFont which) const
 
 double TextFitter::width(CellFont which, const QString& text) const
 {
-    return m_metrics[indexOf(which)].horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch;
+    auto& known = m_widths[indexOf(which)];
+    const auto it = known.constFind(text);
+    if (it != known.constEnd())
+        return *it;
+    const double w = m_metrics[indexOf(which)].horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch;
+    known.insert(text, w);
+    return w;
 }
 
 double TextFitter::lineHeight(CellFont which) const

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QFont>
+#include <QHash>
 #include <QFontMetricsF>
 #include <QStringList>
 
@@ -32,6 +33,8 @@ private:
     std::array<QFont, 4> m_fonts;
     std::array<QFont, 4> m_measureFonts;
     std::array<QFontMetricsF, 4> m_metrics;
+    // Reports repeat their texts (dates, names, numbers) row after row; each is measured once.
+    mutable std::array<QHash<QString, double>, 4> m_widths;
 };
 
 } // namespace darni::output::report
