@@ -13,8 +13,6 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -26,14 +24,6 @@ constexpr int kRows = 10000;
 constexpr int kRepetitions = 5;
 constexpr int kPdfDotsPerInch = 1200;
 constexpr double kExtraMibGoal = 64.0;
-constexpr double kKibPerMib = 1024.0;
-
-double peakMib()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / kKibPerMib;
-}
 
 std::size_t printReport(table::DbfTable& t, const QString& pdf)
 {
@@ -42,17 +32,6 @@ std::size_t printReport(table::DbfTable& t, const QString& pdf)
     writer.setResolution(kPdfDotsPerInch);
     output::report::paintReport(*report, writer);
     return report->pages.size();
-}
-
-void writeBytes(const std::string& path, long bytes)
-{
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return;
-    const std::vector<char> block(64 * 1024, 'x');
-    for (long done = 0; done < bytes; done += static_cast<long>(block.size()))
-        std::fwrite(block.data(), 1, std::min<long>(bytes - done, static_cast<long>(block.size())), out);
-    std::fclose(out);
 }
 
 } // namespace
@@ -72,14 +51,14 @@ int main(int argc, char** argv)
     volatile double sink = 0;
     for (bool ok = t.first(); ok; ok = t.next())
         sink = sink + t.real(table::Field::P);
-    const double before = peakMib();
+    const double before = bench::peakResidentMib();
     const std::size_t pages = printReport(t, pdf);
-    const double extra = peakMib() - before;
+    const double extra = bench::peakResidentMib() - before;
     const long bytes = static_cast<long>(QFileInfo(pdf).size());
     std::printf("report: %d rows, %zu pages, %ld bytes of PDF\n", kRows, pages, bytes);
 
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
-    const auto c = bench::compare(kRepetitions, [&] { printReport(t, pdf); }, [&] { writeBytes(raw, bytes); });
+    const auto c = bench::compare(kRepetitions, [&] { printReport(t, pdf); }, [&] { bench::writeSequentially(raw, bytes); });
     std::printf("report.pages_per_second: %.0f (median %.3f s for %zu pages)\n",
                 static_cast<double>(pages) / c.subjectSeconds, c.subjectSeconds, pages);
     std::printf("report.vs_write: %.1f times the time of writing the PDF's bytes (no goal; for the record)\n",

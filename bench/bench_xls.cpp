@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -23,25 +21,6 @@ constexpr int kRows = output::kMaxExportRows;
 constexpr int kRepetitions = 7;
 constexpr double kWriteGoal = 3.0;
 constexpr double kExtraMibGoal = 64.0;
-constexpr double kKibPerMib = 1024.0;
-
-double peakMib()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / kKibPerMib;
-}
-
-void writeBytes(const std::string& path, long bytes)
-{
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return;
-    const std::vector<char> block(64 * 1024, 'x');
-    for (long done = 0; done < bytes; done += static_cast<long>(block.size()))
-        std::fwrite(block.data(), 1, std::min<long>(bytes - done, static_cast<long>(block.size())), out);
-    std::fclose(out);
-}
 
 } // namespace
 
@@ -59,15 +38,15 @@ int main()
     volatile double sink = 0;
     for (bool ok = t.first(); ok; ok = t.next())
         sink = sink + t.real(table::Field::P);
-    const double before = peakMib();
+    const double before = bench::peakResidentMib();
     output::exportToExcel(t, workbook);
-    const double extra = peakMib() - before;
+    const double extra = bench::peakResidentMib() - before;
     const long bytes = static_cast<long>(QFileInfo(workbook).size());
     std::printf("xls: %d rows, %ld bytes\n", kRows, bytes);
 
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
     const auto write = bench::compare(
-        kRepetitions, [&] { output::exportToExcel(t, workbook); }, [&] { writeBytes(raw, bytes); });
+        kRepetitions, [&] { output::exportToExcel(t, workbook); }, [&] { bench::writeSequentially(raw, bytes); });
     bench::printRatio("xls.write", write, kWriteGoal);
     std::printf("xls.extra_mib: %.1f MiB above the open table (peak %.1f MiB)\n", extra, before + extra);
     std::printf("RATIO xls.extra_mib %.1f goal <= %g\n", extra, kExtraMibGoal);

@@ -1,6 +1,8 @@
 // A small harness for the benchmarks.
 #include "benchharness.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -36,6 +38,25 @@ Comparison compare(int repetitions, const std::function<void()>& subject, const 
         ratios.push_back(s / r);
     }
     return {median(subjects), median(references), median(ratios)};
+}
+
+double peakResidentMib()
+{
+    constexpr double kKibPerMib = 1024.0;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / kKibPerMib;
+}
+
+void writeSequentially(const std::string& path, long bytes)
+{
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return;
+    const std::vector<char> block(64 * 1024, 'x');
+    for (long done = 0; done < bytes; done += static_cast<long>(block.size()))
+        std::fwrite(block.data(), 1, static_cast<std::size_t>(std::min<long>(bytes - done, static_cast<long>(block.size()))), out);
+    std::fclose(out);
 }
 
 void printRatio(const std::string& name, const Comparison& c, double goal)

@@ -23,6 +23,12 @@ struct Comparison
 };
 Comparison compare(int repetitions, const std::function<void()>& subject, const std::function<void()>& reference);
 
+// The process's peak resident memory so far, in MiB.
+double peakResidentMib();
+
+// The reference for writers: the same number of bytes written front to back with buffered stdio.
+void writeSequentially(const std::string& path, long bytes);
+
 // "RATIO <name> <ratio> goal <= <goal>", preceded by the two medians.
 void printRatio(const std::string& name, const Comparison& c, double goal);
 
