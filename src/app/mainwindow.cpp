@@ -31,6 +31,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <array>
 #include <optional>
 
 namespace darni::app {
@@ -660,17 +661,32 @@ std::optional<output::report::ComposedReport> MainWindow::composeShownReport()
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kProgressDelayMs);
     // The grids read rows through the same cursor the report walks; they wait until it is done.
-    const QSignalBlocker quiet(m_pages);
-    for (view::GridView* g : {m_ultrasonicGrid, m_pullOffGrid})
-        g->setUpdatesEnabled(false);
-    auto report = output::report::composeReport(m_document.table(), layout, [&progress](int done, int total) {
-        progress.setMaximum(total);
-        progress.setValue(done);
-        return !progress.wasCanceled();
-    });
-    for (view::GridView* g : {m_ultrasonicGrid, m_pullOffGrid})
-        g->setUpdatesEnabled(true);
-    return report;
+    struct FrozenGrids
+    {
+        std::array<view::GridView*, 2> grids;
+        explicit FrozenGrids(std::array<view::GridView*, 2> g) : grids(g)
+        {
+            for (view::GridView* grid : grids)
+                grid->setUpdatesEnabled(false);
+        }
+        ~FrozenGrids()
+        {
+            for (view::GridView* grid : grids)
+                grid->setUpdatesEnabled(true);
+        }
+        FrozenGrids(const FrozenGrids&) = delete;
+        FrozenGrids& operator=(const FrozenGrids&) = delete;
+    } const frozen({m_ultrasonicGrid, m_pullOffGrid});
+    try {
+        return output::report::composeReport(m_document.table(), layout, [&progress](int done, int total) {
+            progress.setMaximum(total);
+            progress.setValue(done);
+            return !progress.wasCanceled();
+        });
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+        return std::nullopt;
+    }
 }
 
 void MainWindow::previewReport()
