@@ -729,6 +729,9 @@ void MainWindow::exportToExcel()
     } catch (const output::xls::XlsError& e) {
         reportError(e.message());
         return;
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+        return;
     }
     m_dialogs.message(this, UserDialogs::Icon::Information, output::exportCaption(),
                       output::exportSuccessMessage(path));

@@ -308,6 +308,8 @@ int exportCommand(const QStringList& arguments)
             output::exportToExcel(document.table(), positional->at(1));
         } catch (const output::xls::XlsError& e) {
             return fail(e.message());
+        } catch (const TableError& e) {
+            return fail(e.message());
         }
         out() << output::exportSuccessMessage(positional->at(1)) << Qt::endl;
         return 0;
@@ -325,7 +327,12 @@ int printCommand(const QStringList& arguments)
         return kUsage;
     return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page page) {
         const auto& layout = output::report::chooseReport(page, document.deviceType());
-        const auto report = output::report::composeReport(document.table(), layout);
+        std::optional<output::report::ComposedReport> report;
+        try {
+            report = output::report::composeReport(document.table(), layout);
+        } catch (const TableError& e) {
+            return fail(e.message());
+        }
         QPdfWriter pdf(positional->at(1));
         pdf.setResolution(kPdfDotsPerInch);
         pdf.setTitle(QString::fromLatin1(layout.name));
