@@ -5,17 +5,13 @@
 #include <QGuiApplication>
 
 #include <cstdlib>
-#include <memory>
-
-namespace {
-std::unique_ptr<QGuiApplication> application;
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // Fonts need an application; no screen is needed.
+    // Fonts need an application; no screen is needed. Made here, it is destroyed at exit before the
+    // library state it was built on, as a static made before main would not be.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    application = std::make_unique<QGuiApplication>(*argc, *argv);
+    static QGuiApplication application(*argc, *argv);
     return 0;
 }
 
