@@ -77,10 +77,23 @@ void GridView::columnResized(int column, int /*oldWidth*/, int newWidth)
 {
     if (m_fitting || column < 0 || static_cast<std::size_t>(column) >= m_widths.size())
         return;
-    // The user dragged a border: the columns' widths become what the grid shows now.
-    for (std::size_t c = 0; c < m_widths.size(); ++c)
-        m_widths[c] = columnWidth(static_cast<int>(c));
+    // The user dragged a border: that column keeps its new width and the others share the rest of the
+    // grid's width in their proportions, so the columns still fill the grid.
+    const int room = viewport()->width();
+    int others = 0;
+    for (std::size_t c = 0; c < m_widths.size(); ++c) {
+        if (static_cast<int>(c) != column)
+            others += columnWidth(static_cast<int>(c));
+    }
+    const int left = room - newWidth;
+    for (std::size_t c = 0; c < m_widths.size(); ++c) {
+        const int now = columnWidth(static_cast<int>(c));
+        m_widths[c] = static_cast<int>(c) == column || others <= 0 || left <= 0
+                          ? now
+                          : std::max(1, static_cast<int>(static_cast<long long>(now) * left / others));
+    }
     m_widths[static_cast<std::size_t>(column)] = newWidth;
+    fitColumns();
 }
 
 void GridView::commitEdit()

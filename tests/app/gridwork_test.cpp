@@ -279,6 +279,25 @@ TEST_F(GridWork, StoredLayoutsNamingUnknownFieldsOrUnreadableAreHandled)
         << "an unreadable layout is replaced by an equalised one";
 }
 
+TEST_F(GridWork, ColumnsFillTheGridAfterTheUserWidensOne)
+{
+    auto w = openWith({{{"N", "1"}}});
+    view::GridView& grid = *w->activeGrid();
+    const auto total = [&] {
+        int sum = 0;
+        for (int c = 0; c < grid.model()->columnCount(); ++c)
+            sum += grid.columnWidth(c);
+        return sum;
+    };
+    ASSERT_EQ(total(), grid.viewport()->width());
+    const int wider = grid.columnWidth(3) + 60;
+    grid.horizontalHeader()->resizeSection(3, wider); // as a drag of its border does
+    EXPECT_NEAR(grid.columnWidth(3), wider, 2);
+    EXPECT_EQ(total(), grid.viewport()->width()) << "the others gave up the room";
+    w->command(QStringLiteral("N27"))->trigger();
+    EXPECT_EQ(grid.columnWidths()[3], grid.columnWidths()[0]) << "Выровнять столбцы";
+}
+
 TEST(GridLayoutText, RoundTripsAndRefusesWhatItDidNotWrite)
 {
     view::GridLayout layout;
