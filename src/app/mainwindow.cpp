@@ -639,7 +639,10 @@ void MainWindow::renumberRows()
         return;
     commitEdits();
     try {
-        m_document.renumberRows();
+        // In the order the page shows its rows, as the grid already holds them.
+        view::GridView* grid = activeGrid();
+        m_document.renumberRows(grid ? std::span<const std::uint32_t>(grid->measurementModel().shownSlots())
+                                     : std::span<const std::uint32_t>());
     } catch (const table::TableError& e) {
         reportError(e.message());
     }

@@ -107,15 +107,18 @@ void TableDocument::deleteRows(std::vector<std::uint32_t> slots)
     m_isModified = false;
 }
 
-void TableDocument::renumberRows()
+void TableDocument::renumberRows(std::span<const std::uint32_t> pageOrder)
 {
     if (!m_isOpen)
         return;
     if (m_table.state() != DbfTable::State::Browse)
         m_table.post();
-    std::vector<std::uint32_t> page;
-    for (bool ok = m_table.first(); ok; ok = m_table.next())
-        page.push_back(m_table.currentSlot());
+    std::vector<std::uint32_t> walked;
+    if (pageOrder.empty()) {
+        for (bool ok = m_table.first(); ok; ok = m_table.next())
+            walked.push_back(m_table.currentSlot());
+    }
+    const std::span<const std::uint32_t> page = pageOrder.empty() ? std::span<const std::uint32_t>(walked) : pageOrder;
     int number = 0;
     m_table.beginWriteBatch();
     for (const std::uint32_t slot : page) {

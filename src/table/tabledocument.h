@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace darni::table {
@@ -58,8 +59,9 @@ public:
     void deleteRows(std::vector<std::uint32_t> slots);
     // Numbers the rows of the page 1, 2, … in the order they show, writes them at once and reopens
     // the table keeping the order. The rows are fixed before the first number is written, so a page
-    // sorted by the number itself still gets every row numbered exactly once.
-    void renumberRows();
+    // sorted by the number itself still gets every row numbered exactly once. A caller that already
+    // holds the page's slots in the order it shows them passes them; else the page is walked for them.
+    void renumberRows(std::span<const std::uint32_t> pageOrder = {});
 
     // The page that shows the table: the pull-off page when at least one row has NB_TYPE 1, else
     // the ultrasonic page. Sets the page's filter. Nothing when no table is open.

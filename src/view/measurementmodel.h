@@ -32,6 +32,8 @@ public:
     // Holds no rows, whatever the table has.
     void clear();
     std::uint32_t slotAt(int row) const { return m_slots.at(static_cast<std::size_t>(row)); }
+    // The page's rows as the grid shows them, top to bottom.
+    const std::vector<std::uint32_t>& shownSlots() const { return m_slots; }
     int rowOfSlot(std::uint32_t slot) const;
     const ColumnSpec& column(int c) const { return m_columns[static_cast<std::size_t>(c)]; }
     // The column that shows this field, −1 when none does.
