@@ -25,14 +25,6 @@ constexpr double kBuildGoal = 3.0;
 constexpr double kWalkGoal = 2.0;
 const QString kTag = QStringLiteral("tab1");
 
-double walk(DbfTable& t)
-{
-    double sum = 0;
-    for (bool ok = t.first(); ok; ok = t.next())
-        sum += t.real(Field::P) + t.real(Field::R);
-    return sum;
-}
-
 void sortAndWrite(std::vector<std::pair<double, std::uint32_t>> pairs, const std::string& path, long bytes)
 {
     std::sort(pairs.begin(), pairs.end());
@@ -80,11 +72,11 @@ int main()
         kRepetitions,
         [&] {
             t.setActiveTag(kTag);
-            sink = sink + walk(t);
+            sink = sink + bench::walkPage(t);
         },
         [&] {
             t.setActiveTag({});
-            sink = sink + walk(t);
+            sink = sink + bench::walkPage(t);
         });
     bench::printRatio("index.walk", ordered, kWalkGoal);
     return 0;

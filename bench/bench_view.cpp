@@ -27,14 +27,6 @@ constexpr double kSortGoal = 4.0;
 constexpr double kDeleteGoal = 3.0;
 constexpr double kRenumberGoal = 3.0;
 
-double walk(table::DbfTable& t)
-{
-    double sum = 0;
-    for (bool ok = t.first(); ok; ok = t.next())
-        sum += t.real(table::Field::P) + t.real(table::Field::R);
-    return sum;
-}
-
 // What the first page of the grid shows, read as the view paints it.
 void readFirstPage(view::GridView& grid)
 {
@@ -57,7 +49,7 @@ void measure(const char* name, double goal, app::MainWindow& window, const std::
     for (int i = 0; i < kRepetitions; ++i) {
         prepare();
         const double s = bench::secondsOf(subject);
-        const double r = bench::secondsOf([&] { sink = sink + walk(window.document().table()); });
+        const double r = bench::secondsOf([&] { sink = sink + bench::walkPage(window.document().table()); });
         window.document().table().first();
         subjects.push_back(s);
         references.push_back(r);

@@ -45,4 +45,12 @@ void makeMeasurementTable(const QString& path, int rows)
     t.close();
 }
 
+double walkPage(DbfTable& t)
+{
+    double sum = 0;
+    for (bool ok = t.first(); ok; ok = t.next())
+        sum += t.real(Field::P) + t.real(Field::R);
+    return sum;
+}
+
 } // namespace darni::bench

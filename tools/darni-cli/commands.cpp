@@ -19,7 +19,6 @@
 #include "table/tablestatistics.h"
 
 #include <QCommandLineParser>
-#include <QPdfWriter>
 #include <QTextStream>
 
 #include <functional>
@@ -36,7 +35,6 @@ constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 const QString kSortTag = QStringLiteral("tab1");
 const QString kOtherSortTag = QStringLiteral("tab2");
-constexpr int kPdfDotsPerInch = 1200;
 
 QTextStream& err()
 {
@@ -333,10 +331,7 @@ int printCommand(const QStringList& arguments)
         } catch (const TableError& e) {
             return fail(e.message());
         }
-        QPdfWriter pdf(positional->at(1));
-        pdf.setResolution(kPdfDotsPerInch);
-        pdf.setTitle(QString::fromLatin1(layout.name));
-        if (!report || !output::report::paintReport(*report, pdf))
+        if (!report || !output::report::writeReportPdf(*report, positional->at(1)))
             return fail(QStringLiteral("Не удалось записать файл %1.").arg(positional->at(1)));
         out() << "Страниц: " << report->pages.size() << Qt::endl;
         return 0;

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QStaticText>
 
 #include <array>
@@ -15,6 +16,7 @@ namespace darni::output::report {
 namespace {
 
 constexpr double kFrameWidthUnits = 1.0;
+constexpr int kPdfDotsPerInch = 1200;
 
 QRectF onDevice(const QRectF& units, double scale)
 {
@@ -116,6 +118,14 @@ bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const 
         paintPage(painter, report.pages[i], drawer, scale);
     }
     return painter.end();
+}
+
+bool writeReportPdf(const ComposedReport& report, const QString& path)
+{
+    QPdfWriter pdf(path);
+    pdf.setResolution(kPdfDotsPerInch);
+    pdf.setTitle(QString::fromLatin1(report.layout->name));
+    return paintReport(report, pdf);
 }
 
 } // namespace darni::output::report
