@@ -2,6 +2,7 @@
 #include "dbftable.h"
 
 #include "fieldcodec.h"
+#include "files/atomicfile.h"
 #include "mdxfile.h"
 #include "tableerror.h"
 #include "tablelog.h"
@@ -42,11 +43,28 @@ QString latin(std::string_view s)
 {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+// The tags of an index file, read only when the file is no larger than an index of the table can be:
+// a file of any other size is not ours, and reading it whole would cost for nothing.
+std::optional<std::vector<StoredTag>> readIndexFile(const QString& path, std::uint32_t slots)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray headerPages = file.read(mdx::kHeaderPages * mdx::kPageSize);
+    const auto tags = MdxFile::tagsInUse(headerPages);
+    if (!tags || file.size() > mdx::largestFileFor(slots, *tags)) {
+        qCWarning(lcTable) << "index file does not fit its table" << path << file.size();
+        return std::nullopt;
+    }
+    return MdxFile::read(headerPages + file.readAll());
+}
 } // namespace
 
-// ---- creating -------------------------------------------------------------------------------
+// ---- creating ---------------------------------------------------------------------------------
 
-void DbfTable::create(const QString& path)
+namespace {
+QByteArray emptyTableBytes()
 {
     std::vector<FieldDescriptor> descriptors;
     descriptors.reserve(kFieldCount);
@@ -65,14 +83,58 @@ void DbfTable::create(const QString& path)
     }
     bytes.append(dbf::kDescriptorTerminator);
     bytes.append(dbf::kEndOfFile);
+    return bytes;
+}
+} // namespace
 
-    // A replacement is written beside the target and renamed over it, so a failure leaves no part
-    // of a file behind and an earlier table of that name intact.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qCWarning(lcTable) << "cannot create table" << path << file.errorString();
-        throw TableError(TableError::Cause::Io,
-                         QStringLiteral("Не удалось создать файл %1: %2").arg(path, file.errorString()));
+void DbfTable::create(const QString& path)
+{
+    DbfTable table;
+    table.openNew(path);
+    table.commitNew();
+}
+
+void DbfTable::checkReplaceable(const QString& path)
+{
+    TableFile::checkReplaceable(path);
+}
+
+void DbfTable::openNew(const QString& path)
+{
+    close();
+    // The rows go into a file beside the target, which takes the target's name only when whole: a
+    // failure or a crash leaves an earlier table of that name as it was.
+    m_file = TableFile::createReplacement(path);
+    try {
+        const QByteArray bytes = emptyTableBytes();
+        m_file.writeAt(0, bytes.constData(), bytes.size());
+        load(path);
+    } catch (...) {
+        m_file.close();
+        resetState();
+        throw;
+    }
+    first();
+}
+
+void DbfTable::commitNew()
+{
+    requireOpen();
+    try {
+        if (m_state != State::Browse)
+            post();
+        writeAppends();
+        if (m_writtenSlots != m_committedSlots) {
+            m_committedSlots = m_writtenSlots;
+            writeHeader();
+        }
+        m_file.commitReplacement();
+        if (m_indexStale)
+            writeIndexFile();
+    } catch (...) {
+        m_file.close();
+        resetState();
+        throw;
     }
 }
 
@@ -87,22 +149,29 @@ DbfTable::~DbfTable()
     }
 }
 
-void DbfTable::open(const QString& path)
+void DbfTable::open(const QString& path, Access access)
 {
     close();
-    m_file = TableFile::openForWriting(path);
+    files::removeAbandonedTemporaries(path);
+    files::removeAbandonedTemporaries(indexFilePath(path));
+    m_file = TableFile::open(path, access);
     try {
-        readHeaderAndFields(path);
-        correctRecordCount();
-        remap();
-        if (m_header.hasProductionIndex())
-            loadIndexFile(indexFilePath(path));
+        load(path);
     } catch (...) {
         m_file.close();
         resetState();
         throw;
     }
     first();
+}
+
+void DbfTable::load(const QString& path)
+{
+    readHeaderAndFields(path);
+    correctRecordCount();
+    remap();
+    if (m_header.hasProductionIndex())
+        loadIndexFile(indexFilePath(path));
 }
 
 void DbfTable::readHeaderAndFields(const QString& path)
@@ -162,13 +231,25 @@ void DbfTable::readHeaderAndFields(const QString& path)
 
 void DbfTable::correctRecordCount()
 {
-    const qint64 payload = std::max<qint64>(0, m_file.size() - m_headerLength);
-    const auto slots = static_cast<std::uint32_t>(
+    const qint64 fileSize = m_file.size();
+    const qint64 payload = std::max<qint64>(0, fileSize - m_headerLength);
+    const auto inFile = static_cast<std::uint32_t>(
         std::min<qint64>(payload / m_recordLength, std::numeric_limits<std::uint32_t>::max()));
-    m_slotCount = m_writtenSlots = slots;
+    // The header's count is written last by every append, so rows beyond it never were committed;
+    // bytes after the end mark are no rows either.
+    const std::uint32_t slots = std::min(inFile, m_header.recordCount());
+    m_slotCount = m_writtenSlots = m_committedSlots = slots;
+    if (!m_file.isWritable() || m_file.isReplacement())
+        return;
     if (slots != m_header.recordCount()) {
         qCInfo(lcTable) << "record count corrected from" << m_header.recordCount() << "to" << slots << m_file.path();
         writeHeader();
+    }
+    const qint64 end = m_headerLength + static_cast<qint64>(slots) * m_recordLength;
+    if (fileSize > end + 1) {
+        qCInfo(lcTable) << "cutting off" << fileSize - end - 1 << "bytes after the last row" << m_file.path();
+        m_file.truncate(end);
+        m_file.writeAt(end, &dbf::kEndOfFile, 1);
     }
 }
 
@@ -176,12 +257,20 @@ void DbfTable::close()
 {
     if (!m_file.isOpen())
         return;
+    if (m_file.isReplacement()) {
+        // A new table that was never committed is thrown away: the name keeps what it held.
+        m_file.close();
+        resetState();
+        return;
+    }
     try {
-        if (m_state != State::Browse)
+        if (m_state != State::Browse && m_file.isWritable())
             post();
-        flushAppends();
-        if (m_indexStale)
-            writeIndexFile();
+        if (m_file.isWritable()) {
+            flushAppends();
+            if (m_indexStale)
+                writeIndexFile();
+        }
     } catch (...) {
         m_file.close();
         resetState();
@@ -195,7 +284,7 @@ void DbfTable::resetState()
 {
     m_descriptors.clear();
     m_descriptorArea.clear();
-    m_slotCount = m_writtenSlots = 0;
+    m_slotCount = m_writtenSlots = m_committedSlots = 0;
     m_pendingAppends.clear();
     m_dirtyRows.clear();
     m_batchingWrites = false;
@@ -220,11 +309,19 @@ void DbfTable::requireOpen() const
         throw TableError(TableError::Cause::NotOpen, QStringLiteral("Таблица не открыта."));
 }
 
+void DbfTable::requireWritable() const
+{
+    requireOpen();
+    if (!m_file.isWritable())
+        throw TableError(TableError::Cause::ReadOnly,
+                         QStringLiteral("Таблица %1 открыта только для чтения.").arg(m_file.path()));
+}
+
 // ---- writing the file -------------------------------------------------------------------------
 
 void DbfTable::writeHeader()
 {
-    m_header.setRecordCount(m_writtenSlots);
+    m_header.setRecordCount(m_committedSlots);
     m_header.setLastUpdate(QDate::currentDate());
     m_file.writeAt(0, reinterpret_cast<const char*>(m_header.bytes().data()), dbf::kHeaderSize);
 }
@@ -232,12 +329,14 @@ void DbfTable::writeHeader()
 void DbfTable::flush()
 {
     requireOpen();
+    if (!m_file.isWritable())
+        return;
     flushAppends();
     if (m_indexStale)
         writeIndexFile();
 }
 
-void DbfTable::flushAppends()
+void DbfTable::writeAppends()
 {
     flushDirtyRows();
     if (m_pendingAppends.isEmpty())
@@ -247,19 +346,72 @@ void DbfTable::flushAppends()
     try {
         m_file.writeAt(offset, m_pendingAppends.constData(), m_pendingAppends.size());
     } catch (...) {
-        // The rows that could not be written are gone from the table in memory as well.
-        m_pendingAppends.clear();
-        m_slotCount = m_writtenSlots;
-        if (m_current > m_slotCount) {
-            m_current = 0;
-            clearRow();
-        }
+        rollBackAppends();
         throw;
     }
     m_pendingAppends.clear();
     m_writtenSlots = m_slotCount;
-    writeHeader();
     remap();
+}
+
+void DbfTable::flushAppends()
+{
+    if (m_file.isReplacement()) {
+        // A new table becomes visible as a whole on commitNew(); until then nothing needs committing.
+        writeAppends();
+        return;
+    }
+    writeAppends();
+    if (m_writtenSlots == m_committedSlots)
+        return;
+    // The rows reach the disk before the count that makes them part of the table.
+    try {
+        m_file.sync();
+        const std::uint32_t committed = std::exchange(m_committedSlots, m_writtenSlots);
+        try {
+            writeHeader();
+        } catch (...) {
+            m_committedSlots = committed;
+            throw;
+        }
+        m_file.sync();
+    } catch (...) {
+        rollBackAppends();
+        throw;
+    }
+}
+
+void DbfTable::rollBackAppends()
+{
+    // The file goes back to the rows the header counted; so does the table in memory.
+    if (m_rowInMap && m_current <= m_committedSlots) {
+        std::memcpy(m_row.data(), rowData(), static_cast<std::size_t>(m_recordLength));
+        m_rowInMap = false;
+    }
+    m_pendingAppends.clear();
+    m_dirtyRows.clear();
+    m_slotCount = m_writtenSlots = m_committedSlots;
+    if (m_current > m_slotCount) {
+        m_current = 0;
+        clearRow();
+    }
+    const qint64 end = m_headerLength + static_cast<qint64>(m_committedSlots) * m_recordLength;
+    try {
+        m_file.unmap();
+        m_mapped = nullptr;
+        m_mappedSlots = 0;
+        m_rowInMap = false;
+        m_windowCount = 0;
+        m_file.truncate(end);
+        m_file.writeAt(end, &dbf::kEndOfFile, 1);
+        writeHeader();
+        remap();
+    } catch (const TableError& e) {
+        qCWarning(lcTable) << "could not cut the table back after a failed append:" << e.message();
+    }
+    for (IndexTag& tag : m_tags)
+        buildTag(tag);
+    m_orderPosition.reset();
 }
 
 void DbfTable::writeRecord(std::uint32_t slot, const char* record)
@@ -540,9 +692,11 @@ void DbfTable::refresh()
     requireOpen();
     if (m_state != State::Browse)
         post();
-    flushAppends();
-    if (m_indexStale)
-        writeIndexFile();
+    if (m_file.isWritable() && !m_file.isReplacement()) {
+        flushAppends();
+        if (m_indexStale)
+            writeIndexFile();
+    }
     m_windowCount = 0;
     if (m_current == 0 || !goToSlot(m_current))
         first();
@@ -660,7 +814,7 @@ void DbfTable::setNull(Field f)
 
 void DbfTable::append()
 {
-    requireOpen();
+    requireWritable();
     if (m_state != State::Browse)
         post();
     clearRow();
@@ -670,7 +824,7 @@ void DbfTable::append()
 
 void DbfTable::edit()
 {
-    requireOpen();
+    requireWritable();
     if (m_state != State::Browse)
         return;
     if (m_current == 0)
@@ -700,8 +854,9 @@ void DbfTable::post()
         updateTags(m_current, nullptr, m_row.constData());
     }
     m_state = State::Browse;
+    // A full batch goes to the file past the counted rows; the header counts them at the next flush.
     if (m_pendingAppends.size() >= kAppendBatchBytes)
-        flushAppends();
+        writeAppends();
 }
 
 void DbfTable::cancel()
@@ -717,7 +872,7 @@ void DbfTable::cancel()
 
 void DbfTable::deleteRow()
 {
-    requireOpen();
+    requireWritable();
     if (m_state == State::Insert) {
         cancel();
         return;
@@ -747,28 +902,30 @@ void DbfTable::deleteRow()
     }
 }
 
-// ---- pack -------------------------------------------------------------------------------------
+// ---- pack and other rewrites -------------------------------------------------------------------
 
-std::uint32_t DbfTable::writePackedCopy(const QString& target, bool withIndex)
+std::uint32_t DbfTable::writeRewrittenCopy(TableFile& out, const Rewrite& plan)
 {
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw TableError(TableError::Cause::Io,
-                         QStringLiteral("Не удалось создать файл %1: %2").arg(target, out.errorString()));
-    const auto writeAll = [&out, &target](const char* data, qint64 size) {
-        if (out.write(data, size) != size)
-            throw TableError(TableError::Cause::Io,
-                             QStringLiteral("Ошибка записи файла %1: %2").arg(target, out.errorString()));
+    qint64 at = 0;
+    const auto writeAll = [&out, &at](const char* data, qint64 size) {
+        out.writeAt(at, data, size);
+        at += size;
     };
 
     DbfHeader header = m_header;
-    header.setProductionIndex(withIndex);
+    header.setProductionIndex(!m_tags.empty());
     header.setRecordCount(0);
     header.setLastUpdate(QDate::currentDate());
     writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
     writeAll(m_descriptorArea.constData(), m_descriptorArea.size());
 
-    // Runs of live records go over whole, by the system's own copy where it has one.
+    const auto dropped = [&plan](std::uint32_t slot) { return slot < plan.drop.size() && plan.drop[slot]; };
+    const auto renumbered = [&plan](std::uint32_t slot) {
+        return slot < plan.number.size() && plan.number[slot] != 0;
+    };
+    const BoundField& numberField = m_layout[Field::N];
+
+    // Runs of rows copied unchanged go over whole, by the system's own copy where it has one.
     std::uint32_t copied = 0;
     QByteArray batch;
     batch.reserve(kPackWriteBytes + m_recordLength);
@@ -785,8 +942,10 @@ std::uint32_t DbfTable::writePackedCopy(const QString& target, bool withIndex)
         if (systemCopy && end - 1 <= m_writtenSlots) {
             if (!batch.isEmpty())
                 writeBatch();
-            if (m_file.copyTo(out, offset, length))
+            if (m_file.copyTo(out, offset, length, at)) {
+                at += length;
                 return;
+            }
             systemCopy = false;
         }
         for (std::uint32_t slot = first; slot < end; ++slot) {
@@ -797,9 +956,20 @@ std::uint32_t DbfTable::writePackedCopy(const QString& target, bool withIndex)
     };
     std::uint32_t runStart = 0;
     for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
-        if (recordAt(slot, Direction::Forward)[0] == dbf::kDeletedFlag) {
+        const char* record = recordAt(slot, Direction::Forward);
+        if (record[0] == dbf::kDeletedFlag || dropped(slot) || renumbered(slot)) {
             copyRun(runStart, slot);
             runStart = 0;
+            if (record[0] == dbf::kDeletedFlag || dropped(slot))
+                continue;
+            ++copied;
+            const qsizetype start = batch.size();
+            batch.append(record, m_recordLength);
+            if (!fieldcodec::writeNumber(static_cast<double>(plan.number[slot]), numberField.decimals,
+                                         batch.data() + start + numberField.offset, numberField.width))
+                checkedWriteNumber(Field::N, false);
+            if (batch.size() >= kPackWriteBytes)
+                writeBatch();
             continue;
         }
         ++copied;
@@ -808,82 +978,81 @@ std::uint32_t DbfTable::writePackedCopy(const QString& target, bool withIndex)
     }
     copyRun(runStart, m_slotCount + 1);
     batch.append(dbf::kEndOfFile);
-    writeAll(batch.constData(), batch.size());
+    writeBatch();
 
     header.setRecordCount(copied);
-    if (!out.seek(0))
-        throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка записи файла %1.").arg(target));
-    writeAll(reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
-    if (!syncToDisk(out))
-        throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка записи файла %1.").arg(target));
+    out.writeAt(0, reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
     return copied;
 }
 
-void DbfTable::pack()
+void DbfTable::rewrite(const Rewrite& plan)
 {
-    requireOpen();
+    requireWritable();
     if (m_state != State::Browse)
         post();
     flushAppends();
 
     const QString path = m_file.path();
-    const QString temporary = temporaryTablePath(path);
-    const QString temporaryIndex = indexFilePath(temporary);
     const QString active = activeTag();
-    try {
-        writePackedCopy(temporary, !m_tags.empty());
-        if (!m_tags.empty()) {
-            // The open tags again, over the packed table's slots.
-            std::vector<IndexTag> packed;
-            for (const IndexTag& t : m_tags)
-                packed.push_back(makeTag(t.name(), t.field(), t.isDescending()));
-            std::uint32_t slot = 0;
-            for (std::uint32_t old = 1; old <= m_slotCount; ++old) {
-                const char* record = recordAt(old, Direction::Forward);
-                if (record[0] == dbf::kDeletedFlag)
-                    continue;
-                ++slot;
-                for (IndexTag& t : packed)
-                    t.add(slot, record);
-            }
-            std::vector<IndexTag*> tags;
-            for (IndexTag& t : packed)
-                tags.push_back(&t);
-            MdxFile::write(temporaryIndex, QFileInfo(path).completeBaseName(), tags);
-        }
-    } catch (...) {
-        QFile::remove(temporary);
-        QFile::remove(temporaryIndex);
-        throw;
-    }
+    std::vector<IndexTag> tags;
+    for (const IndexTag& t : m_tags)
+        tags.push_back(makeTag(t.name(), t.field(), t.isDescending()));
 
-    // Each rename replaces its file in one step: the table's name always holds the old table or the
-    // packed one. A crash between the two leaves an index file that the next open rebuilds its order
-    // from, so the table's rows and order stay right.
-    m_file.close();
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
-                            std::filesystem::path(path.toStdU16String()), error);
-    if (!error) {
-        if (m_tags.empty())
-            QFile::remove(indexFilePath(path));
-        else
-            std::filesystem::rename(std::filesystem::path(temporaryIndex.toStdU16String()),
-                                    std::filesystem::path(indexFilePath(path).toStdU16String()), error);
-    }
-    if (error) {
-        QFile::remove(temporary);
-        QFile::remove(temporaryIndex);
-        qCWarning(lcTable) << "pack could not replace" << path << error.message().c_str();
-        resetState();
-        open(path);
-        throw TableError(TableError::Cause::Io, QStringLiteral("Не удалось заменить файл %1: %2")
-                                                   .arg(path, QString::fromLocal8Bit(error.message().c_str())));
-    }
+    // The table's name holds the old table until the whole new one is on the disk and renamed over
+    // it; then this opening's lock passes to the new file with it, so no other writer gets between.
+    TableFile copy = TableFile::createReplacement(path, &m_file);
+    writeRewrittenCopy(copy, plan);
+    copy.commitReplacement();
+
     resetState();
-    open(path);
+    m_file = std::move(copy);
+    load(path);
+    for (IndexTag& tag : tags)
+        buildTag(tag);
+    m_tags = std::move(tags);
+    if (m_tags.empty()) {
+        QFile::remove(indexFilePath(path));
+    } else {
+        // The order is taken from the rows at the next open, so an index file lost here costs nothing.
+        try {
+            writeIndexFile();
+        } catch (const TableError& e) {
+            qCWarning(lcTable) << "index file not rewritten after a rewrite:" << e.message();
+        }
+    }
     if (!active.isEmpty() && findTag(active) >= 0)
         setActiveTag(active);
+    first();
+}
+
+void DbfTable::pack()
+{
+    rewrite({});
+}
+
+void DbfTable::removeRows(const std::vector<std::uint32_t>& slots)
+{
+    requireWritable();
+    Rewrite plan;
+    plan.drop.assign(static_cast<std::size_t>(m_slotCount) + 1, false);
+    for (const std::uint32_t slot : slots) {
+        if (slot >= 1 && slot <= m_slotCount)
+            plan.drop[slot] = true;
+    }
+    rewrite(plan);
+}
+
+void DbfTable::renumberRows(std::span<const std::uint32_t> slotsInOrder)
+{
+    requireWritable();
+    Rewrite plan;
+    plan.number.assign(static_cast<std::size_t>(m_slotCount) + 1, 0);
+    std::uint32_t number = 0;
+    for (const std::uint32_t slot : slotsInOrder) {
+        if (slot >= 1 && slot <= m_slotCount && plan.number[slot] == 0)
+            plan.number[slot] = ++number;
+    }
+    rewrite(plan);
 }
 
 // ---- sort tags --------------------------------------------------------------------------------
@@ -946,6 +1115,9 @@ void DbfTable::updateTags(std::uint32_t slot, const char* before, const char* af
 
 void DbfTable::writeIndexFile()
 {
+    // A table open only for reading keeps its order in memory and leaves the index file as it is.
+    if (!m_file.isWritable())
+        return;
     flushAppends();
     std::vector<IndexTag*> tags;
     for (IndexTag& t : m_tags)
@@ -958,8 +1130,7 @@ void DbfTable::loadIndexFile(const QString& path)
 {
     // An index file that is missing, unreadable or not sound counts as absent: the table opens without
     // tags, and the next tag made replaces the file.
-    QFile file(path);
-    const auto stored = file.open(QIODevice::ReadOnly) ? MdxFile::read(file.readAll()) : std::nullopt;
+    const auto stored = readIndexFile(path, m_slotCount);
     std::vector<IndexTag> tags;
     bool usable = stored.has_value();
     for (const StoredTag& s : stored.value_or(std::vector<StoredTag>{})) {

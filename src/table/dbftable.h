@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -26,23 +27,38 @@ class DbfTable
 {
 public:
     enum class State { Browse, Edit, Insert };
+    using Access = TableFile::Access;
 
     // Create or replace a table file holding no records. The file appears whole or not at all; on
-    // failure TableError(Io) tells why and an earlier file of that name is left as it was.
+    // failure TableError tells why and an earlier file of that name is left as it was.
     static void create(const QString& path);
+    // Throws TableError unless a new table could replace `path` now: a read-only table, a folder or
+    // a table that another program holds are refused with their cause.
+    static void checkReplaceable(const QString& path);
 
     DbfTable() = default;
     DbfTable(const DbfTable&) = delete;
     DbfTable& operator=(const DbfTable&) = delete;
     ~DbfTable();
 
-    // Opens for reading and writing, denying other writers; throws TableError. A header count that
-    // disagrees with the file size is corrected and written back; nothing else in the file changes.
-    // On failure the table stays closed.
-    void open(const QString& path);
+    // Opens for reading and writing, denying other writers, or only for reading; throws TableError.
+    // The header's count is the count of rows: rows beyond it are an append that never finished and
+    // are not read (an opening for writing cuts them off). A count greater than the file holds is
+    // corrected, in the file only when opened for writing. An opening for reading changes no byte.
+    // Temporary files that an interrupted writer left beside the table are removed. On failure the
+    // table stays closed.
+    void open(const QString& path, Access access = Access::ReadWrite);
+    // A new empty table for `path` that takes the name only on commitNew(): until then an existing
+    // table of that name stays as it was, held locked. Throws TableError.
+    void openNew(const QString& path);
+    // Writes what is pending and puts the new table in place of the old in one step; throws TableError,
+    // after which the new table is closed and gone and the old one unchanged.
+    void commitNew();
     // Posts a row being edited and writes what is pending; the file is released even when that fails.
+    // A new table not yet committed is thrown away.
     void close();
     bool isOpen() const { return m_file.isOpen(); }
+    bool isWritable() const { return m_file.isWritable(); }
     QString path() const { return m_file.path(); }
     const DbfHeader& header() const { return m_header; }
     // Record slots in the file, deleted ones included.
@@ -98,12 +114,19 @@ public:
     // Removes the rows marked deleted: writes the live rows to a temporary table beside this one and
     // puts it in this one's place by an atomic rename, so the table's name always holds a whole table.
     void pack();
+    // The same, leaving out the rows in these slots as well (slots no longer live are passed over).
+    // Nothing is marked in the file before: a failure leaves the table as it was.
+    void removeRows(const std::vector<std::uint32_t>& slots);
+    // Gives the rows in these slots the numbers 1, 2, … in this order in field N, through a new copy
+    // of the table that replaces it in one step.
+    void renumberRows(std::span<const std::uint32_t> slotsInOrder);
     // Between these two, rows rewritten one after another (as renumbering does) reach the file together
     // rather than one by one; the end, flush() and close() write what is held.
     void beginWriteBatch();
     void endWriteBatch();
-    // Writes appended rows that are still buffered, the header with their count, and the index file
-    // when the sort tags changed.
+    // Writes appended rows that are still buffered, syncs them, then the header with their count (the
+    // moment they become part of the table), and the index file when the sort tags changed. On any
+    // failure the file is cut back to the rows it held before and the error thrown.
     void flush();
 
     // Sort tags, kept in the index file beside the table (indexPath()). The first tag creates the file
@@ -123,13 +146,26 @@ public:
 private:
     enum class Direction { Forward, Backward };
 
+    // What a rewrite does to the rows it copies, by slot (1-based); empty vectors change nothing.
+    struct Rewrite
+    {
+        std::vector<bool> drop;
+        std::vector<std::uint32_t> number; // the new N, 0 to keep the row's own
+    };
+
     void requireOpen() const;
+    void requireWritable() const;
+    void load(const QString& path);
+    void rewrite(const Rewrite& plan);
+    std::uint32_t writeRewrittenCopy(TableFile& out, const Rewrite& plan);
+    void writeAppends();
+    void rollBackAppends();
     void requireEditing() const;
     void resetState();
     void readHeaderAndFields(const QString& path);
     void correctRecordCount();
     void writeHeader();
-    void flushAppends();
+    void flushAppends(); // writes and commits
     void writeRecord(std::uint32_t slot, const char* record);
     std::uint32_t dirtyCount() const;
     char* dirtyRecord(std::uint32_t slot);
@@ -144,7 +180,6 @@ private:
     char* fieldBytes(Field f);
     std::string_view fieldView(Field f) const;
     void checkedWriteNumber(Field f, bool fits);
-    std::uint32_t writePackedCopy(const QString& target, bool withIndex);
     void loadIndexFile(const QString& path);
     void buildTag(IndexTag& tag);
     IndexTag makeTag(const QString& name, Field field, bool descending) const;
@@ -163,8 +198,9 @@ private:
     int m_headerLength = 0;
     RowFilter m_filter;
 
-    std::uint32_t m_slotCount = 0;   // slots, buffered appends included
-    std::uint32_t m_writtenSlots = 0; // slots on disk
+    std::uint32_t m_slotCount = 0;     // slots, buffered appends included
+    std::uint32_t m_writtenSlots = 0;   // slots on disk
+    std::uint32_t m_committedSlots = 0; // slots that the header counts
     QByteArray m_pendingAppends;      // rows appended after the written slots, not yet written
     // Rewritten rows of consecutive written slots from m_dirtyFirst on, not yet written; reads see them
     // here before the file.

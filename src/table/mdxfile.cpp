@@ -1,13 +1,14 @@
 // The dBase IV multiple index file beside a table.
 #include "mdxfile.h"
 
+#include "files/atomicfile.h"
+#include "files/fileerror.h"
 #include "indextag.h"
 #include "numerickey.h"
 #include "tableerror.h"
 #include "tablelog.h"
 
 #include <QDate>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -181,6 +182,13 @@ private:
 
 // ---- reading ----------------------------------------------------------------------------------
 
+// A block starting at `page` lies inside a file of `pages` pages. Page numbers come from the file, so
+// the test subtracts rather than adds: a page near 2^32 must not wrap round to a small one.
+bool blockFits(std::uint32_t page, std::uint32_t pages)
+{
+    return pages >= static_cast<std::uint32_t>(kPagesPerBlock) && page <= pages - kPagesPerBlock;
+}
+
 class TreeReader
 {
 public:
@@ -193,7 +201,7 @@ public:
     bool walk(std::uint32_t page, int depth, StoredTag& into)
     {
         if (depth > kMaxDepth || page < kHeaderPages || page % kPagesPerBlock != 0 ||
-            page + kPagesPerBlock > m_pages || !m_visited.insert(page).second)
+            !blockFits(page, m_pages) || !m_visited.insert(page).second)
             return false;
         const qsizetype at = static_cast<qsizetype>(page) * kPageSize;
         const std::uint32_t n = get32(m_file, at + kKeyCountOffset);
@@ -259,7 +267,7 @@ std::optional<StoredTag> readTag(const QByteArray& bytes, int index, std::uint32
 {
     const qsizetype entry = kTagTableOffset + static_cast<qsizetype>(index) * kTagEntrySize;
     const std::uint32_t headerPage = get32(bytes, entry + kEntryHeaderPageOffset);
-    if (headerPage < kHeaderPages || headerPage + kPagesPerBlock > pages)
+    if (headerPage < kHeaderPages || !blockFits(headerPage, pages))
         return std::nullopt;
     StoredTag tag;
     const QByteArray name = bytes.mid(entry + kEntryNameOffset, kEntryNameSize);
@@ -349,12 +357,24 @@ QByteArray MdxFile::build(const QString& tableName, std::vector<IndexTag*>& tags
 void MdxFile::write(const QString& path, const QString& tableName, std::vector<IndexTag*>& tags)
 {
     const QByteArray bytes = build(tableName, tags);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qCWarning(lcTable) << "cannot write index" << path << file.errorString();
-        throw TableError(TableError::Cause::Io,
-                         QStringLiteral("Не удалось записать индексный файл %1: %2").arg(path, file.errorString()));
+    try {
+        files::AtomicFile file(path);
+        file.write(bytes);
+        file.commit();
+    } catch (const files::FileError& e) {
+        qCWarning(lcTable) << "cannot write index" << path << e.message();
+        throw TableError::from(e);
     }
+}
+
+std::optional<int> MdxFile::tagsInUse(const QByteArray& headerPages)
+{
+    if (headerPages.size() < kHeaderPages * kPageSize || static_cast<std::uint8_t>(headerPages[kVersionOffset]) != kVersion)
+        return std::nullopt;
+    const int inUse = get16(headerPages, kTagsInUseOffset);
+    if (inUse > kMaxTags)
+        return std::nullopt;
+    return inUse;
 }
 
 std::optional<std::vector<StoredTag>> MdxFile::read(const QByteArray& bytes)

@@ -20,6 +20,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <optional>
@@ -53,6 +54,13 @@ constexpr int keysPerBlock(int keyLength)
 {
     return (kBlockSize - kNodeHeaderSize) / keyItemLength(keyLength) - 1;
 }
+// The largest index file of `tags` tags that a table of `records` slots can have: every tag a header
+// block, leaves of the widest key, and interior levels that together never outnumber the leaves.
+constexpr qint64 largestFileFor(std::uint32_t records, int tags)
+{
+    const qint64 leaves = records / keysPerBlock(kMaxTextKey) + 1;
+    return static_cast<qint64>(kHeaderPages) * kPageSize + static_cast<qint64>(tags) * kBlockSize * (1 + 2 * leaves);
+}
 } // namespace mdx
 
 // What a tag is, as the index file states it.
@@ -81,6 +89,9 @@ public:
     // Written beside the table in one step; throws TableError(Io).
     static void write(const QString& path, const QString& tableName, std::vector<IndexTag*>& tags);
 
+    // The number of tags that the file's first pages announce; nothing when they are not an index
+    // file's header or announce more tags than its tag table holds.
+    static std::optional<int> tagsInUse(const QByteArray& headerPages);
     // Reads and checks the whole structure: nothing when the bytes are not a sound index file of ours
     // (truncated, foreign, pages out of range, blocks in a cycle, keys out of order).
     static std::optional<std::vector<StoredTag>> read(const QByteArray& bytes);

@@ -12,6 +12,9 @@ namespace darni::table::numerickey {
 namespace {
 constexpr std::uint8_t kExponentBias = 0x34;
 constexpr std::uint8_t kNegative = 0x80;
+// dBase IV always sets the two bits below the digit count to 01; readers that compare keys byte by
+// byte expect them. Keys of earlier builds lack them, which decode() does not mind.
+constexpr std::uint8_t kFillerBits = 0x01;
 constexpr int kDigitCountShift = 2;
 constexpr std::uint8_t kDigitCountMask = 0x1F;
 constexpr int kDigitsOffset = 2;
@@ -26,6 +29,7 @@ Bytes encode(double value)
 {
     Bytes key{};
     key[0] = kExponentBias;
+    key[1] = kFillerBits;
     if (value == 0 || !std::isfinite(value))
         return key;
 
@@ -48,7 +52,7 @@ Bytes encode(double value)
     int exponent = 0;
     std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), end, exponent);
     key[0] = static_cast<std::uint8_t>(std::clamp(kExponentBias + exponent + 1, 0, 0xFF));
-    key[1] = static_cast<std::uint8_t>(lastNonZero << kDigitCountShift | (value < 0 ? kNegative : 0));
+    key[1] = static_cast<std::uint8_t>(lastNonZero << kDigitCountShift | kFillerBits | (value < 0 ? kNegative : 0));
     return key;
 }
 

@@ -27,34 +27,53 @@ QString TableDocument::errorCaption()
     return QStringLiteral("Ошибка");
 }
 
+QString TableDocument::openFailureMessage(const TableError& error)
+{
+    switch (error.cause()) {
+    case TableError::Cause::NotATable:
+        return damagedMessage();
+    case TableError::Cause::MissingField:
+    case TableError::Cause::IncompatibleField:
+        return QStringLiteral("Это таблица другой программы, а не таблица измерений ОРНАК-ТР5.\n%1")
+            .arg(error.message());
+    default:
+        return error.message();
+    }
+}
+
 void TableDocument::create(const QString& path, const std::function<void(DbfTable&)>& fill)
 {
     m_isOpen = false;
     m_isModified = false;
     m_table.close();
     m_path = path;
-    DbfTable::create(path);
-    m_table.open(path);
-    m_isOpen = true;
+    m_access = DbfTable::Access::ReadWrite;
     try {
+        m_table.openNew(path);
+        m_isOpen = true;
         fill(m_table);
+        m_table.commitNew();
     } catch (...) {
-        // What was posted stays in the file; the table stays open with it.
-        m_isModified = false;
+        // The new table is thrown away whole; an earlier one of that name is as it was.
+        m_table.close();
+        m_isOpen = false;
         throw;
     }
     m_isModified = false;
 }
 
-bool TableDocument::open(const QString& path)
+bool TableDocument::open(const QString& path, DbfTable::Access access)
 {
     if (m_isOpen)
         close(false);
     m_path = path;
+    m_failure.clear();
+    m_access = access;
     try {
-        m_table.open(path);
+        m_table.open(path, access);
     } catch (const TableError& e) {
         qCWarning(lcTable) << "open failed:" << e.message();
+        m_failure = openFailureMessage(e);
         return false;
     }
     m_isOpen = true;
@@ -79,7 +98,7 @@ void TableDocument::reopen()
     const QString tag = m_table.activeTag();
     m_table.close();
     try {
-        m_table.open(m_path);
+        m_table.open(m_path, m_access);
         if (!tag.isEmpty() && m_table.tagNames().contains(tag, Qt::CaseInsensitive))
             m_table.setActiveTag(tag);
         m_table.first();
@@ -90,20 +109,14 @@ void TableDocument::reopen()
     }
 }
 
-void TableDocument::deleteRows(std::vector<std::uint32_t> slots)
+void TableDocument::deleteRows(const std::vector<std::uint32_t>& slots)
 {
-    if (!m_isOpen)
+    if (!m_isOpen || slots.empty())
         return;
     if (m_table.state() != DbfTable::State::Browse)
         m_table.post();
-    // From the last record to the first, each found by its slot, so equal rows are told apart.
-    std::sort(slots.begin(), slots.end(), std::greater<>());
-    for (const std::uint32_t slot : slots) {
-        if (m_table.goToSlot(slot))
-            m_table.deleteRow();
-    }
-    m_table.pack();
-    reopen();
+    // The rewrite keeps the table open and locked throughout, and its order, on the first row.
+    m_table.removeRows(slots);
     m_isModified = false;
 }
 
@@ -118,19 +131,7 @@ void TableDocument::renumberRows(std::span<const std::uint32_t> pageOrder)
         for (bool ok = m_table.first(); ok; ok = m_table.next())
             walked.push_back(m_table.currentSlot());
     }
-    const std::span<const std::uint32_t> page = pageOrder.empty() ? std::span<const std::uint32_t>(walked) : pageOrder;
-    int number = 0;
-    m_table.beginWriteBatch();
-    for (const std::uint32_t slot : page) {
-        if (!m_table.goToSlot(slot))
-            continue;
-        m_table.edit();
-        m_table.setReal(Field::N, static_cast<double>(++number));
-        m_table.post();
-    }
-    m_table.endWriteBatch();
-    m_table.first();
-    reopen();
+    m_table.renumberRows(pageOrder.empty() ? std::span<const std::uint32_t>(walked) : pageOrder);
 }
 
 void TableDocument::close(bool saveFirst)
@@ -144,9 +145,12 @@ void TableDocument::close(bool saveFirst)
         return;
     if (m_table.state() != DbfTable::State::Browse)
         m_table.cancel();
+    const bool writable = m_table.isWritable();
     m_table.close();
-    // The sort order lives only while the table is open. A missing file is not an error.
-    QFile::remove(indexFilePath(m_path));
+    // The sort order lives only while the table is open. A missing file is not an error. A table open
+    // only for reading leaves its folder as it found it.
+    if (writable)
+        QFile::remove(indexFilePath(m_path));
 }
 
 void TableDocument::appended()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dbftable.h"
+#include "tableerror.h"
 
 #include <QString>
 
@@ -37,12 +38,20 @@ public:
     const DbfTable& table() const { return m_table; }
     QString path() const { return m_path; }
 
-    // Creates the table file (replacing one of that name), opens it and lets `fill` add the rows.
-    // Throws TableError when the file cannot be made or written; no table is open then.
+    // Creates the table (replacing one of that name), lets `fill` add the rows and puts it in place
+    // whole: until then an earlier table of that name stays as it was. Throws TableError when the
+    // table cannot be made or written, or what `fill` throws; no table is open then and the earlier
+    // file is untouched.
     void create(const QString& path, const std::function<void(DbfTable&)>& fill);
-    // False when the file cannot be opened as a table for any reason (the caller shows
-    // damagedMessage()); no table is open then. The device type becomes the first shown row's DEV_TYPE.
-    bool open(const QString& path);
+    // False when the file cannot be opened as a table (failureMessage() tells why); no table is open
+    // then. The device type becomes the first shown row's DEV_TYPE. A table opened only for reading
+    // is never written, not even its header.
+    bool open(const QString& path, DbfTable::Access access = DbfTable::Access::ReadWrite);
+    // Why the last open failed, in the user's words: damagedMessage() for a file that is not a sound
+    // table, else the cause (missing, a folder, no permission, held by another program, a table of
+    // other fields).
+    const QString& failureMessage() const { return m_failure; }
+    static QString openFailureMessage(const TableError& error);
     // Closes and reopens the table so that everything is on disk, keeping the filter and the active
     // sort tag, the cursor on the first row. Throws TableError if reopening fails; the table is then
     // closed.
@@ -53,14 +62,16 @@ public:
     // After appending rows: everything to disk as save() does.
     void appended();
 
-    // Deletes the rows in these slots (any order; slots no longer live are passed over), removes them
-    // from the file for good and reopens the table in file order on the first row of the page. The
-    // file then holds everything, pending edits included, so the table counts as saved.
-    void deleteRows(std::vector<std::uint32_t> slots);
-    // Numbers the rows of the page 1, 2, … in the order they show, writes them at once and reopens
-    // the table keeping the order. The rows are fixed before the first number is written, so a page
-    // sorted by the number itself still gets every row numbered exactly once. A caller that already
-    // holds the page's slots in the order it shows them passes them; else the page is walked for them.
+    // Deletes the rows in these slots (any order; slots no longer live are passed over): a copy of the
+    // table without them replaces it in one step, and the table is reopened in file order on the first
+    // row of the page. The file then holds everything, pending edits included, so the table counts as
+    // saved. Nothing to delete changes nothing.
+    void deleteRows(const std::vector<std::uint32_t>& slots);
+    // Numbers the rows of the page 1, 2, … in the order they show, through a copy of the table that
+    // replaces it in one step, and reopens the table keeping the order. The rows are fixed before the
+    // first number is written, so a page sorted by the number itself still gets every row numbered
+    // exactly once. A caller that already holds the page's slots in the order it shows them passes
+    // them; else the page is walked for them.
     void renumberRows(std::span<const std::uint32_t> pageOrder = {});
 
     // The page that shows the table: the pull-off page when at least one row has NB_TYPE 1, else
@@ -72,6 +83,8 @@ private:
 
     DbfTable m_table;
     QString m_path;
+    QString m_failure;
+    DbfTable::Access m_access = DbfTable::Access::ReadWrite;
     bool m_isOpen = false;
     bool m_isModified = false;
     std::uint8_t m_deviceType = 0;

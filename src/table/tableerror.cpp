@@ -1,11 +1,40 @@
 // The table layer's failures.
 #include "tableerror.h"
 
+#include "files/fileerror.h"
+
 namespace darni::table {
 
 TableError::TableError(Cause cause, const QString& message)
     : std::runtime_error(message.toStdString()), m_cause(cause), m_message(message)
 {
+}
+
+TableError TableError::from(const files::FileError& error)
+{
+    using files::FileCause;
+    const auto cause = [&] {
+        switch (error.cause()) {
+        case FileCause::NotFound:
+            return Cause::NotFound;
+        case FileCause::NotAFile:
+            return Cause::NotAFile;
+        case FileCause::NoPermission:
+            return Cause::NoPermission;
+        case FileCause::ReadOnly:
+            return Cause::ReadOnly;
+        case FileCause::Locked:
+            return Cause::Locked;
+        case FileCause::DiskFull:
+            return Cause::DiskFull;
+        case FileCause::TooLarge:
+            return Cause::TooLarge;
+        case FileCause::Other:
+            break;
+        }
+        return Cause::Io;
+    }();
+    return TableError(cause, error.message());
 }
 
 } // namespace darni::table

@@ -5,6 +5,10 @@
 
 #include <stdexcept>
 
+namespace darni::files {
+class FileError;
+}
+
 namespace darni::table {
 
 class TableError : public std::runtime_error
@@ -12,8 +16,12 @@ class TableError : public std::runtime_error
 public:
     enum class Cause {
         NotFound,          // no such file
+        NotAFile,          // a folder or a device, not a file
+        NoPermission,      // the user may not read or write the file
         Locked,            // another writer holds the file
-        ReadOnly,          // the file may not be written
+        ReadOnly,          // the file may not be written (read-only file or media)
+        DiskFull,          // no space left for what had to be written
+        TooLarge,          // larger than anything the table layer reads
         NotATable,         // the bytes are not a dBase table we can read
         MissingField,      // a field of the measurement record is absent
         IncompatibleField, // a field of the measurement record has a type we cannot read as it
@@ -28,6 +36,8 @@ public:
     };
 
     TableError(Cause cause, const QString& message);
+    // The same failure in the table layer's terms.
+    static TableError from(const files::FileError& error);
 
     Cause cause() const { return m_cause; }
     QString message() const { return m_message; }

@@ -1,20 +1,15 @@
-// An open table file held for writing.
+// An open table file.
 #include "tablefile.h"
 
+#include "files/fileerror.h"
 #include "tableerror.h"
 #include "tablelog.h"
 
 #include <QFileInfo>
 
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
+
+#ifdef Q_OS_LINUX
 #include <unistd.h>
 #endif
 
@@ -22,71 +17,98 @@ namespace darni::table {
 
 namespace {
 
-bool hasWritePermission(const QString& path)
+TableError tableError(const files::FileError& e)
 {
-    constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return (QFile::permissions(path) & kAnyWrite) != 0;
+    return TableError::from(e);
 }
 
-#ifdef Q_OS_WIN
-// Windows enforces the sharing rule itself: we ask for read and write and let others only read.
-std::unique_ptr<QFile> openDenyingWriters(const QString& path)
+void requireRegularFile(const QString& path)
 {
-    const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        throw TableError(error == ERROR_SHARING_VIOLATION ? TableError::Cause::Locked : TableError::Cause::Io,
-                         QStringLiteral("Файл %1 не открывается для записи (код %2).").arg(path).arg(error));
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
-    auto file = std::make_unique<QFile>();
-    if (fd < 0 || !file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        if (fd < 0)
-            CloseHandle(h);
-        else
-            _close(fd);
-        throw TableError(TableError::Cause::Io, QStringLiteral("Файл %1 не открывается для записи.").arg(path));
-    }
-    return file;
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw tableError(files::FileError::fromSystem(QStringLiteral("Файл не найден:"), path, ENOENT));
+    if (!info.isFile())
+        throw tableError(files::FileError(files::FileCause::NotAFile,
+                                          QStringLiteral("%1: %2.").arg(
+                                              path, files::causeText(files::FileCause::NotAFile))));
 }
-#else
-// Other writers are kept out by an exclusive advisory lock that every opening of ours takes; readers
-// take none and so are never stopped. flock() locks belong to the open file, so a second opening in
-// this process is refused as well.
-std::unique_ptr<QFile> openDenyingWriters(const QString& path)
-{
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        throw TableError(TableError::Cause::Io,
-                         QStringLiteral("Файл %1 не открывается для записи: %2").arg(path, file->errorString()));
-    }
-    if (::flock(file->handle(), LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        throw TableError(error == EWOULDBLOCK ? TableError::Cause::Locked : TableError::Cause::Io,
-                         QStringLiteral("Файл %1 занят другой программой: %2")
-                             .arg(path, QString::fromLocal8Bit(std::strerror(error))));
-    }
-    return file;
-}
-#endif
 
 } // namespace
 
-TableFile::TableFile(std::unique_ptr<QFile> file, const QString& path) : m_file(std::move(file)), m_path(path) {}
-
-TableFile TableFile::openForWriting(const QString& path)
+TableFile& TableFile::operator=(TableFile&& other) noexcept
 {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        qCWarning(lcTable) << "no table file" << path;
-        throw TableError(TableError::Cause::NotFound, QStringLiteral("Файл %1 не найден.").arg(path));
+    if (this != &other) {
+        close();
+        m_file = std::move(other.m_file);
+        m_heldTarget = std::move(other.m_heldTarget);
+        m_path = std::move(other.m_path);
+        m_target = std::move(other.m_target);
+        m_access = other.m_access;
+        m_mapped = std::exchange(other.m_mapped, nullptr);
     }
-    if (!hasWritePermission(path)) {
-        qCWarning(lcTable) << "table file is read-only" << path;
-        throw TableError(TableError::Cause::ReadOnly, QStringLiteral("Файл %1 только для чтения.").arg(path));
+    return *this;
+}
+
+TableFile::~TableFile()
+{
+    close();
+}
+
+TableFile TableFile::open(const QString& path, Access access)
+{
+    TableFile table;
+    table.m_path = path;
+    table.m_access = access;
+    if (access == Access::ReadWrite) {
+        try {
+            table.m_file = files::openLocked(path);
+        } catch (const files::FileError& e) {
+            qCWarning(lcTable) << "cannot open table for writing" << path << e.message();
+            throw tableError(e);
+        }
+        return table;
     }
-    return TableFile(openDenyingWriters(path), path);
+    requireRegularFile(path);
+    table.m_file = std::make_unique<files::CheckedFile>(path);
+    errno = 0;
+    if (!table.m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        const int code = errno != 0 ? errno : EACCES;
+        table.m_file.reset();
+        throw tableError(files::FileError::fromSystem(QStringLiteral("Файл не открывается для чтения:"), path, code));
+    }
+    return table;
+}
+
+void TableFile::checkReplaceable(const QString& path)
+{
+    try {
+        files::checkReplaceable(path);
+    } catch (const files::FileError& e) {
+        throw tableError(e);
+    }
+}
+
+TableFile TableFile::createReplacement(const QString& target, const TableFile* held)
+{
+    TableFile table;
+    try {
+        files::removeAbandonedTemporaries(target);
+        // Where the caller holds the target open for writing, its lock keeps other writers out.
+        const bool heldByCaller = held && held->isOpen() && held->isWritable();
+        if (!heldByCaller && QFileInfo::exists(target))
+            table.m_heldTarget = files::openLocked(target);
+        else if (!heldByCaller)
+            files::checkReplaceable(target);
+        files::Temporary temporary = files::createTemporaryBeside(target);
+        table.m_file = std::move(temporary.file);
+        table.m_path = temporary.path;
+    } catch (const files::FileError& e) {
+        qCWarning(lcTable) << "cannot make a new table" << target << e.message();
+        throw tableError(e);
+    }
+    table.m_target = target;
+    table.m_access = Access::ReadWrite;
+    return table;
 }
 
 qint64 TableFile::size() const
@@ -96,20 +118,52 @@ qint64 TableFile::size() const
 
 void TableFile::readAt(qint64 offset, char* data, qint64 length)
 {
+    errno = 0;
     if (!m_file || !m_file->seek(offset) || m_file->read(data, length) != length)
-        fail(QStringLiteral("чтения"));
+        fail(QStringLiteral("Ошибка чтения файла"), errno);
 }
 
 void TableFile::writeAt(qint64 offset, const char* data, qint64 length)
 {
+    if (m_access != Access::ReadWrite)
+        throw TableError(TableError::Cause::ReadOnly,
+                         QStringLiteral("Таблица %1 открыта только для чтения.").arg(path()));
     if (!m_file || !m_file->seek(offset) || m_file->write(data, length) != length)
-        fail(QStringLiteral("записи"));
+        fail(QStringLiteral("Ошибка записи файла"), m_file ? m_file->firstWriteError() : 0);
+}
+
+void TableFile::truncate(qint64 length)
+{
+    errno = 0;
+    if (!m_file || !m_file->resize(length))
+        fail(QStringLiteral("Ошибка записи файла"), errno);
 }
 
 void TableFile::sync()
 {
-    if (!m_file || !syncToDisk(*m_file))
-        fail(QStringLiteral("записи"));
+    if (!m_file)
+        fail(QStringLiteral("Ошибка записи файла"), 0);
+    try {
+        files::syncToDisk(*m_file, path());
+    } catch (const files::FileError& e) {
+        throw tableError(e);
+    }
+}
+
+void TableFile::commitReplacement()
+{
+    if (!isReplacement())
+        return;
+    try {
+        files::syncToDisk(*m_file, m_target);
+        files::replaceFile(m_path, m_target);
+    } catch (const files::FileError& e) {
+        qCWarning(lcTable) << "cannot put the new table in place" << m_target << e.message();
+        throw tableError(e);
+    }
+    m_path = m_target;
+    m_target.clear();
+    m_heldTarget.reset(); // the replaced file is gone from its name; its lock may go
 }
 
 const char* TableFile::map(qint64 offset, qint64 size)
@@ -131,54 +185,47 @@ void TableFile::unmap()
 void TableFile::close()
 {
     unmap();
+    const bool abandoned = m_file && isReplacement();
     m_file.reset(); // closing the file releases its lock
+    if (abandoned)
+        QFile::remove(m_path);
+    m_heldTarget.reset();
+    m_target.clear();
 }
 
-void TableFile::fail(const QString& what) const
+void TableFile::fail(const QString& what, int systemError) const
 {
-    const QString reason = m_file ? m_file->errorString() : QStringLiteral("файл закрыт");
-    qCWarning(lcTable) << "table file" << what << "failed" << m_path << reason;
-    throw TableError(TableError::Cause::Io, QStringLiteral("Ошибка %1 файла %2: %3").arg(what, m_path, reason));
+    const files::FileError error = files::FileError::fromSystem(what, path(), systemError != 0 ? systemError : EIO);
+    qCWarning(lcTable) << "table file failure" << m_path << error.message();
+    throw tableError(error);
 }
 
-bool TableFile::copyTo(QFile& out, qint64 offset, qint64 length)
+bool TableFile::copyTo(TableFile& out, qint64 offset, qint64 length, qint64 outOffset)
 {
 #ifdef Q_OS_LINUX
-    if (!m_file || !out.flush())
+    if (!m_file || !out.m_file || !out.isWritable())
         return false;
     loff_t from = offset;
-    loff_t to = out.pos();
+    loff_t to = outOffset;
     qint64 left = length;
     while (left > 0) {
         const ssize_t copied =
-            ::copy_file_range(m_file->handle(), &from, out.handle(), &to, static_cast<std::size_t>(left), 0);
+            ::copy_file_range(m_file->handle(), &from, out.m_file->handle(), &to, static_cast<std::size_t>(left), 0);
         if (copied <= 0) {
-            if (left == length && copied < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
-                                                 errno == EOPNOTSUPP))
+            if (left == length && copied < 0 &&
+                (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
                 return false;
-            fail(QStringLiteral("копирования"));
+            out.fail(QStringLiteral("Ошибка записи файла"), copied < 0 ? errno : ENOSPC);
         }
         left -= copied;
     }
-    if (!out.seek(to))
-        fail(QStringLiteral("копирования"));
     return true;
 #else
     Q_UNUSED(out);
     Q_UNUSED(offset);
     Q_UNUSED(length);
+    Q_UNUSED(outOffset);
     return false;
-#endif
-}
-
-bool syncToDisk(QFile& file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_WIN
-    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))) != 0;
-#else
-    return ::fsync(file.handle()) == 0;
 #endif
 }
 

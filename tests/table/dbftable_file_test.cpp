@@ -76,7 +76,7 @@ TEST_F(DbfTableFile, CreateReplacesAnExistingFileAndFailsWhereNothingCanBeWritte
         DbfTable::create(nowhere);
         FAIL() << "created in a missing folder";
     } catch (const TableError& e) {
-        EXPECT_EQ(e.cause(), TableError::Cause::Io);
+        EXPECT_EQ(e.cause(), TableError::Cause::NotFound);
         EXPECT_FALSE(e.message().isEmpty());
     }
     EXPECT_FALSE(QFile::exists(nowhere));

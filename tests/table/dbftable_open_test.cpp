@@ -52,8 +52,10 @@ protected:
     }
 };
 
-TEST_F(DbfTableOpen, TheHeaderCountIsCorrectedFromTheFileSize)
+TEST_F(DbfTableOpen, TheHeaderCountIsTheRowCountAndOnlyAWriterCorrectsTheFile)
 {
+    constexpr int kHeader = 1217;
+    constexpr int kRecord = 1086;
     struct Case
     {
         const char* what;
@@ -61,12 +63,15 @@ TEST_F(DbfTableOpen, TheHeaderCountIsCorrectedFromTheFileSize)
         int slots;
         QByteArray tail; // what follows the last whole slot, in place of the end-of-file byte
         std::uint32_t expected;
+        qint64 sizeAfterWriter; // -1: unchanged
     } const cases[] = {
-        {"header says more", 10, 8, "\x1A", 8},
-        {"header says fewer", 3, 5, "\x1A", 5},
-        {"an incomplete last slot", 8, 8, QByteArray(500, ' '), 8},
-        {"no end-of-file byte", 2, 2, "", 2},
-        {"an empty table without end-of-file", 1, 0, "", 0},
+        {"header says more", 10, 8, "\x1A", 8, -1},
+        // Rows past the count are an append that never finished.
+        {"header says fewer", 3, 5, "\x1A", 3, kHeader + 3 * kRecord + 1},
+        {"an incomplete last slot", 8, 8, QByteArray(500, ' '), 8, kHeader + 8 * kRecord + 1},
+        {"zero bytes after the end mark", 2, 2, "\x1A" + QByteArray(2300, '\0'), 2, kHeader + 2 * kRecord + 1},
+        {"no end-of-file byte", 2, 2, "", 2, -1},
+        {"an empty table without end-of-file", 1, 0, "", 0, -1},
     };
     for (const auto& c : cases) {
         DbfFileBuilder builder(measurementFields());
@@ -78,6 +83,13 @@ TEST_F(DbfTableOpen, TheHeaderCountIsCorrectedFromTheFileSize)
         bytes += c.tail;
         darni::testing::writeAll(tablePath(), bytes);
 
+        DbfTable reader;
+        reader.open(tablePath(), DbfTable::Access::ReadOnly);
+        EXPECT_EQ(reader.slotCount(), c.expected) << c.what;
+        EXPECT_EQ(reader.count(), static_cast<int>(c.expected)) << c.what;
+        reader.close();
+        EXPECT_EQ(readAll(tablePath()), bytes) << c.what << ": reading changed the file";
+
         DbfTable t;
         t.open(tablePath());
         EXPECT_EQ(t.slotCount(), c.expected) << c.what;
@@ -86,9 +98,11 @@ TEST_F(DbfTableOpen, TheHeaderCountIsCorrectedFromTheFileSize)
 
         const QByteArray after = readAll(tablePath());
         EXPECT_EQ(le32(after, 4), c.expected) << c.what;
-        // Apart from the count and the date of its writing, nothing changed.
-        EXPECT_EQ(after.size(), bytes.size()) << c.what;
-        EXPECT_EQ(after.mid(8), bytes.mid(8)) << c.what;
+        // Apart from the count, the date of its writing and what no row holds, nothing changed.
+        const qint64 size = c.sizeAfterWriter < 0 ? bytes.size() : c.sizeAfterWriter;
+        ASSERT_EQ(after.size(), size) << c.what;
+        EXPECT_EQ(after.mid(8, size - 9), bytes.mid(8, size - 9)) << c.what;
+        EXPECT_EQ(after.back(), c.sizeAfterWriter < 0 ? bytes[size - 1] : '\x1A') << c.what;
         if (c.headerCount == c.expected) {
             EXPECT_EQ(after.left(8), bytes.left(8)) << c.what;
         }
@@ -137,14 +151,35 @@ TEST_F(DbfTableOpen, FilesThatCannotCarryTheMeasurementRecordAreRefusedUntouched
     }
 }
 
-TEST_F(DbfTableOpen, MissingAndReadOnlyFilesAreRefused)
+TEST_F(DbfTableOpen, FilesThatCannotBeWrittenAreRefusedByCauseAndStillRead)
 {
     EXPECT_EQ(openFailure(pathOf(QStringLiteral("none.db"))), TableError::Cause::NotFound);
-    EXPECT_EQ(openFailure(m_dir.path()), TableError::Cause::NotFound);
+    EXPECT_EQ(openFailure(m_dir.path()), TableError::Cause::NotAFile);
 
     DbfTable::create(tablePath());
+    {
+        DbfTable holder;
+        holder.open(tablePath());
+        EXPECT_EQ(openFailure(tablePath()), TableError::Cause::Locked);
+        EXPECT_THROW(DbfTable::checkReplaceable(tablePath()), TableError);
+        DbfTable reader;
+        reader.open(tablePath(), DbfTable::Access::ReadOnly);
+        EXPECT_FALSE(reader.isWritable());
+        EXPECT_THROW(reader.append(), TableError);
+    }
+
     QFile::setPermissions(tablePath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     EXPECT_EQ(openFailure(tablePath()), TableError::Cause::ReadOnly);
+    try {
+        DbfTable::create(tablePath());
+        ADD_FAILURE() << "a read-only table was replaced";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.cause(), TableError::Cause::ReadOnly);
+    }
+    EXPECT_EQ(QFile::permissions(tablePath()) & QFileDevice::WriteOwner, 0);
+    DbfTable reader;
+    reader.open(tablePath(), DbfTable::Access::ReadOnly);
+    EXPECT_EQ(reader.count(), 0);
 }
 
 TEST_F(DbfTableOpen, FieldsAreBoundByNameInAnyOrderAndExtraFieldsAreSkipped)

@@ -3,12 +3,15 @@
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
+#include "table/numerickey.h"
 #include "table/tableerror.h"
 
 #include <QDir>
 #include <QtEndian>
 
+#include <array>
 #include <cmath>
+#include <optional>
 #include <map>
 #include <set>
 
@@ -368,12 +371,19 @@ TEST_F(SortIndex, ADamagedIndexFileCountsAsAbsentAndIsReplacedByTheNextTag)
     qToLittleEndian<quint32>(9999, badRoot.data() + 4 * kPage); // the first tag's root page
     QByteArray cycle = good;
     qToLittleEndian<quint32>(4, cycle.data() + 4 * kPage); // the root is the tag header itself
+    // Page numbers near 2^32 once wrapped round the bounds checks and crashed every open.
+    QByteArray wrappedHeader = good;
+    qToLittleEndian<quint32>(0xFFFFFFFF, wrappedHeader.data() + 544); // the first tag's header page
+    QByteArray wrappedRoot = good;
+    qToLittleEndian<quint32>(0xFFFFFFFE, wrappedRoot.data() + 4 * kPage);
     const std::pair<const char*, QByteArray> cases[] = {
         {"empty", QByteArray()},
         {"truncated", good.left(good.size() - kPage)},
         {"foreign", QByteArray(4096, 'x')},
         {"root out of range", badRoot},
         {"a block that points at itself", cycle},
+        {"tag header page near 2^32", wrappedHeader},
+        {"root page near 2^32", wrappedRoot},
     };
     for (const auto& [what, bytes] : cases) {
         darni::testing::writeAll(pathOf(QStringLiteral("t.mdx")), bytes);
@@ -386,6 +396,29 @@ TEST_F(SortIndex, ADamagedIndexFileCountsAsAbsentAndIsReplacedByTheNextTag)
         t.close();
         EXPECT_TRUE(IndexWalker(readAll(pathOf(QStringLiteral("t.mdx")))).walk().size() == 1) << what;
     }
+}
+
+TEST(NumericKey, IsTheBcdThatDBaseIVWrites)
+{
+    using Key = std::array<std::uint8_t, numerickey::kLength>;
+    const std::pair<std::optional<double>, Key> cases[] = {
+        {0.0, {0x34, 0x01}},
+        {std::nullopt, {0x34, 0x01}}, // a blank field keys as 0
+        {1.0, {0x35, 0x05, 0x10}},
+        {20.5, {0x36, 0x0D, 0x20, 0x50}},
+        {632.4, {0x37, 0x11, 0x63, 0x24}},
+        {0.001, {0x32, 0x05, 0x10}},
+        {12345678.9, {0x3C, 0x25, 0x12, 0x34, 0x56, 0x78, 0x90}},
+        {-3.25, {0x35, 0x8D, 0x32, 0x50}},
+    };
+    for (const auto& [value, expected] : cases) {
+        const Key key = numerickey::encode(value.value_or(0.0));
+        EXPECT_EQ(key, expected) << (value ? *value : 0.0);
+        EXPECT_EQ(numerickey::decode(key.data()), value.value_or(0.0));
+    }
+    // Keys written by earlier builds lack the filler bit and still read.
+    const Key earlier = {0x37, 0x10, 0x63, 0x24};
+    EXPECT_EQ(numerickey::decode(earlier.data()), 632.4);
 }
 
 TEST_F(SortIndex, TheOrderFollowsAppendsEditsAndDeletions)

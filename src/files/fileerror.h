@@ -1,0 +1,42 @@
+// A file operation that failed: the cause that code can test and a Russian sentence that names it for
+// the user. System error texts never reach the user untranslated.
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace darni::files {
+
+enum class FileCause {
+    NotFound,     // no such file or folder
+    NotAFile,     // a folder or a device where a file was expected
+    NoPermission, // the user may not read or write it
+    ReadOnly,     // a read-only file or read-only media
+    Locked,       // another program holds it for writing
+    DiskFull,     // no space left (or a file size limit reached)
+    TooLarge,     // larger than anything this program reads
+    Other,        // anything else the system reports
+};
+
+// The cause behind a system error number (errno).
+FileCause causeOfSystemError(int systemError);
+// A short Russian phrase for the cause, e.g. "диск заполнен"; for Other, the system's own text.
+QString causeText(FileCause cause, int systemError = 0);
+
+class FileError : public std::runtime_error
+{
+public:
+    FileError(FileCause cause, const QString& message);
+    // "<what> <path>: <cause>." from the system error number that the failed call left.
+    static FileError fromSystem(const QString& what, const QString& path, int systemError);
+
+    FileCause cause() const { return m_cause; }
+    const QString& message() const { return m_message; }
+
+private:
+    FileCause m_cause;
+    QString m_message;
+};
+
+} // namespace darni::files
