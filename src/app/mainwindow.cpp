@@ -7,6 +7,7 @@
 #include "transferdialog.h"
 
 #include "decode/recorddecoder.h"
+#include "link/imagefile.h"
 #include "output/excelexport.h"
 #include "output/report/reportpainter.h"
 #include "output/xls/xlserror.h"
@@ -384,12 +385,32 @@ bool MainWindow::receiveFromInstrument()
     return ok;
 }
 
+QString MainWindow::keepReceivedTransfer(const QString& tablePath)
+{
+    const auto bytes = m_image.bytes();
+    try {
+        const QString kept = link::rescueTransfer(tablePath, {m_header.payload, {bytes.begin(), bytes.end()}});
+        return QStringLiteral("Принятые данные сохранены в файле %1.").arg(QDir::toNativeSeparators(kept));
+    } catch (const std::runtime_error& e) {
+        return QStringLiteral("Принятые данные сохранить не удалось: %1").arg(QString::fromUtf8(e.what()));
+    }
+}
+
 void MainWindow::createTable()
 {
     if (m_document.isOpen())
         closeTable();
     const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
-    if (path.isEmpty() || !receiveFromInstrument())
+    if (path.isEmpty())
+        return;
+    // A table that cannot be replaced is refused before the instrument is asked for its memory.
+    try {
+        table::DbfTable::checkReplaceable(path);
+    } catch (const table::TableError& e) {
+        reportError(e.message());
+        return;
+    }
+    if (!receiveFromInstrument())
         return;
     try {
         m_document.create(path, [this](table::DbfTable& t) {
@@ -402,7 +423,7 @@ void MainWindow::createTable()
         loadGridLayouts();
         m_document.markSaved();
     } catch (const table::TableError& e) {
-        reportError(e.message());
+        reportError(e.message() + QLatin1Char('\n') + keepReceivedTransfer(path));
         if (!m_document.isOpen())
             setPresentation(false, applicationTitle());
     }
@@ -424,7 +445,7 @@ bool MainWindow::openTablePath(const QString& path)
     if (m_document.isOpen())
         closeTable();
     if (!m_document.open(path)) {
-        m_dialogs.message(this, UserDialogs::Icon::Error, TableDocument::errorCaption(), TableDocument::damagedMessage());
+        m_dialogs.message(this, UserDialogs::Icon::Error, TableDocument::errorCaption(), m_document.failureMessage());
         return false;
     }
     recomputeStatistics();
@@ -456,7 +477,7 @@ void MainWindow::appendTable()
         recomputeStatistics();
         reloadGrids();
     } catch (const table::TableError& e) {
-        reportError(e.message());
+        reportError(e.message() + QLatin1Char('\n') + keepReceivedTransfer(m_document.path()));
         showWhetherOpen();
     }
 }

@@ -90,6 +90,8 @@ private:
     void updateFooters(view::GridView& grid);
     void commitEdits();
     bool receiveFromInstrument();
+    // Keeps the memory just received beside the table that could not take it; the sentence says where.
+    QString keepReceivedTransfer(const QString& tablePath);
     const QString& sortTagOf(const view::GridView& grid) const;
     view::FooterLine& footerOf(const view::GridView& grid) const;
     QString layoutNameOf(const view::GridView& grid) const;

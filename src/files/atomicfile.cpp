@@ -178,7 +178,7 @@ Temporary createTemporaryBeside(const QString& target)
                                                          kTemporarySuffix);
         auto file = std::make_unique<CheckedFile>(path);
         errno = 0;
-        if (file->open(QIODevice::ReadWrite | QIODevice::NewOnly)) {
+        if (file->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
 #ifndef Q_OS_WIN
             tryLock(file->handle()); // a fresh name of ours: nobody else can hold it
 #endif

@@ -2,20 +2,55 @@
 #include "imagefile.h"
 
 #include "decode/deviceimage.h"
+#include "deviceheader.h"
+#include "files/atomicfile.h"
+#include "files/fileerror.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QtEndian>
 
+#include <array>
+#include <limits>
 #include <stdexcept>
 
 namespace darni::link {
 
 namespace {
 const QByteArray kMagic = QByteArrayLiteral("ORNAKIMG");
-constexpr std::uint16_t kFormatVersion = 1;
+constexpr std::uint16_t kFirstVersion = 1; // no CRC-32
+constexpr std::uint16_t kFormatVersion = 2;
 constexpr qsizetype kWordSize = 2;
 constexpr qsizetype kLongSize = 4;
+// The memory frame's checksum, received with the memory, stands at the image's end.
+constexpr std::size_t kImageChecksumBytes = 4;
+const QString kRescueSuffix = QStringLiteral(".ornakimg");
+const QString kRescueTimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
+// CRC-32 as zip and PNG compute it (reflected polynomial 0xEDB88320).
+constexpr std::uint32_t kCrcPolynomial = 0xEDB88320u;
+constexpr std::array<std::uint32_t, 256> crcTable()
+{
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1u) ? kCrcPolynomial ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+constexpr auto kCrcTable = crcTable();
+
+std::uint32_t crc32(const char* data, qsizetype size)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (qsizetype i = 0; i < size; ++i)
+        c = kCrcTable[(c ^ static_cast<std::uint8_t>(data[i])) & 0xFFu] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
 
 void appendWord(QByteArray& out, std::uint16_t v)
 {
@@ -56,6 +91,7 @@ public:
         return qFromLittleEndian<quint32>(take(kLongSize).constData());
     }
     bool atEnd() const { return m_at == m_bytes.size(); }
+    qsizetype position() const { return m_at; }
 
 private:
     const QByteArray& m_bytes;
@@ -77,7 +113,14 @@ QByteArray encodeSavedTransfer(const SavedTransfer& t)
     out.append(reinterpret_cast<const char*>(t.headerPayload.data()), static_cast<qsizetype>(t.headerPayload.size()));
     appendLong(out, static_cast<std::uint32_t>(t.image.size()));
     out.append(reinterpret_cast<const char*>(t.image.data()), static_cast<qsizetype>(t.image.size()));
+    appendLong(out, crc32(out.constData(), out.size()));
     return out;
+}
+
+qint64 largestSavedTransfer()
+{
+    return kMagic.size() + kWordSize + kWordSize + std::numeric_limits<std::uint16_t>::max() + kLongSize +
+           static_cast<qint64>(decode::image::kCapacity) + kLongSize;
 }
 
 std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes)
@@ -87,38 +130,96 @@ std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes)
         return std::nullopt;
     const auto version = r.word();
     const auto payloadLength = r.word();
-    if (version != kFormatVersion || !payloadLength || !r.has(*payloadLength))
+    if ((version != kFormatVersion && version != kFirstVersion) || !payloadLength || !r.has(*payloadLength))
         return std::nullopt;
     SavedTransfer t;
+    t.checksummed = version == kFormatVersion;
     t.headerPayload = toVector(r.take(*payloadLength));
     const auto imageLength = r.longValue();
     if (!imageLength || *imageLength > decode::image::kCapacity || !r.has(static_cast<qsizetype>(*imageLength)))
         return std::nullopt;
     t.image = toVector(r.take(static_cast<qsizetype>(*imageLength)));
+    if (t.checksummed) {
+        const qsizetype covered = r.position();
+        const auto crc = r.longValue();
+        if (!crc || *crc != crc32(bytes.constData(), covered))
+            return std::nullopt;
+    }
     if (!r.atEnd())
         return std::nullopt;
     return t;
 }
 
+std::optional<QString> transferProblem(const SavedTransfer& t)
+{
+    const DeviceHeader header = DeviceHeader::fromPayload(t.headerPayload);
+    if (header.deviceType != DeviceHeader::kOrnakDeviceType)
+        return QStringLiteral("Передача сделана не прибором ОРНАК-ТР5 (тип прибора %1).").arg(header.deviceType);
+    const std::size_t memoryEnd = t.image.size() >= kImageChecksumBytes ? t.image.size() - kImageChecksumBytes : 0;
+    const std::size_t second = decode::image::secondBlockOffset(header.recordCountA);
+    const auto tooMany = QStringLiteral("Число записей в передаче (%1/%2) больше, чем помещается в принятой памяти.");
+    if (second + decode::image::kBlockHeaderLength > memoryEnd)
+        return tooMany.arg(header.recordCountA).arg(QStringLiteral("?"));
+    const std::size_t secondCount = t.image[second] | static_cast<std::size_t>(t.image[second + 1]) << 8;
+    if (second + decode::image::kBlockHeaderLength + decode::image::kRecordLength * secondCount > memoryEnd)
+        return tooMany.arg(header.recordCountA).arg(secondCount);
+    return std::nullopt;
+}
+
 void saveTransferFile(const QString& path, const SavedTransfer& transfer)
 {
     const QByteArray bytes = encodeSavedTransfer(transfer);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw std::runtime_error(
-            QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()).toStdString());
+    try {
+        files::AtomicFile file(path);
+        file.write(bytes);
+        file.commit();
+    } catch (const files::FileError& e) {
+        throw std::runtime_error(QStringLiteral("Не удалось записать файл %1: %2")
+                                     .arg(path, files::causeText(e.cause()))
+                                     .toStdString());
+    }
 }
 
 SavedTransfer loadTransferFile(const QString& path)
 {
+    const QFileInfo info(path);
+    const auto refuse = [&path](files::FileCause cause) {
+        return std::runtime_error(
+            QStringLiteral("Не удалось открыть файл %1: %2.").arg(path, files::causeText(cause)).toStdString());
+    };
+    if (!info.exists())
+        throw refuse(files::FileCause::NotFound);
+    if (!info.isFile())
+        throw refuse(files::FileCause::NotAFile);
+    if (info.size() > largestSavedTransfer())
+        throw std::runtime_error(QStringLiteral("Файл %1 больше любой передачи прибора: это не сохранённая передача.")
+                                     .arg(path)
+                                     .toStdString());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QStringLiteral("Не удалось открыть файл %1: %2").arg(path, file.errorString()).toStdString());
-    const auto transfer = decodeSavedTransfer(file.readAll());
+        throw refuse(files::FileCause::NoPermission);
+    const auto transfer = decodeSavedTransfer(file.read(largestSavedTransfer() + 1));
     if (!transfer)
         throw std::runtime_error(QStringLiteral("Файл %1 не является сохранённой передачей.").arg(path).toStdString());
     return *transfer;
+}
+
+QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer)
+{
+    const QFileInfo table(tablePath);
+    const QString name = table.completeBaseName() + QLatin1Char('-') +
+                         QDateTime::currentDateTime().toString(kRescueTimeFormat) + kRescueSuffix;
+    QString lastError;
+    for (const QString& folder : {table.absolutePath(), QDir::homePath()}) {
+        const QString path = QDir(folder).filePath(name);
+        try {
+            saveTransferFile(path, transfer);
+            return path;
+        } catch (const std::runtime_error& e) {
+            lastError = QString::fromStdString(e.what());
+        }
+    }
+    throw std::runtime_error(lastError.toStdString());
 }
 
 } // namespace darni::link

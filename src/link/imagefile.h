@@ -1,9 +1,10 @@
 // A received transfer kept in a file: the device information payload and the memory image, so that a
 // transfer can be decoded again later, served again by the simulator, or attached to a bug report.
 //
-// Layout (little-endian): "ORNAKIMG", format version (16 bits, 1), payload length (16 bits), the
+// Layout (little-endian): "ORNAKIMG", format version (16 bits, 2), payload length (16 bits), the
 // device information payload bytes, image length (32 bits), the image bytes as received (the memory
-// frame's payload bytes followed by its four checksum bytes).
+// frame's payload bytes followed by its four checksum bytes), and a CRC-32 of everything before it.
+// Version 1, written by earlier builds, is the same without the CRC-32; it still reads.
 #pragma once
 
 #include <QByteArray>
@@ -19,14 +20,28 @@ struct SavedTransfer
 {
     std::vector<std::uint8_t> headerPayload;
     std::vector<std::uint8_t> image;
+    // False for a file of the first version, whose bytes nothing can vouch for.
+    bool checksummed = true;
 };
 
+// The largest saved transfer there can be: the largest payload and a full memory.
+qint64 largestSavedTransfer();
+
 QByteArray encodeSavedTransfer(const SavedTransfer& transfer);
-// Nothing when the bytes are not a saved transfer or promise more than they hold.
+// Nothing when the bytes are not a saved transfer, promise more than they hold or fail their CRC-32.
 std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes);
 
-// Both throw std::runtime_error with a Russian text on failure.
+// What makes a saved transfer unfit to decode, as the transfer itself would have refused it: another
+// device type, or block counts that reach past the memory received. Nothing when it is fit.
+std::optional<QString> transferProblem(const SavedTransfer& transfer);
+
+// Both throw std::runtime_error with a Russian text on failure. Loading refuses anything that is not a
+// regular file no larger than largestSavedTransfer() before reading it. Saving is all-or-nothing.
 void saveTransferFile(const QString& path, const SavedTransfer& transfer);
 SavedTransfer loadTransferFile(const QString& path);
+// Where a transfer received for `tablePath` is kept when the table could not take it: beside the
+// table, named by the table and the time, else in the user's home folder. Returns the file's path;
+// throws std::runtime_error when it could be kept nowhere.
+QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer);
 
 } // namespace darni::link

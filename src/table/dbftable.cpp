@@ -692,8 +692,10 @@ void DbfTable::refresh()
     requireOpen();
     if (m_state != State::Browse)
         post();
-    if (m_file.isWritable() && !m_file.isReplacement()) {
-        flushAppends();
+    // Appended rows reach the file but are not yet counted: a caller that appends in several steps
+    // commits them together with flush() or close(), so a crash keeps all of them or none.
+    if (m_file.isWritable()) {
+        writeAppends();
         if (m_indexStale)
             writeIndexFile();
     }
@@ -1118,7 +1120,8 @@ void DbfTable::writeIndexFile()
     // A table open only for reading keeps its order in memory and leaves the index file as it is.
     if (!m_file.isWritable())
         return;
-    flushAppends();
+    // The index may name rows not yet counted: an open takes the order from the rows themselves.
+    writeAppends();
     std::vector<IndexTag*> tags;
     for (IndexTag& t : m_tags)
         tags.push_back(&t);

@@ -11,6 +11,7 @@
 #include "output/report/pagecomposer.h"
 #include "output/report/reportpainter.h"
 #include "output/xls/xlserror.h"
+#include "files/fileerror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/tabledocument.h"
@@ -22,6 +23,7 @@
 #include <QTextStream>
 
 #include <functional>
+#include <set>
 #include <limits>
 #include <stdexcept>
 
@@ -76,6 +78,20 @@ QString pageName(TableDocument::Page page)
     return page == TableDocument::Page::PullOff ? QStringLiteral("ПЕЛТА2-ТР5") : QStringLiteral("ОРНАК-ТР5");
 }
 
+// Keeps a received transfer that the table could not take and tells where, so nothing measured is lost.
+int failKeepingTransfer(const QString& why, const QString& tablePath, const link::SavedTransfer& transfer)
+{
+    err() << why << Qt::endl;
+    try {
+        const QString kept = link::rescueTransfer(tablePath, transfer);
+        err() << "Принятые данные сохранены в файле " << kept << "; таблицу из него делает команда "
+              << "\"darni-cli decode\"." << Qt::endl;
+    } catch (const std::runtime_error& e) {
+        err() << "Принятые данные сохранить не удалось: " << QString::fromUtf8(e.what()) << Qt::endl;
+    }
+    return kFailure;
+}
+
 // As "Создать" does once the transfer has ended well.
 int createFromTransfer(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
 {
@@ -102,24 +118,23 @@ void resetSorting(DbfTable& table)
 }
 
 // Opens the table on the page the program would show, runs `body` and closes the table; the index file,
-// if any, stays, as only the program's closing removes it.
-int onShownPage(const QString& path, const std::function<int(TableDocument&, TableDocument::Page)>& body)
+// if any, stays, as only the program's closing removes it. Commands that only read open the table
+// only for reading: they change no byte of it and work on a table another program holds.
+int onShownPage(const QString& path, DbfTable::Access access,
+                const std::function<int(TableDocument&, TableDocument::Page)>& body)
 {
     TableDocument document;
-    if (!document.open(path))
-        return fail(TableDocument::damagedMessage());
+    if (!document.open(path, access))
+        return fail(document.failureMessage());
     const auto page = document.choosePage().value_or(TableDocument::Page::Ultrasonic);
     const int status = body(document, page);
     document.table().close();
     return status;
 }
 
-// As "Дополнить" does once the transfer has ended well.
-int appendFromTransfer(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
+// As "Дополнить" does once the transfer has ended well, into the document opened before it began.
+int appendFromTransfer(TableDocument& document, const decode::DeviceImage& image, const link::DeviceHeader& header)
 {
-    TableDocument document;
-    if (!document.open(path))
-        return fail(TableDocument::damagedMessage());
     document.setDeviceType(header.deviceType);
     resetSorting(document.table());
     const auto result = decode::flash2klivo(document.table(), {image, header.recordCountA, header.surfaceBase},
@@ -155,21 +170,40 @@ int receiveCommand(const QStringList& arguments)
     if (!positional)
         return kUsage;
 
+    // What would stop the table taking the data is found before the instrument is asked.
+    const QString path = positional->at(0);
+    TableDocument document;
+    if (parser.isSet(append)) {
+        if (!document.open(path))
+            return fail(document.failureMessage());
+    } else {
+        try {
+            DbfTable::checkReplaceable(path);
+        } catch (const TableError& e) {
+            return fail(e.message());
+        }
+    }
+
     HeadlessTransfer transfer(parser.value(port));
     const TransferOutcome outcome = transfer.run();
     if (!outcome.ok)
         return fail(outcome.message.isEmpty() ? QStringLiteral("Прием данных прерван.") : outcome.message);
-    try {
-        if (parser.isSet(save)) {
-            const auto bytes = transfer.image().bytes();
-            link::saveTransferFile(parser.value(save), {transfer.header().payload, {bytes.begin(), bytes.end()}});
+    const auto bytes = transfer.image().bytes();
+    const link::SavedTransfer received{transfer.header().payload, {bytes.begin(), bytes.end()}};
+    if (parser.isSet(save)) {
+        try {
+            link::saveTransferFile(parser.value(save), received);
+        } catch (const std::runtime_error& e) {
+            err() << QString::fromUtf8(e.what()) << Qt::endl;
         }
-        return parser.isSet(append) ? appendFromTransfer(positional->at(0), transfer.image(), transfer.header())
-                                    : createFromTransfer(positional->at(0), transfer.image(), transfer.header());
+    }
+    try {
+        return parser.isSet(append) ? appendFromTransfer(document, transfer.image(), transfer.header())
+                                    : createFromTransfer(path, transfer.image(), transfer.header());
     } catch (const TableError& e) {
-        return fail(e.message());
+        return failKeepingTransfer(e.message(), path, received);
     } catch (const std::runtime_error& e) {
-        return fail(QString::fromStdString(e.what()));
+        return failKeepingTransfer(QString::fromUtf8(e.what()), path, received);
     }
 }
 
@@ -183,7 +217,13 @@ int decodeCommand(const QStringList& arguments)
     if (!positional)
         return kUsage;
     try {
+        DbfTable::checkReplaceable(positional->at(1));
         const link::SavedTransfer saved = link::loadTransferFile(positional->at(0));
+        if (!saved.checksummed)
+            err() << "Внимание: файл " << positional->at(0) << " записан прежней версией программы без контрольной "
+                  << "суммы, его целостность проверить нельзя." << Qt::endl;
+        if (const auto problem = link::transferProblem(saved))
+            return fail(QStringLiteral("Файл %1 не подходит: %2").arg(positional->at(0), *problem));
         decode::DeviceImage image;
         image.assign(saved.image);
         return createFromTransfer(positional->at(1), image, link::DeviceHeader::fromPayload(saved.headerPayload));
@@ -203,8 +243,8 @@ int infoCommand(const QStringList& arguments)
     if (!positional)
         return kUsage;
     TableDocument document;
-    if (!document.open(positional->at(0)))
-        return fail(TableDocument::damagedMessage());
+    if (!document.open(positional->at(0), DbfTable::Access::ReadOnly))
+        return fail(document.failureMessage());
     DbfTable& t = document.table();
 
     t.setFilter(RowFilter());
@@ -259,7 +299,7 @@ int dumpCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [](TableDocument& document, TableDocument::Page) {
+    return onShownPage(positional->at(0), DbfTable::Access::ReadOnly, [](TableDocument& document, TableDocument::Page) {
         writePageCsv(document.table(), out());
         out().flush();
         return 0;
@@ -278,7 +318,7 @@ int sortCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page) {
+    return onShownPage(positional->at(0), DbfTable::Access::ReadWrite, [&](TableDocument& document, TableDocument::Page) {
         try {
             const Field field = DbfTable::fieldNamed(positional->at(1).toStdString());
             sortByField(document.table(), kSortTag, field, parser.isSet(descending));
@@ -300,7 +340,7 @@ int exportCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page) {
+    return onShownPage(positional->at(0), DbfTable::Access::ReadOnly, [&](TableDocument& document, TableDocument::Page) {
         resetSorting(document.table());
         try {
             output::exportToExcel(document.table(), positional->at(1));
@@ -323,7 +363,7 @@ int printCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("OUT.pdf")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), [&](TableDocument& document, TableDocument::Page page) {
+    return onShownPage(positional->at(0), DbfTable::Access::ReadOnly, [&](TableDocument& document, TableDocument::Page page) {
         const auto& layout = output::report::chooseReport(page, document.deviceType());
         std::optional<output::report::ComposedReport> report;
         try {
@@ -331,9 +371,85 @@ int printCommand(const QStringList& arguments)
         } catch (const TableError& e) {
             return fail(e.message());
         }
-        if (!report || !output::report::writeReportPdf(*report, positional->at(1)))
-            return fail(QStringLiteral("Не удалось записать файл %1.").arg(positional->at(1)));
+        if (!report)
+            return fail(QStringLiteral("Не удалось составить отчет."));
+        try {
+            output::report::writeReportPdf(*report, positional->at(1));
+        } catch (const files::FileError& e) {
+            return fail(e.message());
+        }
         out() << "Страниц: " << report->pages.size() << Qt::endl;
+        return 0;
+    });
+}
+
+int deleteCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption rows(QStringLiteral("rows"),
+                                  QStringLiteral("The rows to delete, by their number N as the page shows it."),
+                                  QStringLiteral("N[,N...]"));
+    parser.addOption(rows);
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Deletes rows of the page the program shows, as \"Удалить строки\" "
+                                                 "does: the table is replaced in one step by a copy without them."),
+                                  {QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+    std::set<double> wanted;
+    for (const QString& part : parser.value(rows).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const double number = part.trimmed().toDouble(&ok);
+        if (!ok)
+            return fail(QStringLiteral("\"%1\" — не номер строки.").arg(part));
+        wanted.insert(number);
+    }
+    if (wanted.empty()) {
+        err() << parser.helpText();
+        return kUsage;
+    }
+    return onShownPage(positional->at(0), DbfTable::Access::ReadWrite, [&](TableDocument& document, TableDocument::Page) {
+        DbfTable& t = document.table();
+        std::vector<std::uint32_t> slots;
+        std::set<double> found;
+        for (bool ok = t.first(); ok; ok = t.next()) {
+            const auto number = t.number(Field::N);
+            if (number && wanted.count(*number)) {
+                slots.push_back(t.currentSlot());
+                found.insert(*number);
+            }
+        }
+        for (const double number : wanted) {
+            if (!found.count(number))
+                return fail(QStringLiteral("На странице нет строки с номером %1; ничего не удалено.").arg(numberText(number)));
+        }
+        try {
+            document.deleteRows(slots);
+        } catch (const TableError& e) {
+            return fail(e.message());
+        }
+        out() << "Удалено строк: " << slots.size() << Qt::endl;
+        return 0;
+    });
+}
+
+int renumberCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Numbers the rows of the page the program shows 1, 2, … in file "
+                                                 "order, as \"Перенумеровать строки\" does, through a copy that "
+                                                 "replaces the table in one step."),
+                                  {QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+    return onShownPage(positional->at(0), DbfTable::Access::ReadWrite, [](TableDocument& document, TableDocument::Page) {
+        try {
+            document.renumberRows();
+        } catch (const TableError& e) {
+            return fail(e.message());
+        }
+        out() << "Перенумеровано строк: " << document.table().count() << Qt::endl;
         return 0;
     });
 }

@@ -13,5 +13,7 @@ int dumpCommand(const QStringList& arguments);
 int sortCommand(const QStringList& arguments);
 int exportCommand(const QStringList& arguments);
 int printCommand(const QStringList& arguments);
+int deleteCommand(const QStringList& arguments);
+int renumberCommand(const QStringList& arguments);
 
 } // namespace darni::cli

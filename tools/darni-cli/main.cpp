@@ -8,7 +8,9 @@
 #include <QTextStream>
 
 #include <cstring>
+#include <exception>
 #include <map>
+#include <new>
 #include <memory>
 
 namespace {
@@ -27,6 +29,9 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   export TABLE.db OUT.xls
                          страница в книгу Excel 97-2003, как "Экспорт в Excel"
   print TABLE.db OUT.pdf отчет страницы в PDF, как "Печать"
+  delete TABLE.db --rows N[,N...]
+                         удаление строк страницы по номеру N, как "Удалить строки"
+  renumber TABLE.db      перенумерация строк страницы, как "Перенумеровать строки"
 
 darni-cli КОМАНДА --help  подробнее о команде.
 Порты: COM1 и COM2 задаются переменными DARNI_COM1 и DARNI_COM2 (по умолчанию /dev/ttyS0, /dev/ttyS1).
@@ -52,7 +57,8 @@ int main(int argc, char** argv)
         {QStringLiteral("receive"), darni::cli::receiveCommand}, {QStringLiteral("decode"), darni::cli::decodeCommand},
         {QStringLiteral("info"), darni::cli::infoCommand},       {QStringLiteral("dump"), darni::cli::dumpCommand},
         {QStringLiteral("sort"), darni::cli::sortCommand},       {QStringLiteral("export"), darni::cli::exportCommand},
-        {QStringLiteral("print"), darni::cli::printCommand},
+        {QStringLiteral("print"), darni::cli::printCommand},     {QStringLiteral("delete"), darni::cli::deleteCommand},
+        {QStringLiteral("renumber"), darni::cli::renumberCommand},
     };
     QStringList arguments = QCoreApplication::arguments();
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
@@ -62,5 +68,13 @@ int main(int argc, char** argv)
         return name == QStringLiteral("--help") ? 0 : 2;
     }
     arguments.removeAt(1);
-    return command->second(arguments);
+    // Whatever a command meets, the user gets a sentence and an exit code, never an abort.
+    try {
+        return command->second(arguments);
+    } catch (const std::bad_alloc&) {
+        QTextStream(stderr) << QStringLiteral("Недостаточно памяти для этой команды.") << Qt::endl;
+    } catch (const std::exception& e) {
+        QTextStream(stderr) << QStringLiteral("Команда прервана: ") << QString::fromUtf8(e.what()) << Qt::endl;
+    }
+    return 1;
 }

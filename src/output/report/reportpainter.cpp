@@ -1,6 +1,9 @@
 // Draws composed report pages.
 #include "reportpainter.h"
 
+#include "files/atomicfile.h"
+#include "files/fileerror.h"
+
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QFontMetricsF>
@@ -120,12 +123,18 @@ bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const 
     return painter.end();
 }
 
-bool writeReportPdf(const ComposedReport& report, const QString& path)
+void writeReportPdf(const ComposedReport& report, const QString& path)
 {
-    QPdfWriter pdf(path);
-    pdf.setResolution(kPdfDotsPerInch);
-    pdf.setTitle(QString::fromLatin1(report.layout->name));
-    return paintReport(report, pdf);
+    files::AtomicFile file(path);
+    {
+        QPdfWriter pdf(&file.device());
+        pdf.setResolution(kPdfDotsPerInch);
+        pdf.setTitle(QString::fromLatin1(report.layout->name));
+        if (!paintReport(report, pdf))
+            throw files::FileError(files::FileCause::Other,
+                                   QStringLiteral("Не удалось составить отчет для файла %1.").arg(path));
+    } // the writer finishes the document as it goes
+    file.commit();
 }
 
 } // namespace darni::output::report

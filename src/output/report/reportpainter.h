@@ -15,7 +15,8 @@ namespace darni::output::report {
 // cannot be painted on.
 bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only = {});
 
-// The report as a PDF file of A4 pages, replacing one of that name; false when it cannot be written.
-bool writeReportPdf(const ComposedReport& report, const QString& path);
+// The report as a PDF file of A4 pages, replacing one of that name only once the whole file is on the
+// disk. Throws files::FileError naming the cause (a full disk, no permission); the old file then stays.
+void writeReportPdf(const ComposedReport& report, const QString& path);
 
 } // namespace darni::output::report

@@ -4,10 +4,9 @@
 // 109.
 #include "compoundfilewriter.h"
 
+#include "files/fileerror.h"
 #include "xlserror.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -50,6 +49,7 @@ constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80030005);
 constexpr std::int32_t kPathNotFound = static_cast<std::int32_t>(0x80030003);
 constexpr std::int32_t kCannotSave = static_cast<std::int32_t>(0x80030103);
 constexpr std::int32_t kInvalidName = static_cast<std::int32_t>(0x800300FC);
+constexpr std::int32_t kMediumFull = static_cast<std::int32_t>(0x80030070);
 
 class Bytes
 {
@@ -65,12 +65,23 @@ private:
     QByteArray m_data;
 };
 
-std::int32_t createFailureCode(const QFileDevice& file, const QString& path)
+// The structured-storage code that the platform's service gives for each cause of failure.
+std::int32_t storageCode(files::FileCause cause)
 {
-    if (!QFileInfo(path).absoluteDir().exists())
+    switch (cause) {
+    case files::FileCause::NotFound:
         return kPathNotFound;
-    if (file.error() == QFileDevice::PermissionsError)
+    case files::FileCause::NoPermission:
+    case files::FileCause::ReadOnly:
+    case files::FileCause::Locked:
+    case files::FileCause::NotAFile:
         return kAccessDenied;
+    case files::FileCause::DiskFull:
+        return kMediumFull;
+    case files::FileCause::TooLarge:
+    case files::FileCause::Other:
+        break;
+    }
     return kCannotSave;
 }
 
@@ -131,35 +142,50 @@ QByteArray directoryEntry(const QString& name, ObjectType type, std::uint32_t ch
 
 } // namespace
 
-CompoundFileWriter::CompoundFileWriter(const QString& path, const QString& streamName)
-    : m_file(path), m_streamName(streamName)
+CompoundFileWriter::CompoundFileWriter(const QString& path, const QString& streamName) : m_streamName(streamName)
 {
-    if (!m_file.open(QIODevice::WriteOnly))
-        throw XlsError(QStringLiteral("StgCreateDocFile error %1").arg(createFailureCode(m_file, path)));
+    try {
+        m_file = std::make_unique<files::AtomicFile>(path);
+    } catch (const files::FileError& e) {
+        throw XlsError(QStringLiteral("Не удалось создать файл книги %1: %2.\nStgCreateDocFile error %3")
+                           .arg(path, files::causeText(e.cause()))
+                           .arg(storageCode(e.cause())));
+    }
     if (streamName.isEmpty() || streamName.size() > kMaxNameCharacters)
         throw XlsError(QStringLiteral("CreateStream error %1").arg(kInvalidName));
     // The header is written last, when the layout is known.
-    if (!m_file.write(QByteArray(kHeaderSize, '\0')))
-        throw XlsError(QStringLiteral("CreateStream error %1").arg(kCannotSave));
+    writeOut(QByteArray(kHeaderSize, '\0').constData(), kHeaderSize);
 }
 
-void CompoundFileWriter::fail() const
+void CompoundFileWriter::fail(const QString& detail) const
 {
-    throw XlsError(QStringLiteral("Ошибка записи файла %1: %2").arg(m_file.fileName(), m_file.errorString()));
+    throw XlsError(detail);
+}
+
+void CompoundFileWriter::writeOut(const char* data, std::int64_t length)
+{
+    try {
+        m_file->write(data, length);
+    } catch (const files::FileError& e) {
+        fail(e.message());
+    }
 }
 
 void CompoundFileWriter::write(const char* data, std::int64_t length)
 {
-    if (m_file.write(data, length) != length)
-        fail();
+    writeOut(data, length);
     m_size += length;
 }
 
 void CompoundFileWriter::patch(std::int64_t position, const char* data, std::int64_t length)
 {
-    const qint64 end = m_file.pos();
-    if (!m_file.seek(kHeaderSize + position) || m_file.write(data, length) != length || !m_file.seek(end))
-        fail();
+    QIODevice& device = m_file->device();
+    const qint64 end = device.pos();
+    if (!device.seek(kHeaderSize + position))
+        fail(QStringLiteral("Ошибка записи файла %1.").arg(m_file->target()));
+    writeOut(data, length);
+    if (!device.seek(end))
+        fail(QStringLiteral("Ошибка записи файла %1.").arg(m_file->target()));
 }
 
 void CompoundFileWriter::finish()
@@ -170,8 +196,8 @@ void CompoundFileWriter::finish()
         write(QByteArray(static_cast<qsizetype>(kMiniStreamCutoff - m_size), '\0').constData(),
               kMiniStreamCutoff - m_size);
     const std::int64_t tail = static_cast<std::int64_t>(sectorsFor(m_size)) * kSectorSize - m_size;
-    if (tail > 0 && m_file.write(QByteArray(static_cast<qsizetype>(tail), '\0')) != tail)
-        fail();
+    if (tail > 0)
+        writeOut(QByteArray(static_cast<qsizetype>(tail), '\0').constData(), tail);
 
     const Layout layout = Layout::of(sectorsFor(m_size));
 
@@ -179,8 +205,7 @@ void CompoundFileWriter::finish()
     directory += directoryEntry(m_streamName, ObjectType::Stream, kNoStream, 0, static_cast<std::uint64_t>(m_size));
     for (int i = 2; i < kDirectoryEntriesPerSector; ++i)
         directory += directoryEntry({}, ObjectType::Unused, kNoStream, 0, 0);
-    if (m_file.write(directory) != directory.size())
-        fail();
+    writeOut(directory.constData(), directory.size());
 
     std::vector<std::uint32_t> fat(static_cast<std::size_t>(layout.fatSectors) * kEntriesPerSector, kFreeSector);
     for (std::uint32_t s = 0; s < layout.streamSectors; ++s)
@@ -193,8 +218,7 @@ void CompoundFileWriter::finish()
     QByteArray table(static_cast<qsizetype>(fat.size()) * 4, '\0');
     for (std::size_t i = 0; i < fat.size(); ++i)
         qToLittleEndian(fat[i], table.data() + i * 4);
-    if (m_file.write(table) != table.size())
-        fail();
+    writeOut(table.constData(), table.size());
 
     // FAT sectors beyond the header's list, 127 per sector, each sector chained to the next.
     for (std::uint32_t d = 0; d < layout.difatSectors; ++d) {
@@ -205,8 +229,7 @@ void CompoundFileWriter::finish()
         }
         sector.u32(kFatSlotsPerDifatSector * 4,
                    d + 1 < layout.difatSectors ? layout.firstDifat() + d + 1 : kEndOfChain);
-        if (m_file.write(sector.data()) != kSectorSize)
-            fail();
+        writeOut(sector.data().constData(), kSectorSize);
     }
 
     Bytes header(kHeaderSize);
@@ -228,10 +251,14 @@ void CompoundFileWriter::finish()
         const auto n = static_cast<std::uint32_t>(i);
         header.u32(76 + i * 4, n < layout.fatSectors ? layout.firstFat() + n : kFreeSector);
     }
-    if (!m_file.seek(0) || m_file.write(header.data()) != kHeaderSize)
-        fail();
-    if (!m_file.commit())
-        fail();
+    if (!m_file->device().seek(0))
+        fail(QStringLiteral("Ошибка записи файла %1.").arg(m_file->target()));
+    writeOut(header.data().constData(), kHeaderSize);
+    try {
+        m_file->commit();
+    } catch (const files::FileError& e) {
+        fail(e.message());
+    }
 }
 
 } // namespace darni::output::xls

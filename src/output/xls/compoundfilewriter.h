@@ -2,21 +2,24 @@
 // storage holds one stream. The stream is written front to back straight into the file, with
 // positions patched in place afterwards, so a stream of any size costs no memory of its own; the
 // allocation tables and the directory follow it when the file is finished. The file appears under
-// its name only when finish() succeeds, replacing one of that name.
+// its name only when finish() succeeds, replacing one of that name; a failure or a crash before that
+// leaves a file of that name as it was.
 #pragma once
 
-#include <QSaveFile>
+#include "files/atomicfile.h"
+
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 namespace darni::output::xls {
 
 class CompoundFileWriter
 {
 public:
-    // Throws XlsError "StgCreateDocFile error %d" when the file cannot be made, and "CreateStream
-    // error %d" when its stream cannot be begun.
+    // Throws XlsError when the file cannot be made: a Russian sentence with the cause, then
+    // "StgCreateDocFile error %d"; and "CreateStream error %d" when its stream cannot be begun.
     CompoundFileWriter(const QString& path, const QString& streamName);
 
     // Bytes of the stream so far.
@@ -28,9 +31,10 @@ public:
     void finish();
 
 private:
-    [[noreturn]] void fail() const;
+    [[noreturn]] void fail(const QString& detail) const;
+    void writeOut(const char* data, std::int64_t length);
 
-    QSaveFile m_file;
+    std::unique_ptr<files::AtomicFile> m_file;
     QString m_streamName;
     std::int64_t m_size = 0;
 };
