@@ -237,7 +237,14 @@ void DbfTable::correctRecordCount()
         std::min<qint64>(payload / m_recordLength, std::numeric_limits<std::uint32_t>::max()));
     // The header's count is written last by every append, so rows beyond it never were committed;
     // bytes after the end mark are no rows either.
-    const std::uint32_t slots = std::min(inFile, m_header.recordCount());
+    std::uint32_t slots = std::min(inFile, m_header.recordCount());
+    // A count too high for the end mark: a slot that begins with anything but a row's flag (the end
+    // mark, zero bytes) is past the last row.
+    for (char flag = 0; slots > 0; --slots) {
+        m_file.readAt(m_headerLength + static_cast<qint64>(slots - 1) * m_recordLength, &flag, 1);
+        if (flag == dbf::kBlank || flag == dbf::kDeletedFlag)
+            break;
+    }
     m_slotCount = m_writtenSlots = m_committedSlots = slots;
     if (!m_file.isWritable() || m_file.isReplacement())
         return;
