@@ -5,9 +5,11 @@ SHELL := /bin/bash
 WERROR ?= OFF
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+KILLS ?= 50
+CRASH_ROWS ?= 40000
 GENERATOR := -G Ninja
 
-.PHONY: all deps run demo test check bench fuzz format clean
+.PHONY: all deps run demo test check crash-test bench fuzz format clean
 
 all: test
 
@@ -35,6 +37,11 @@ check: deps
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+crash-test: deps
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli
+	tools/crash-test --build build/debug --kills $(KILLS) --rows $(CRASH_ROWS)
 
 bench: deps
 	cmake -S . -B build/release $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DDARNI_BENCH=ON

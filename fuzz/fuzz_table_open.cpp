@@ -73,6 +73,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
 
+    // Opening only for reading, and walking, changes no byte of the input.
+    {
+        DbfTable reader;
+        try {
+            reader.open(path, DbfTable::Access::ReadOnly);
+            walk(reader);
+        } catch (const TableError&) {
+        }
+    }
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly) ||
+            f.readAll() != QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)))
+            std::abort();
+    }
+
     // Every failure must be a TableError with a message; anything else, or a crash, is a finding.
     DbfTable t;
     try {

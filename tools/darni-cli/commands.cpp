@@ -210,23 +210,37 @@ int receiveCommand(const QStringList& arguments)
 int decodeCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
+    const QCommandLineOption append(QStringLiteral("append"),
+                                    QStringLiteral("Add the records newer than the stored ones to TABLE.db, as "
+                                                   "\"Дополнить\" does (else TABLE.db is created, as \"Создать\")."));
+    parser.addOption(append);
     const auto positional = parse(parser, arguments,
                                   QStringLiteral("Creates TABLE.db from a saved transfer, as \"Создать\" does "
-                                                 "after a transfer."),
+                                                 "after a transfer, or appends its newer records."),
                                   {QStringLiteral("IMAGE"), QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
+    const QString& imagePath = positional->at(0);
+    const QString& tablePath = positional->at(1);
     try {
-        DbfTable::checkReplaceable(positional->at(1));
-        const link::SavedTransfer saved = link::loadTransferFile(positional->at(0));
+        TableDocument document;
+        if (parser.isSet(append)) {
+            if (!document.open(tablePath))
+                return fail(document.failureMessage());
+        } else {
+            DbfTable::checkReplaceable(tablePath);
+        }
+        const link::SavedTransfer saved = link::loadTransferFile(imagePath);
         if (!saved.checksummed)
-            err() << "Внимание: файл " << positional->at(0) << " записан прежней версией программы без контрольной "
+            err() << "Внимание: файл " << imagePath << " записан прежней версией программы без контрольной "
                   << "суммы, его целостность проверить нельзя." << Qt::endl;
         if (const auto problem = link::transferProblem(saved))
-            return fail(QStringLiteral("Файл %1 не подходит: %2").arg(positional->at(0), *problem));
+            return fail(QStringLiteral("Файл %1 не подходит: %2").arg(imagePath, *problem));
         decode::DeviceImage image;
         image.assign(saved.image);
-        return createFromTransfer(positional->at(1), image, link::DeviceHeader::fromPayload(saved.headerPayload));
+        const auto header = link::DeviceHeader::fromPayload(saved.headerPayload);
+        return parser.isSet(append) ? appendFromTransfer(document, image, header)
+                                    : createFromTransfer(tablePath, image, header);
     } catch (const TableError& e) {
         return fail(e.message());
     } catch (const std::runtime_error& e) {

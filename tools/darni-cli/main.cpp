@@ -21,7 +21,8 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   receive [--append] [--port DEVICE] [--save-image FILE] TABLE.db
                          прием данных из прибора ОРНАК-ТР5 в новую таблицу
                          (или дополнение таблицы с --append)
-  decode IMAGE TABLE.db  таблица из сохраненной передачи
+  decode [--append] IMAGE TABLE.db
+                         таблица из сохраненной передачи (или дополнение с --append)
   info TABLE.db          число строк, статистика и даты таблицы
   dump TABLE.db          строки показываемой страницы в CSV (UTF-8)
   sort TABLE.db FIELD [--descending]
