@@ -124,10 +124,7 @@ void DbfTable::commitNew()
         if (m_state != State::Browse)
             post();
         writeAppends();
-        if (m_writtenSlots != m_committedSlots) {
-            m_committedSlots = m_writtenSlots;
-            writeHeader();
-        }
+        commitWrittenRows();
         m_file.commitReplacement();
         if (m_indexStale)
             writeIndexFile();
@@ -292,6 +289,7 @@ void DbfTable::resetState()
     m_descriptors.clear();
     m_descriptorArea.clear();
     m_slotCount = m_writtenSlots = m_committedSlots = 0;
+    m_heldFlag.reset();
     m_pendingAppends.clear();
     m_dirtyRows.clear();
     m_batchingWrites = false;
@@ -350,6 +348,10 @@ void DbfTable::writeAppends()
         return;
     const qint64 offset = m_headerLength + static_cast<qint64>(m_writtenSlots) * m_recordLength;
     m_pendingAppends.append(dbf::kEndOfFile);
+    if (m_writtenSlots == m_committedSlots) {
+        m_heldFlag = m_pendingAppends[0];
+        m_pendingAppends[0] = dbf::kEndOfFile;
+    }
     try {
         m_file.writeAt(offset, m_pendingAppends.constData(), m_pendingAppends.size());
     } catch (...) {
@@ -363,29 +365,50 @@ void DbfTable::writeAppends()
 
 void DbfTable::flushAppends()
 {
-    if (m_file.isReplacement()) {
-        // A new table becomes visible as a whole on commitNew(); until then nothing needs committing.
-        writeAppends();
-        return;
-    }
     writeAppends();
-    if (m_writtenSlots == m_committedSlots)
+    // A new table becomes visible as a whole on commitNew(); until then nothing needs committing.
+    if (m_file.isReplacement() || m_writtenSlots == m_committedSlots)
         return;
-    // The rows reach the disk before the count that makes them part of the table.
+    // The rows reach the disk before the end mark moves and the count takes them in.
     try {
         m_file.sync();
-        const std::uint32_t committed = std::exchange(m_committedSlots, m_writtenSlots);
-        try {
-            writeHeader();
-        } catch (...) {
-            m_committedSlots = committed;
-            throw;
-        }
+        commitWrittenRows();
         m_file.sync();
     } catch (...) {
         rollBackAppends();
         throw;
     }
+}
+
+void DbfTable::commitWrittenRows()
+{
+    if (m_writtenSlots == m_committedSlots)
+        return;
+    // The first written row gets its own flag back (two small writes in a row; a crash between them
+    // leaves whole rows that a writer's next open cuts back to the count), then the header counts them.
+    if (m_heldFlag) {
+        const qint64 at = m_headerLength + static_cast<qint64>(m_committedSlots) * m_recordLength;
+        m_file.writeAt(at, &*m_heldFlag, 1);
+        m_heldFlag.reset();
+    }
+    const std::uint32_t committed = std::exchange(m_committedSlots, m_writtenSlots);
+    try {
+        writeHeader();
+    } catch (...) {
+        m_committedSlots = committed;
+        throw;
+    }
+}
+
+void DbfTable::keepEndMark(qint64 offset, const char* data, qint64 size)
+{
+    if (!m_heldFlag)
+        return;
+    const qint64 held = m_headerLength + static_cast<qint64>(m_committedSlots) * m_recordLength;
+    if (held < offset || held >= offset + size)
+        return;
+    m_heldFlag = data[held - offset];
+    m_file.writeAt(held, &dbf::kEndOfFile, 1);
 }
 
 void DbfTable::rollBackAppends()
@@ -397,6 +420,7 @@ void DbfTable::rollBackAppends()
     }
     m_pendingAppends.clear();
     m_dirtyRows.clear();
+    m_heldFlag.reset();
     m_slotCount = m_writtenSlots = m_committedSlots;
     if (m_current > m_slotCount) {
         m_current = 0;
@@ -430,7 +454,9 @@ void DbfTable::writeRecord(std::uint32_t slot, const char* record)
     }
     if (!m_batchingWrites) {
         flushDirtyRows();
-        m_file.writeAt(m_headerLength + static_cast<qint64>(slot - 1) * m_recordLength, record, m_recordLength);
+        const qint64 offset = m_headerLength + static_cast<qint64>(slot - 1) * m_recordLength;
+        m_file.writeAt(offset, record, m_recordLength);
+        keepEndMark(offset, record, m_recordLength);
     } else if (char* dirty = dirtyRecord(slot)) {
         std::memcpy(dirty, record, static_cast<std::size_t>(m_recordLength));
     } else {
@@ -489,11 +515,28 @@ void DbfTable::flushDirtyRows()
     if (m_dirtyRows.isEmpty())
         return;
     const QByteArray rows = std::exchange(m_dirtyRows, {});
-    m_file.writeAt(m_headerLength + static_cast<qint64>(m_dirtyFirst - 1) * m_recordLength, rows.constData(),
-                   rows.size());
+    const qint64 offset = m_headerLength + static_cast<qint64>(m_dirtyFirst - 1) * m_recordLength;
+    m_file.writeAt(offset, rows.constData(), rows.size());
+    keepEndMark(offset, rows.constData(), rows.size());
+}
+
+bool DbfTable::holdsEndMark(std::uint32_t slot) const
+{
+    return m_heldFlag && slot == m_committedSlots + 1;
 }
 
 const char* DbfTable::recordAt(std::uint32_t slot, Direction direction)
+{
+    const char* record = storedRecordAt(slot, direction);
+    // Rewritten rows not yet in the file carry their own flag already.
+    if (!holdsEndMark(slot) || dirtyRecord(slot))
+        return record;
+    m_heldRecord = QByteArray(record, m_recordLength);
+    m_heldRecord[0] = *m_heldFlag;
+    return m_heldRecord.constData();
+}
+
+const char* DbfTable::storedRecordAt(std::uint32_t slot, Direction direction)
 {
     if (slot > m_writtenSlots)
         return m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength;
@@ -547,7 +590,7 @@ void DbfTable::moveTo(std::uint32_t slot)
 {
     m_current = slot;
     // A mapped row is read where it lies: a walk touches only the fields it reads.
-    m_rowInMap = slot <= m_mappedSlots && !dirtyRecord(slot);
+    m_rowInMap = slot <= m_mappedSlots && !dirtyRecord(slot) && !holdsEndMark(slot);
     if (!m_rowInMap)
         std::memcpy(m_row.data(), recordAt(slot, Direction::Forward), static_cast<std::size_t>(m_recordLength));
 }

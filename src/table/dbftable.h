@@ -159,7 +159,9 @@ private:
     void rewrite(const Rewrite& plan);
     std::uint32_t writeRewrittenCopy(TableFile& out, const Rewrite& plan);
     void writeAppends();
+    void commitWrittenRows();
     void rollBackAppends();
+    void keepEndMark(qint64 offset, const char* data, qint64 size);
     void requireEditing() const;
     void resetState();
     void readHeaderAndFields(const QString& path);
@@ -171,6 +173,8 @@ private:
     char* dirtyRecord(std::uint32_t slot);
     void flushDirtyRows();
     const char* recordAt(std::uint32_t slot, Direction direction);
+    const char* storedRecordAt(std::uint32_t slot, Direction direction);
+    bool holdsEndMark(std::uint32_t slot) const;
     void remap();
     bool isShown(const char* record) const;
     std::optional<std::uint32_t> findShown(std::uint32_t from, Direction direction);
@@ -201,6 +205,11 @@ private:
     std::uint32_t m_slotCount = 0;     // slots, buffered appends included
     std::uint32_t m_writtenSlots = 0;   // slots on disk
     std::uint32_t m_committedSlots = 0; // slots that the header counts
+    // While rows stand written past the counted ones, the end mark stays at the first of them in the
+    // file, so that readers that stop at the end mark rather than at the count see the counted rows
+    // only; this is that row's own flag, written when the rows are committed.
+    std::optional<char> m_heldFlag;
+    QByteArray m_heldRecord; // that row with its own flag, as recordAt() gives it
     QByteArray m_pendingAppends;      // rows appended after the written slots, not yet written
     // Rewritten rows of consecutive written slots from m_dirtyFirst on, not yet written; reads see them
     // here before the file.

@@ -1,0 +1,87 @@
+#!/usr/bin/python3
+"""darni-cli on a disk with no room left: create, append, export and print fail with "диск заполнен",
+leave the earlier files byte for byte as they were, and leave no temporary file behind.
+
+Needs to mount a small tmpfs (root, or a user namespace); says SKIP and exits 77 where it cannot.
+Usage: full_disk_test.py BUILD_DIR
+"""
+import hashlib
+import os
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+NO_ROOM = "диск заполнен"
+
+
+def main():
+    build = sys.argv[1]
+    cli = os.path.join(build, "tools", "darni-cli", "darni-cli")
+    sim = os.path.join(build, "tools", "ornak-sim", "ornak-sim")
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="darni-full-") as work:
+        disk = os.path.join(work, "disk")
+        os.makedirs(disk)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", disk],
+                          capture_output=True).returncode != 0:
+            print("SKIP: cannot mount a tmpfs here")
+            return SKIP
+        try:
+            def image(records, name):
+                path = os.path.join(work, name)
+                p = subprocess.Popen([sim, "--silent", "--records", "%d,0" % records, "--dump-image", path],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                p.stdout.readline()
+                p.terminate()
+                p.wait()
+                return path
+
+            def cli_run(*arguments):
+                return subprocess.run([cli] + list(arguments), capture_output=True, text=True)
+
+            small, big = image(300, "small.img"), image(6000, "big.img")
+            big_table = os.path.join(work, "big.db")
+            cli_run("decode", big, big_table)
+            table = os.path.join(disk, "t.db")
+            for arguments in (("decode", small, table), ("export", table, os.path.join(disk, "out.xls")),
+                              ("print", table, os.path.join(disk, "out.pdf"))):
+                run = cli_run(*arguments)
+                if run.returncode != 0:
+                    failures.append("setup %s: %s" % (arguments[0], run.stderr))
+            filler = os.open(os.path.join(disk, "filler"), os.O_WRONLY | os.O_CREAT)
+            for size in (65536, 4096, 1):  # to the last byte
+                try:
+                    while True:
+                        os.write(filler, b"\0" * size)
+                except OSError:
+                    pass
+            os.close(filler)
+
+            def digest():
+                return {n: hashlib.sha256(open(os.path.join(disk, n), "rb").read()).hexdigest()
+                        for n in sorted(os.listdir(disk))}
+
+            before = digest()
+            cases = [
+                ("create", ("decode", big, table)),
+                ("append", ("decode", "--append", big, table)),
+                ("export", ("export", big_table, os.path.join(disk, "out.xls"))),
+                ("print", ("print", big_table, os.path.join(disk, "out.pdf"))),
+            ]
+            for name, arguments in cases:
+                run = cli_run(*arguments)
+                if run.returncode != 1 or NO_ROOM not in run.stderr:
+                    failures.append("%s: exit %d, %r" % (name, run.returncode, run.stderr))
+                if digest() != before:
+                    failures.append("%s: the files on the disk changed: %s" % (name, sorted(digest())))
+        finally:
+            subprocess.run(["umount", disk])
+    for f in failures:
+        print("FAIL " + f)
+    print("full disk: %d cases, %d failures" % (4, len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
