@@ -44,6 +44,13 @@ QString latin(std::string_view s)
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// Under the index's own words, what they mean for the user.
+QString keyTooLongExplanation()
+{
+    return QStringLiteral("По этому столбцу сортировать нельзя: его текст длиннее 100 знаков, а ключ "
+                          "сортировки не может быть длиннее.");
+}
+
 // The tags of an index file, read only when the file is no larger than an index of the table can be:
 // a file of any other size is not ours, and reading it whole would cost for nothing.
 std::optional<std::vector<StoredTag>> readIndexFile(const QString& path, std::uint32_t slots)
@@ -1220,9 +1227,10 @@ void DbfTable::addTag(const QString& name, std::string_view fieldName, bool desc
     const BoundField& b = m_layout[field];
     if (fieldSpec(field).valueType == ValueType::Text && b.width > mdx::kMaxTextKey) {
         throw TableError(TableError::Cause::KeyTooLong,
-                         QStringLiteral("Index result for \"%1\" too long, >100 characters (%2).")
+                         QStringLiteral("Index result for \"%1\" too long, >100 characters (%2).\n%3")
                              .arg(latin(fieldSpec(field).name))
-                             .arg(b.width));
+                             .arg(b.width)
+                             .arg(keyTooLongExplanation()));
     }
     if (findTag(name) >= 0)
         throw TableError(TableError::Cause::TagExists, QStringLiteral("Тег %1 уже есть.").arg(name));

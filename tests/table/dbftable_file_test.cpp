@@ -102,6 +102,57 @@ TEST_F(DbfTableFile, AppendedRowsGrowTheFileAndTheHeaderCount)
     EXPECT_EQ(storedField(recordBytes(b, 3), 1, 18), QByteArray("       3.000000000"));
 }
 
+TEST_F(DbfTableFile, AppendedRowsCountOnlyOnceTheHeaderTakesThemIn)
+{
+    constexpr int kEnd = 1217 + 2 * 1086; // where the end mark of two rows stands
+    DbfTable::create(tablePath());
+    DbfTable t;
+    t.open(tablePath());
+    const auto appendRows = [&t](int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            t.append();
+            t.setReal(Field::N, i);
+            t.post();
+        }
+    };
+    appendRows(1, 2);
+    t.flush();
+
+    // Written but not committed: the rows are in the file, the count and the end mark are not moved,
+    // so neither this layer's readers nor those that stop at the end mark take them.
+    appendRows(3, 5);
+    t.refresh();
+    QByteArray b = readAll(tablePath());
+    EXPECT_EQ(b.size(), 1217 + 5 * 1086 + 1);
+    EXPECT_EQ(le32(b, 4), 2u);
+    EXPECT_EQ(b[kEnd], '\x1A');
+    EXPECT_EQ(storedField(recordBytes(b, 4), 1, 18), QByteArray("       4.000000000"));
+    EXPECT_EQ(t.count(), 5) << "the writer itself sees its rows";
+    {
+        DbfTable reader;
+        reader.open(tablePath(), DbfTable::Access::ReadOnly);
+        EXPECT_EQ(reader.count(), 2);
+    }
+
+    t.flush();
+    b = readAll(tablePath());
+    EXPECT_EQ(le32(b, 4), 5u);
+    EXPECT_EQ(b[kEnd], ' ');
+    t.close();
+
+    // An append that a crash broke off before its count is cut off by the next writer.
+    QByteArray crashed = b;
+    crashed[4] = 3;           // the count before the last two rows
+    crashed[1217 + 3 * 1086] = '\x1A';
+    darni::testing::writeAll(tablePath(), crashed);
+    t.open(tablePath());
+    EXPECT_EQ(t.count(), 3);
+    t.close();
+    b = readAll(tablePath());
+    EXPECT_EQ(b.size(), 1217 + 3 * 1086 + 1);
+    EXPECT_EQ(b.back(), '\x1A');
+}
+
 TEST_F(DbfTableFile, ARowWithOnlyNumberDateAndTimeIsBlankElsewhere)
 {
     DbfTable::create(tablePath());
