@@ -380,8 +380,10 @@ bool MainWindow::receiveFromInstrument()
 {
     TransferDialog dialog(m_session, m_dialogs, this);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    // The device type of the instrument that answered, also when it was refused.
-    m_document.setDeviceType(m_header.deviceType);
+    // The device type of the instrument that answered, also when it was refused; a transfer that never
+    // heard an instrument leaves the device type of the data in hand as it was.
+    if (m_session.headerReceived())
+        m_document.setDeviceType(m_header.deviceType);
     return ok;
 }
 
@@ -416,10 +418,11 @@ void MainWindow::createTable()
         m_document.create(path, [this](table::DbfTable& t) {
             decode::flash2klivo(t, {m_image, m_header.recordCountA, m_header.surfaceBase}, decode::DecodeMode::Create);
         });
-        recomputeStatistics();
         setPresentation(true, windowTitle());
         setTableCommandsEnabled(true);
         showFittingPage();
+        // The footers' figures are those of the page in view, so they follow its choice.
+        recomputeStatistics();
         loadGridLayouts();
         m_document.markSaved();
     } catch (const table::TableError& e) {
@@ -448,11 +451,12 @@ bool MainWindow::openTablePath(const QString& path)
         m_dialogs.message(this, UserDialogs::Icon::Error, TableDocument::errorCaption(), m_document.failureMessage());
         return false;
     }
-    recomputeStatistics();
-    m_document.table().first();
     setPresentation(true, QFileInfo(path).completeBaseName() + kTitleSeparator + applicationTitle());
     setTableCommandsEnabled(true);
     showFittingPage();
+    // Both follow the page in view, never the filter that the table opened before left behind.
+    m_document.readDeviceTypeFromPage();
+    recomputeStatistics();
     loadGridLayouts();
     m_document.markSaved();
     return true;
@@ -522,7 +526,10 @@ void MainWindow::showWhetherOpen()
 
 void MainWindow::exitProgram()
 {
-    // Ends at once: no question, Default_dir untouched; the table is released as the program ends.
+    // Ends at once, Default_dir untouched; but edits not yet saved (an editor still open among them)
+    // get the question that closing the window asks, rather than being lost without a word.
+    if (m_document.isOpen() && m_document.isModified())
+        closeTable();
     m_exiting = true;
     QCoreApplication::exit(0);
 }

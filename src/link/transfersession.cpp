@@ -64,6 +64,7 @@ void TransferSession::start()
     m_port.setPortName(com1PortName());
     resetPhase();
     m_lengthKnown = false;
+    m_headerReceived = false;
     m_running = true;
     Q_EMIT progressChanged(0);
     Q_EMIT deviceInfoChanged({}, {}, {});
@@ -190,6 +191,7 @@ void TransferSession::handleDeviceInfoFrame()
          at += wire::kCharsPerByte)
         payload.push_back(wire::readByte(m_buffer.data() + at));
     m_header = DeviceHeader::fromPayload(payload);
+    m_headerReceived = true;
     if (m_header.deviceType != DeviceHeader::kOrnakDeviceType) {
         qCInfo(lcLink) << "refused device type" << m_header.deviceType;
         fail(wrongDeviceMessage(), errorCaption());

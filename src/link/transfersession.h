@@ -36,6 +36,9 @@ public:
     // Ends the run at once with Cancel and no message; the port is closed.
     void cancel();
     bool isRunning() const { return m_running; }
+    // The last run got as far as the instrument's device information (also when it then refused the
+    // device type): only then does the header hold what this instrument said.
+    bool headerReceived() const { return m_headerReceived; }
 
     // A chunk of received characters, as the port delivers them.
     void receive(const char* data, int size);
@@ -77,6 +80,7 @@ private:
     QTimer m_answerTimer;
 
     bool m_running = false;
+    bool m_headerReceived = false;
     char m_commandState = 0;
     bool m_frameStarted = false;
     bool m_frameEnded = false;

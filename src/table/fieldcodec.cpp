@@ -104,6 +104,10 @@ std::optional<double> numberValue(std::string_view stored)
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     if (ec != std::errc{} || end != s.data() + s.size())
         return 0.0;
+    // "inf" and "nan" that another program stored are no measured values: they read as blank, so that
+    // no filter, sort key or statistic meets them.
+    if (!std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 

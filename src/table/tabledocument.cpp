@@ -83,6 +83,14 @@ bool TableDocument::open(const QString& path, DbfTable::Access access)
     return true;
 }
 
+void TableDocument::readDeviceTypeFromPage()
+{
+    if (!m_isOpen)
+        return;
+    m_table.first();
+    m_deviceType = static_cast<std::uint8_t>(m_table.integer(Field::DEV_TYPE));
+}
+
 void TableDocument::save()
 {
     if (!m_isOpen)

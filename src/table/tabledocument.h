@@ -34,6 +34,8 @@ public:
     std::uint8_t deviceType() const { return m_deviceType; }
     // The transfer tells the device type as soon as it has the instrument's header.
     void setDeviceType(std::uint8_t type) { m_deviceType = type; }
+    // An opened table tells it by the first row of the page in view (0 when blank or no row).
+    void readDeviceTypeFromPage();
     DbfTable& table() { return m_table; }
     const DbfTable& table() const { return m_table; }
     QString path() const { return m_path; }

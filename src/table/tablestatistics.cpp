@@ -70,16 +70,13 @@ TableStatistics findMma(DbfTable& table)
     }
     Accumulator p;
     Accumulator r;
-    table.first();
-    p.start(table.real(Field::P));
-    r.start(table.real(Field::R));
-    for (int i = 1; i < n && table.next(); ++i) {
-        p.add(table.real(Field::P));
-        r.add(table.real(Field::R));
+    bool more = table.first();
+    for (int i = 0; i < n && more; ++i, more = table.next()) {
+        p.take(table.number(Field::P));
+        r.take(table.number(Field::R));
     }
-    s = {p.min, roundToTenth(p.sum / n), p.max, r.min, roundToTenth(r.sum / n), r.max};
     table.first();
-    return s;
+    return {p.min, p.mean(), p.max, r.min, r.mean(), r.max};
 }
 
 TableStatistics selectionStatistics(std::span<const CapturedValues> rows)

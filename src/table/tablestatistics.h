@@ -23,8 +23,9 @@ struct TableStatistics
 // 1.35 gives 1.4 and 10.05 gives 10.1, as the binary values of those decimals lie.
 double roundToTenth(double x);
 
-// "find_mma": over the rows that pass the table's filter, in its order; blank values count as 0. With
-// fewer than two rows the current row's values stand for all three, unrounded. The cursor is left on
+// "find_mma": over the rows that pass the table's filter, in its order. A row without a value of a field
+// is left out of that field's figures, as for marked rows; none with a value gives 0. With fewer than
+// two rows the current row's values stand for all three, unrounded. The cursor is left on
 // the first row (with fewer than two rows it does not move).
 TableStatistics findMma(DbfTable& table);
 

@@ -37,9 +37,13 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &GridView::markedRowsChanged);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { Q_EMIT selectionStatisticsChanged(); });
-    // A reset drops the selection without a word; the marks and their values go with it.
+    // A reset drops the selection without a word; the marks and their values go with it. The first
+    // row becomes current again, as when a table is opened, so that the commands on "the row under
+    // the cursor" have one before the user clicks; it is not marked.
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_marked.clear();
+        if (m_model.rowCount() > 0)
+            selectionModel()->setCurrentIndex(m_model.index(0, 0), QItemSelectionModel::NoUpdate);
         Q_EMIT selectionStatisticsChanged();
     });
     connect(&m_header, &QHeaderView::sectionResized, this, &GridView::columnResized);

@@ -77,6 +77,23 @@ protected:
     }
 };
 
+TEST_F(GridWork, FootersAndTheDeviceTypeFollowThePageNotTheTableOpenedBefore)
+{
+    auto w = openWith({{{"N", "1"}, {"NB_TYPE", "1"}, {"P", "3.5"}, {"DEV_TYPE", "2"}}}); // a pull-off table
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("3,5/3,5/3,5"));
+
+    // An ultrasonic table next, a crack row without P first: its figures are its own, the blank left out.
+    DbfFileBuilder b(darni::testing::measurementFields());
+    b.record({{"N", "1"}, {"DEV_TYPE", "13"}, {"R", "150"}});
+    b.record({{"N", "2"}, {"DEV_TYPE", "13"}, {"P", "22.3"}, {"R", "150"}});
+    b.record({{"N", "3"}, {"DEV_TYPE", "13"}, {"P", "54.6"}, {"R", "150"}});
+    b.writeTo(path("ultrasonic.db"));
+    ASSERT_TRUE(w->openTablePath(path("ultrasonic.db")));
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("22,3/38,5/54,6"));
+    EXPECT_EQ(footer(*w, table::Field::R), QStringLiteral("150/150/150"));
+    EXPECT_EQ(w->document().deviceType(), 13) << "the report layout follows the page's first row";
+}
+
 TEST_F(GridWork, FootersShowTheWholeTableOrTheMarkedRowsAsTheyWereMarked)
 {
     {
@@ -156,8 +173,9 @@ TEST_F(GridWork, ATextTooWideToSortByIsRefusedInTheStandardErrorBox)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("ОРНАК - ТР5"));
     EXPECT_EQ(dialogs.messages[0].icon, app::UserDialogs::Icon::Error);
-    EXPECT_EQ(dialogs.messages[0].text,
-              QStringLiteral("Index result for \"P3\" too long, >100 characters (250)."));
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(
+        QStringLiteral("Index result for \"P3\" too long, >100 characters (250).\nПо этому столбцу")))
+        << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "2"})) << "file order";
     EXPECT_EQ(grid.gridHeader().titleState(grid.measurementModel().columnOf(table::Field::P3)),
               view::TitleState::SortedUp)
@@ -194,6 +212,11 @@ TEST_F(GridWork, DeletingTakesTheMarkedRowsAmongEqualOnesAndReturnsToFileOrder)
 
     w->command(QStringLiteral("N37"))->trigger();
     EXPECT_EQ(column(grid, table::Field::N), (Strings{"1", "2"}));
+
+    // After a reload the first row is current again, before any click.
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+    w->command(QStringLiteral("N21"))->trigger();
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"2"}));
     w->closeTable();
     EXPECT_TRUE(dialogs.questions.isEmpty());
 }

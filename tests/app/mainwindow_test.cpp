@@ -8,6 +8,7 @@
 #include "support/dbffilebuilder.h"
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
+#include "table/dbftable.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -109,6 +110,43 @@ TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
     EXPECT_EQ(darni::testing::readAll(existing), before);
 }
 
+TEST_F(MainWindowTest, ATransferThatHeardNoInstrumentLeavesTheDeviceTypeAlone)
+{
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields())
+        .record({{"N", "1"}, {"DEV_TYPE", "13"}})
+        .writeTo(path("t.db"));
+    auto w = makeWindow(port); // no instrument anywhere
+    ASSERT_TRUE(w->openTablePath(path("t.db")));
+    ASSERT_EQ(w->document().deviceType(), 13);
+    w->appendTable();
+    EXPECT_EQ(w->document().deviceType(), 13) << "later printouts keep their layout";
+}
+
+TEST_F(MainWindowTest, ATableThatCannotBeReplacedOrOpenedIsNamedByItsCause)
+{
+    const QString held = path("held.db");
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "7"}}).writeTo(held);
+    const QByteArray before = darni::testing::readAll(held);
+    table::DbfTable holder; // another writer
+    holder.open(held);
+    auto w = makeWindow(port); // no instrument anywhere: asking one would say so
+    const struct
+    {
+        const char* what;
+        void (app::MainWindow::*command)();
+    } cases[] = {{"create onto it", &app::MainWindow::createTable}, {"open it", &app::MainWindow::openTable}};
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        dialogs.fileNames = {held};
+        (w.get()->*c.command)();
+        EXPECT_FALSE(w->document().isOpen()) << c.what;
+        ASSERT_EQ(dialogs.messages.size(), 1u) << c.what;
+        EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("занят другой программой")))
+            << c.what << ": " << dialogs.messages[0].text.toStdString();
+    }
+    EXPECT_EQ(darni::testing::readAll(held), before);
+}
+
 TEST_F(MainWindowTest, OpenRefusesWhatIsNotATableAndChoosesThePage)
 {
     auto w = makeWindow(port);
@@ -168,11 +206,16 @@ TEST_F(MainWindowTest, ClosingTheWindowStoresTheDirectoryButExitDoesNot)
     settings.setDefaultDirectory(QStringLiteral("/before"));
     auto w = makeWindow(port);
     ASSERT_TRUE(w->openTablePath(path("t.db")));
+    w->exitProgram();
+    EXPECT_TRUE(dialogs.questions.isEmpty()) << "with nothing unsaved, Выход asks nothing";
+    ASSERT_TRUE(w->openTablePath(path("t.db")));
     w->document().markModified();
     w->exitProgram();
     w->close();
     EXPECT_EQ(settings.defaultDirectory(), QStringLiteral("/before"));
-    EXPECT_TRUE(dialogs.questions.isEmpty()) << "Выход asks nothing";
+    EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Сохранить изменения в таблицах ?")})
+        << "unsaved edits are not dropped without the question";
+    EXPECT_FALSE(w->document().isOpen());
     // "Выход" asked the application to end; a run of its loop takes the request, so later tests in
     // this process can run loops of their own.
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

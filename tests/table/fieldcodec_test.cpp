@@ -90,6 +90,10 @@ TEST(FieldCodec, StoredNumbersRead)
         {"1,5", 0.0},
         {"12x", 0.0},
         {"1 2", 0.0},
+        // Not numbers a measurement can have: blank, not undefined behaviour in filters and sort keys.
+        {"inf", std::nullopt},
+        {"-inf", std::nullopt},
+        {"nan", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fieldcodec::numberValue(c.stored), c.value) << '"' << c.stored << '"';

@@ -127,6 +127,7 @@ int onShownPage(const QString& path, DbfTable::Access access,
     if (!document.open(path, access))
         return fail(document.failureMessage());
     const auto page = document.choosePage().value_or(TableDocument::Page::Ultrasonic);
+    document.readDeviceTypeFromPage();
     const int status = body(document, page);
     document.table().close();
     return status;
@@ -270,6 +271,7 @@ int infoCommand(const QStringList& arguments)
         (kind == 0 ? ultrasonic : kind == 1 ? pullOff : other)++;
     }
     const auto page = document.choosePage();
+    document.readDeviceTypeFromPage();
     const TableStatistics s = findMma(t);
     std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
     std::int64_t latest = std::numeric_limits<std::int64_t>::min();
