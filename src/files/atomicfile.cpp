@@ -253,11 +253,12 @@ AtomicFile::AtomicFile(const QString& target) : m_target(target)
     if (QFileInfo(target).isDir())
         throw notAFile(target);
     m_temporary = createTemporaryBeside(target);
-    // Whole-file writers write in pieces of their own; a buffered device gathers the small ones.
+    // Whole-file writers write in pieces of their own; a buffered device gathers the small ones. Only
+    // for writing: a buffered device open for reading too pays a seek for every write.
     const QString path = m_temporary.path;
     m_temporary.file->close();
     errno = 0;
-    if (!m_temporary.file->open(QIODevice::ReadWrite)) {
+    if (!m_temporary.file->open(QIODevice::WriteOnly)) {
         QFile::remove(path);
         throw FileError::fromSystem(QStringLiteral("Не удалось создать файл"), target, errorOr(errno, target));
     }

@@ -365,7 +365,7 @@ void DbfTable::writeAppends()
         rollBackAppends();
         throw;
     }
-    m_pendingAppends.clear();
+    m_pendingAppends.resize(0); // keeps its memory for the next rows
     m_writtenSlots = m_slotCount;
     remap();
 }
@@ -986,11 +986,15 @@ std::uint32_t DbfTable::writeRewrittenCopy(TableFile& out, const Rewrite& plan)
 
     // Runs of rows copied unchanged go over whole, by the system's own copy where it has one.
     std::uint32_t copied = 0;
-    QByteArray batch;
-    batch.reserve(kPackWriteBytes + m_recordLength);
+    // One buffer for the whole copy: its memory is kept between pieces, never given back and taken anew.
+    std::vector<char> batch;
+    batch.reserve(static_cast<std::size_t>(kPackWriteBytes + m_recordLength));
+    const auto appendRecord = [&batch, this](const char* record) {
+        batch.insert(batch.end(), record, record + m_recordLength);
+    };
     bool systemCopy = true;
     const auto writeBatch = [&] {
-        writeAll(batch.constData(), batch.size());
+        writeAll(batch.data(), static_cast<qint64>(batch.size()));
         batch.clear();
     };
     const auto copyRun = [&](std::uint32_t first, std::uint32_t end) {
@@ -999,7 +1003,7 @@ std::uint32_t DbfTable::writeRewrittenCopy(TableFile& out, const Rewrite& plan)
         const qint64 offset = m_headerLength + static_cast<qint64>(first - 1) * m_recordLength;
         const qint64 length = static_cast<qint64>(end - first) * m_recordLength;
         if (systemCopy && end - 1 <= m_writtenSlots) {
-            if (!batch.isEmpty())
+            if (!batch.empty())
                 writeBatch();
             if (m_file.copyTo(out, offset, length, at)) {
                 at += length;
@@ -1008,8 +1012,8 @@ std::uint32_t DbfTable::writeRewrittenCopy(TableFile& out, const Rewrite& plan)
             systemCopy = false;
         }
         for (std::uint32_t slot = first; slot < end; ++slot) {
-            batch.append(recordAt(slot, Direction::Forward), m_recordLength);
-            if (batch.size() >= kPackWriteBytes)
+            appendRecord(recordAt(slot, Direction::Forward));
+            if (batch.size() >= static_cast<std::size_t>(kPackWriteBytes))
                 writeBatch();
         }
     };
@@ -1022,12 +1026,12 @@ std::uint32_t DbfTable::writeRewrittenCopy(TableFile& out, const Rewrite& plan)
             if (record[0] == dbf::kDeletedFlag || dropped(slot))
                 continue;
             ++copied;
-            const qsizetype start = batch.size();
-            batch.append(record, m_recordLength);
+            const std::size_t start = batch.size();
+            appendRecord(record);
             if (!fieldcodec::writeNumber(static_cast<double>(plan.number[slot]), numberField.decimals,
                                          batch.data() + start + numberField.offset, numberField.width))
                 checkedWriteNumber(Field::N, false);
-            if (batch.size() >= kPackWriteBytes)
+            if (batch.size() >= static_cast<std::size_t>(kPackWriteBytes))
                 writeBatch();
             continue;
         }
@@ -1036,7 +1040,7 @@ std::uint32_t DbfTable::writeRewrittenCopy(TableFile& out, const Rewrite& plan)
             runStart = slot;
     }
     copyRun(runStart, m_slotCount + 1);
-    batch.append(dbf::kEndOfFile);
+    batch.push_back(dbf::kEndOfFile);
     writeBatch();
 
     header.setRecordCount(copied);
