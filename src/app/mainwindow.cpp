@@ -496,6 +496,8 @@ void MainWindow::saveTable()
         reloadGrids();
     } catch (const table::TableError& e) {
         reportError(e.message());
+        // A reopen that failed left the table closed: the window says so rather than show its rows.
+        showWhetherOpen();
     }
 }
 

@@ -88,4 +88,15 @@ QString cellText(const ColumnSpec& column, const QByteArray& stored)
     return locale.toString(*value, 'f', decimals);
 }
 
+QString editText(const ColumnSpec& column, const QByteArray& stored)
+{
+    const table::FieldSpec& entry = table::fieldSpec(column.field);
+    if (entry.valueType == table::ValueType::Text)
+        return table::cp1251::toUnicode(stored);
+    const auto value = table::fieldcodec::numberValue(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
+    if (!value)
+        return {};
+    return table::numberText(*value, QLocale().decimalPoint().front());
+}
+
 } // namespace darni::view

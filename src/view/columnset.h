@@ -33,5 +33,8 @@ std::span<const ColumnSpec> columnsOf(GridKind kind);
 
 // A stored value as the cell shows it, with the user's decimal separator; empty for a blank field.
 QString cellText(const ColumnSpec& column, const QByteArray& stored);
+// What an editor of the cell opens on: the stored value whole, at full precision and with the
+// locale's decimal separator, so that confirming it unchanged changes nothing.
+QString editText(const ColumnSpec& column, const QByteArray& stored);
 
 } // namespace darni::view

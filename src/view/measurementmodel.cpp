@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace darni::view {
 
@@ -107,7 +108,7 @@ QVariant MeasurementModel::data(const QModelIndex& index, int role) const
     }
     if (!m_table.goToSlot(slotAt(index.row())))
         return {};
-    return cellText(c, m_table.text(c.field));
+    return role == Qt::EditRole ? editText(c, m_table.text(c.field)) : cellText(c, m_table.text(c.field));
 }
 
 QVariant MeasurementModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -135,6 +136,11 @@ bool MeasurementModel::setData(const QModelIndex& index, const QVariant& value, 
         return false;
     const ColumnSpec& c = column(index.column());
     const QString text = value.toString().trimmed();
+    // An editor closed on what it opened with (Enter or a click elsewhere) is no change: nothing is
+    // written, so no stored digit is lost to the display format.
+    if (text == data(index, Qt::EditRole).toString().trimmed())
+        return true;
+    const ValueType type = fieldSpec(c.field).valueType;
     try {
         m_table.edit();
         if (text.isEmpty()) {
@@ -150,6 +156,12 @@ bool MeasurementModel::setData(const QModelIndex& index, const QVariant& value, 
             if (!ok) {
                 m_table.cancel();
                 Q_EMIT editFailed(QStringLiteral("\"%1\" не является числом.").arg(text));
+                return false;
+            }
+            // A whole-number column takes whole numbers only: "12,7" is refused, not cut to 12.
+            if ((type == ValueType::Integer || type == ValueType::SmallInteger) && number != std::trunc(number)) {
+                m_table.cancel();
+                Q_EMIT editFailed(QStringLiteral("\"%1\" — не целое число, а в этом столбце только целые.").arg(text));
                 return false;
             }
             m_table.setReal(c.field, number);

@@ -77,6 +77,31 @@ protected:
     }
 };
 
+TEST_F(GridWork, AnEditorOpensOnTheStoredValueAndOnlyAChangeIsWritten)
+{
+    auto w = openWith({{{"N", "1"}, {"P", "12.34"}, {"D9", "3083"}}});
+    view::GridView& grid = *w->activeGrid();
+    QAbstractItemModel& model = *grid.model();
+    const QModelIndex p = model.index(0, grid.measurementModel().columnOf(table::Field::P));
+    const QModelIndex velocity = model.index(0, grid.measurementModel().columnOf(table::Field::D9));
+    EXPECT_EQ(p.data(Qt::DisplayRole).toString(), QStringLiteral("12,3"));
+    EXPECT_EQ(p.data(Qt::EditRole).toString(), QStringLiteral("12,34")) << "the editor shows every digit";
+
+    // Enter, or a click elsewhere, on the text as it opened: nothing reaches the file.
+    const QByteArray before = darni::testing::readAll(path("rows.db"));
+    ASSERT_TRUE(model.setData(p, p.data(Qt::EditRole), Qt::EditRole));
+    w->saveTable();
+    EXPECT_EQ(darni::testing::readAll(path("rows.db")).mid(32), before.mid(32)) << "beyond the header's date";
+
+    // A fraction in a whole-number column is refused with a message, the stored value kept.
+    EXPECT_FALSE(model.setData(velocity, QStringLiteral("12,7"), Qt::EditRole));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("12,7"))) << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(velocity.data().toString(), QStringLiteral("3083"));
+    EXPECT_TRUE(model.setData(velocity, QStringLiteral("3100"), Qt::EditRole));
+    EXPECT_EQ(velocity.data().toString(), QStringLiteral("3100"));
+}
+
 TEST_F(GridWork, FootersAndTheDeviceTypeFollowThePageNotTheTableOpenedBefore)
 {
     auto w = openWith({{{"N", "1"}, {"NB_TYPE", "1"}, {"P", "3.5"}, {"DEV_TYPE", "2"}}}); // a pull-off table
