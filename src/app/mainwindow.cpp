@@ -27,6 +27,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -274,6 +275,9 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
         if (action->property("needsTable").toBool())
             action->setEnabled(enabled);
     }
+    // A tool button takes its action's text as a hint again whenever the action changes.
+    for (QToolButton* button : findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$"))))
+        button->setToolTip({});
 }
 
 void MainWindow::hidePages()

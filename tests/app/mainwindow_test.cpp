@@ -11,6 +11,8 @@
 #include "table/dbftable.h"
 
 #include <QAction>
+#include <QRegularExpression>
+#include <QToolButton>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -108,6 +110,18 @@ TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"));
     EXPECT_EQ(darni::testing::readAll(existing), before);
+}
+
+TEST_F(MainWindowTest, ToolButtonsCarryNoHintsAfterTheirCommandsAreEnabledAndDisabled)
+{
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("t.db"));
+    auto w = makeWindow(port);
+    ASSERT_TRUE(w->openTablePath(path("t.db")));
+    w->closeTable();
+    const QList<QToolButton*> buttons = w->findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$")));
+    ASSERT_EQ(buttons.size(), 6);
+    for (const QToolButton* button : buttons)
+        EXPECT_TRUE(button->toolTip().isEmpty()) << button->objectName().toStdString();
 }
 
 TEST_F(MainWindowTest, ATransferThatHeardNoInstrumentLeavesTheDeviceTypeAlone)
