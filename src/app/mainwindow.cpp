@@ -49,6 +49,10 @@ const QString kWorkbookFilter = QStringLiteral("Книга Excel|*.xls");
 const QString kWorkbookSuffix = QStringLiteral("xls");
 const QString kTableSuffix = QStringLiteral("db");
 const QString kTitleSeparator = QStringLiteral(" - ");
+// After the table's name in the title when the table is open only for reading.
+const QString kReadOnlyMark = QStringLiteral(" [только чтение]");
+// The commands that change the table: disabled while it is open only for reading.
+constexpr const char* kWritingCommands[] = {"N4", "N5", "N34", "N21", "N37"};
 const QString kSaveQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
 const QString kUltrasonicTag = QStringLiteral("tab1");
 const QString kPullOffTag = QStringLiteral("tab2");
@@ -275,6 +279,11 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
         if (action->property("needsTable").toBool())
             action->setEnabled(enabled);
     }
+    // The commands that change the table wait while it is open only for reading.
+    for (const char* name : kWritingCommands) {
+        if (const auto found = m_commands.find(QString::fromLatin1(name)); found != m_commands.end())
+            found->second->setEnabled(enabled && !m_document.isReadOnly());
+    }
     // A tool button takes its action's text as a hint again whenever the action changes.
     for (QToolButton* button : findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$"))))
         button->setToolTip({});
@@ -451,11 +460,16 @@ bool MainWindow::openTablePath(const QString& path)
 {
     if (m_document.isOpen())
         closeTable();
-    if (!m_document.open(path)) {
+    // A table that may not be written now (another program holds it, or it is read-only) is still
+    // shown, for reading: viewing, sorting, printing and export work, nothing changes it.
+    const bool opened = m_document.open(path) ||
+                        (m_document.failedOnlyForWriting() && m_document.open(path, table::DbfTable::Access::ReadOnly));
+    if (!opened) {
         m_dialogs.message(this, UserDialogs::Icon::Error, TableDocument::errorCaption(), m_document.failureMessage());
         return false;
     }
-    setPresentation(true, QFileInfo(path).completeBaseName() + kTitleSeparator + applicationTitle());
+    const QString readOnlyMark = m_document.isReadOnly() ? kReadOnlyMark : QString();
+    setPresentation(true, QFileInfo(path).completeBaseName() + readOnlyMark + kTitleSeparator + applicationTitle());
     setTableCommandsEnabled(true);
     showFittingPage();
     // Both follow the page in view, never the filter that the table opened before left behind.
@@ -468,6 +482,8 @@ bool MainWindow::openTablePath(const QString& path)
 
 void MainWindow::appendTable()
 {
+    if (m_document.isReadOnly())
+        return;
     if (!receiveFromInstrument())
         return;
     try {
@@ -492,7 +508,7 @@ void MainWindow::appendTable()
 
 void MainWindow::saveTable()
 {
-    if (!m_document.isOpen())
+    if (!m_document.isOpen() || m_document.isReadOnly())
         return;
     try {
         commitEdits();
@@ -651,7 +667,7 @@ void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState
 void MainWindow::deleteSelectedRows()
 {
     view::GridView* grid = activeGrid();
-    if (!grid)
+    if (!grid || m_document.isReadOnly())
         return;
     const std::vector<std::uint32_t> slots = grid->selectedSlots();
     commitEdits();
@@ -669,7 +685,7 @@ void MainWindow::deleteSelectedRows()
 
 void MainWindow::renumberRows()
 {
-    if (!m_document.isOpen())
+    if (!m_document.isOpen() || m_document.isReadOnly())
         return;
     commitEdits();
     try {

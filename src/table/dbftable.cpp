@@ -1245,7 +1245,8 @@ void DbfTable::addTag(const QString& name, std::string_view fieldName, bool desc
     buildTag(tag);
     m_tags.push_back(std::move(tag));
     writeIndexFile();
-    if (!m_header.hasProductionIndex()) {
+    // A table open only for reading sorts in memory; its header stays as it is.
+    if (!m_header.hasProductionIndex() && m_file.isWritable()) {
         m_header.setProductionIndex(true);
         writeHeader();
     }

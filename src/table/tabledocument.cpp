@@ -68,12 +68,16 @@ bool TableDocument::open(const QString& path, DbfTable::Access access)
         close(false);
     m_path = path;
     m_failure.clear();
+    m_failedOnlyForWriting = false;
     m_access = access;
     try {
         m_table.open(path, access);
     } catch (const TableError& e) {
         qCWarning(lcTable) << "open failed:" << e.message();
         m_failure = openFailureMessage(e);
+        m_failedOnlyForWriting = access == DbfTable::Access::ReadWrite &&
+                                 (e.cause() == TableError::Cause::Locked || e.cause() == TableError::Cause::ReadOnly ||
+                                  e.cause() == TableError::Cause::NoPermission);
         return false;
     }
     m_isOpen = true;

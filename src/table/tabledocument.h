@@ -53,6 +53,11 @@ public:
     // table, else the cause (missing, a folder, no permission, held by another program, a table of
     // other fields).
     const QString& failureMessage() const { return m_failure; }
+    // The last open failed only because the table may not be written now (held by another program,
+    // read-only): it can still be opened for reading.
+    bool failedOnlyForWriting() const { return m_failedOnlyForWriting; }
+    // The open table is open only for reading: nothing may change it.
+    bool isReadOnly() const { return m_isOpen && !m_table.isWritable(); }
     static QString openFailureMessage(const TableError& error);
     // Closes and reopens the table so that everything is on disk, keeping the filter and the active
     // sort tag, the cursor on the first row. Throws TableError if reopening fails; the table is then
@@ -86,6 +91,7 @@ private:
     DbfTable m_table;
     QString m_path;
     QString m_failure;
+    bool m_failedOnlyForWriting = false;
     DbfTable::Access m_access = DbfTable::Access::ReadWrite;
     bool m_isOpen = false;
     bool m_isModified = false;

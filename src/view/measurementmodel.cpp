@@ -125,7 +125,8 @@ QVariant MeasurementModel::headerData(int section, Qt::Orientation orientation, 
 Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && column(index.column()).editable)
+    // A table open only for reading offers no editor.
+    if (index.isValid() && column(index.column()).editable && m_table.isWritable())
         f |= Qt::ItemIsEditable;
     return f;
 }

@@ -102,6 +102,23 @@ TEST_F(GridWork, AnEditorOpensOnTheStoredValueAndOnlyAChangeIsWritten)
     EXPECT_EQ(velocity.data().toString(), QStringLiteral("3100"));
 }
 
+TEST_F(GridWork, AReadOnlyTableSortsInMemoryAndStaysAsItWas)
+{
+    auto w = openWith({{{"N", "1"}}, {{"N", "3"}}, {{"N", "2"}}});
+    w->closeTable();
+    QFile::setPermissions(path("rows.db"), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    const QByteArray before = darni::testing::readAll(path("rows.db"));
+    ASSERT_TRUE(w->openTablePath(path("rows.db")));
+    ASSERT_TRUE(w->document().isReadOnly());
+    view::GridView& grid = *w->activeGrid();
+    clickTitle(grid, table::Field::N); // descending
+    EXPECT_EQ(column(grid, table::Field::N), (Strings{"3", "2", "1"}));
+    EXPECT_TRUE(dialogs.messages.empty());
+    w->closeTable();
+    EXPECT_EQ(darni::testing::readAll(path("rows.db")), before);
+    EXPECT_FALSE(QFile::exists(path("rows.mdx")));
+}
+
 TEST_F(GridWork, FootersAndTheDeviceTypeFollowThePageNotTheTableOpenedBefore)
 {
     auto w = openWith({{{"N", "1"}, {"NB_TYPE", "1"}, {"P", "3.5"}, {"DEV_TYPE", "2"}}}); // a pull-off table

@@ -9,6 +9,7 @@
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
 #include "table/dbftable.h"
+#include "view/gridview.h"
 
 #include <QAction>
 #include <QRegularExpression>
@@ -136,29 +137,38 @@ TEST_F(MainWindowTest, ATransferThatHeardNoInstrumentLeavesTheDeviceTypeAlone)
     EXPECT_EQ(w->document().deviceType(), 13) << "later printouts keep their layout";
 }
 
-TEST_F(MainWindowTest, ATableThatCannotBeReplacedOrOpenedIsNamedByItsCause)
+TEST_F(MainWindowTest, ATableAnotherProgramHoldsIsNotReplacedButOpensForReading)
 {
     const QString held = path("held.db");
-    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "7"}}).writeTo(held);
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields())
+        .record({{"N", "2"}, {"P", "5"}})
+        .record({{"N", "1"}, {"P", "7"}})
+        .writeTo(held);
     const QByteArray before = darni::testing::readAll(held);
     table::DbfTable holder; // another writer
     holder.open(held);
     auto w = makeWindow(port); // no instrument anywhere: asking one would say so
-    const struct
-    {
-        const char* what;
-        void (app::MainWindow::*command)();
-    } cases[] = {{"create onto it", &app::MainWindow::createTable}, {"open it", &app::MainWindow::openTable}};
-    for (const auto& c : cases) {
-        dialogs.messages.clear();
-        dialogs.fileNames = {held};
-        (w.get()->*c.command)();
-        EXPECT_FALSE(w->document().isOpen()) << c.what;
-        ASSERT_EQ(dialogs.messages.size(), 1u) << c.what;
-        EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("занят другой программой")))
-            << c.what << ": " << dialogs.messages[0].text.toStdString();
-    }
+
+    dialogs.fileNames = {held};
+    w->createTable();
+    EXPECT_FALSE(w->document().isOpen());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("занят другой программой")))
+        << dialogs.messages[0].text.toStdString();
+
+    ASSERT_TRUE(w->openTablePath(held));
+    EXPECT_TRUE(w->document().isReadOnly());
+    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("held [только чтение] - "))) << w->windowTitle().toStdString();
+    for (const char* writes : {"N4", "N5", "N34", "N21", "N37"})
+        EXPECT_FALSE(w->command(QString::fromLatin1(writes))->isEnabled()) << writes;
+    EXPECT_TRUE(w->command(QStringLiteral("Excel1"))->isEnabled());
+    view::GridView& grid = *w->activeGrid();
+    EXPECT_FALSE(grid.model()->flags(grid.model()->index(0, 0)) & Qt::ItemIsEditable);
+    w->command(QStringLiteral("N21"))->trigger(); // the context menu's delete: nothing happens
+    EXPECT_EQ(grid.model()->rowCount(), 2);
+    w->closeTable();
     EXPECT_EQ(darni::testing::readAll(held), before);
+    EXPECT_FALSE(QFile::exists(path("held.mdx")));
 }
 
 TEST_F(MainWindowTest, OpenRefusesWhatIsNotATableAndChoosesThePage)
