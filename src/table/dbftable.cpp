@@ -4,6 +4,7 @@
 #include "fieldcodec.h"
 #include "files/atomicfile.h"
 #include "mdxfile.h"
+#include "sortkey.h"
 #include "tableerror.h"
 #include "tablelog.h"
 #include "tablepaths.h"
@@ -1137,9 +1138,21 @@ int DbfTable::findTag(const QString& name) const
 IndexTag DbfTable::makeTag(const QString& name, Field field, bool descending) const
 {
     const BoundField& b = m_layout[field];
-    const bool text = fieldSpec(field).valueType == ValueType::Text;
-    return IndexTag(name, field, descending, text ? IndexTag::KeyType::Text : IndexTag::KeyType::Number, b.offset,
-                    b.width);
+    const QString fieldName = latin(fieldSpec(field).name);
+    if (fieldSpec(field).valueType != ValueType::Text)
+        return IndexTag(name, field, descending, IndexTag::KeyType::Number, {{b.offset, b.width}}, fieldName);
+    // A composed key where the table's fields are wide enough for its pieces; else the field itself.
+    if (const ComposedKey* composed = composedKeyFor(field)) {
+        std::vector<IndexTag::Range> ranges;
+        for (const KeyPart& part : composed->parts) {
+            const BoundField& piece = m_layout[part.field];
+            if (part.from + part.length > piece.width)
+                return IndexTag(name, field, descending, IndexTag::KeyType::Text, {{b.offset, b.width}}, fieldName);
+            ranges.push_back({piece.offset + part.from, part.length});
+        }
+        return IndexTag(name, field, descending, IndexTag::KeyType::Text, std::move(ranges), latin(composed->expression));
+    }
+    return IndexTag(name, field, descending, IndexTag::KeyType::Text, {{b.offset, b.width}}, fieldName);
 }
 
 void DbfTable::buildTag(IndexTag& tag)
@@ -1198,13 +1211,16 @@ void DbfTable::loadIndexFile(const QString& path)
     std::vector<IndexTag> tags;
     bool usable = stored.has_value();
     for (const StoredTag& s : stored.value_or(std::vector<StoredTag>{})) {
-        const auto field = fieldByName(s.definition.fieldName.toStdString());
+        const std::string expression = s.definition.fieldName.toStdString();
+        const ComposedKey* composed = composedKeyNamed(expression);
+        const auto field = composed ? std::optional<Field>(composed->field) : fieldByName(expression);
         if (!field || findTag(s.definition.name) >= 0) {
             usable = false;
             break;
         }
         IndexTag tag = makeTag(s.definition.name, *field, s.definition.descending);
-        if (static_cast<char>(tag.keyType()) != s.definition.keyType || tag.keyLength() != s.definition.keyLength) {
+        if (static_cast<char>(tag.keyType()) != s.definition.keyType || tag.keyLength() != s.definition.keyLength ||
+            tag.expression().compare(s.definition.fieldName, Qt::CaseInsensitive) != 0) {
             usable = false;
             break;
         }

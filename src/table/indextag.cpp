@@ -9,10 +9,13 @@
 
 namespace darni::table {
 
-IndexTag::IndexTag(QString name, Field field, bool descending, KeyType type, int keyOffset, int keyWidth)
-    : m_name(std::move(name)), m_field(field), m_descending(descending), m_type(type), m_keyOffset(keyOffset),
-      m_keyWidth(keyWidth)
+IndexTag::IndexTag(QString name, Field field, bool descending, KeyType type, std::vector<Range> ranges,
+                   QString expression)
+    : m_name(std::move(name)), m_field(field), m_descending(descending), m_type(type), m_ranges(std::move(ranges)),
+      m_expression(std::move(expression)), m_keyWidth(0)
 {
+    for (const Range& r : m_ranges)
+        m_keyWidth += r.length;
 }
 
 int IndexTag::keyLength() const
@@ -29,13 +32,14 @@ void IndexTag::clear()
 
 IndexTag::Entry IndexTag::entryFor(std::uint32_t slot, const char* record)
 {
-    const char* field = record + m_keyOffset;
     if (m_type == KeyType::Number) {
+        const char* field = record + m_ranges.front().offset;
         const double n = fieldcodec::numberValue(std::string_view(field, static_cast<std::size_t>(m_keyWidth))).value_or(0);
         return {n, slot, 0};
     }
     const auto text = static_cast<std::uint32_t>(m_texts.size() / static_cast<std::size_t>(std::max(1, m_keyWidth)));
-    m_texts.insert(m_texts.end(), field, field + m_keyWidth);
+    for (const Range& r : m_ranges)
+        m_texts.insert(m_texts.end(), record + r.offset, record + r.offset + r.length);
     return {0, slot, text};
 }
 
@@ -110,7 +114,9 @@ bool IndexTag::remove(std::uint32_t slot, const char* record)
 
 bool IndexTag::sameKey(const char* recordA, const char* recordB) const
 {
-    return std::memcmp(recordA + m_keyOffset, recordB + m_keyOffset, static_cast<std::size_t>(m_keyWidth)) == 0;
+    return std::all_of(m_ranges.begin(), m_ranges.end(), [&](const Range& r) {
+        return std::memcmp(recordA + r.offset, recordB + r.offset, static_cast<std::size_t>(r.length)) == 0;
+    });
 }
 
 std::size_t IndexTag::size()

@@ -1,6 +1,7 @@
 // One sort tag of a table: the live rows ordered by one field's key, ascending or descending, equal
 // keys in record-slot order. Numeric fields give their value as key (blank as 0); text fields their
-// stored bytes at full width, compared as code page 1251 byte values.
+// stored bytes at full width, or pieces of stored text put together (sortkey.h), compared as code
+// page 1251 byte values.
 #pragma once
 
 #include "recordschema.h"
@@ -20,11 +21,20 @@ class IndexTag
 public:
     enum class KeyType : char { Number = 'N', Text = 'C' };
 
-    // `keyOffset` and `keyWidth` locate the field in a record.
-    IndexTag(QString name, Field field, bool descending, KeyType type, int keyOffset, int keyWidth);
+    // Bytes of a record that make up (part of) the key.
+    struct Range
+    {
+        int offset;
+        int length;
+    };
+
+    // The key is the bytes of `ranges` one after another (a number key has one range); `expression` is
+    // how the index file states it.
+    IndexTag(QString name, Field field, bool descending, KeyType type, std::vector<Range> ranges, QString expression);
 
     const QString& name() const { return m_name; }
     Field field() const { return m_field; }
+    const QString& expression() const { return m_expression; }
     bool isDescending() const { return m_descending; }
     KeyType keyType() const { return m_type; }
     // Bytes of a key in the index file: 12 for numbers, the field width for text.
@@ -63,7 +73,8 @@ private:
     Field m_field;
     bool m_descending;
     KeyType m_type;
-    int m_keyOffset;
+    std::vector<Range> m_ranges;
+    QString m_expression;
     int m_keyWidth;
     std::vector<Entry> m_entries;
     std::size_t m_sorted = 0;  // m_entries[0, m_sorted) are in order

@@ -318,8 +318,7 @@ QByteArray MdxFile::build(const QString& tableName, std::vector<IndexTag*>& tags
         put16(file, h + kKeyLengthOffset, static_cast<std::uint16_t>(tag.keyLength()));
         put16(file, h + kKeysPerBlockOffset, static_cast<std::uint16_t>(keysPerBlock(tag.keyLength())));
         put16(file, h + kItemLengthOffset, static_cast<std::uint16_t>(keyItemLength(tag.keyLength())));
-        const QByteArray expression = QByteArray(fieldSpec(tag.field()).name.data(),
-                                                 static_cast<qsizetype>(fieldSpec(tag.field()).name.size()));
+        const QByteArray expression = tag.expression().toLatin1().left(kExpressionSize - 1);
         std::memcpy(file.data() + h + kExpressionOffset, expression.constData(), static_cast<std::size_t>(expression.size()));
 
         const qsizetype e = kTagTableOffset + static_cast<qsizetype>(i) * kTagEntrySize;

@@ -201,18 +201,42 @@ TEST_F(TableDocumentTest, RenumberingNumbersThePageInItsOrderAndLeavesOtherKinds
     EXPECT_EQ(shownRows(doc.table()), (Rows{"1:1", "3:5", "1:9", "2:2", "2:7"}));
 }
 
-TEST_F(TableDocumentTest, SortingByTextFieldsFollowsTheStoredTextOrRefusesWideOnes)
+TEST_F(TableDocumentTest, SortingByDateFollowsTheCalendarAndTextFieldsTheirTextOrRefusesWideOnes)
 {
     DbfFileBuilder b(measurementFields());
-    for (const char* date : {"02.01.2024", "15.12.2023", "01.02.2024"})
-        b.record({{"N", "1"}, {"DATE", date}});
+    const std::pair<const char*, const char*> rows[] = {
+        {"02.01.2024", "10:00:00"}, {"01.01.2029", "08:00:00"}, {"15.12.2023", "09:00:00"},
+        {"01.01.2028", "12:30:00"}, {"01.01.2028", "07:15:00"},
+    };
+    for (const auto& [date, time] : rows)
+        b.record({{"N", "1"}, {"DATE", date}, {"TIME", time}, {"ZAV", time}});
     b.writeTo(tablePath());
     ASSERT_TRUE(doc.open(tablePath()));
     sortByField(doc.table(), QStringLiteral("tab1"), Field::DATE, false);
-    std::vector<std::string> dates;
+    const auto shown = [this] {
+        std::vector<std::string> dates;
+        for (bool ok = doc.table().first(); ok; ok = doc.table().next())
+            dates.push_back((doc.table().text(Field::DATE) + ' ' + doc.table().text(Field::TIME)).toStdString());
+        return dates;
+    };
+    const Rows calendar = {"15.12.2023 09:00:00", "02.01.2024 10:00:00", "01.01.2028 07:15:00", "01.01.2028 12:30:00",
+                           "01.01.2029 08:00:00"};
+    EXPECT_EQ(shown(), calendar) << "year, month, day, then the time of day";
+
+    // The index file states the key as dBase IV evaluates it, and reads back as the same order.
+    EXPECT_TRUE(darni::testing::readAll(pathOf(QStringLiteral("t.mdx"))).contains("SUBSTR(DATE,7,4)+SUBSTR(DATE,4,2)+SUBSTR(DATE,1,2)+TIME"));
+    doc.table().close();
+    doc.table().open(tablePath());
+    ASSERT_TRUE(doc.table().tagNames().contains(QStringLiteral("TAB1")));
+    doc.table().setActiveTag(QStringLiteral("tab1"));
+    EXPECT_EQ(shown(), calendar);
+
+    // Other text fields sort by their text as stored.
+    sortByField(doc.table(), QStringLiteral("tab2"), Field::ZAV, true);
+    std::vector<std::string> texts;
     for (bool ok = doc.table().first(); ok; ok = doc.table().next())
-        dates.push_back(doc.table().text(Field::DATE).toStdString());
-    EXPECT_EQ(dates, (Rows{"01.02.2024", "02.01.2024", "15.12.2023"})) << "day first, not the calendar";
+        texts.push_back(doc.table().text(Field::ZAV).toStdString());
+    EXPECT_EQ(texts, (Rows{"12:30:00", "10:00:00", "09:00:00", "08:00:00", "07:15:00"}));
 
     try {
         sortByField(doc.table(), QStringLiteral("tab1"), Field::P3, true); // "Тип изделия"
