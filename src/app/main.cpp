@@ -1,4 +1,5 @@
 // The program: the splash screen, then the main window until it is closed.
+#include "guardedapplication.h"
 #include "mainwindow.h"
 #include "settingsstore.h"
 #include "splashscreen.h"
@@ -7,11 +8,9 @@
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 
-#include <QApplication>
-
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    darni::app::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DARNI"));
     QApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
 
@@ -20,6 +19,9 @@ int main(int argc, char** argv)
     darni::link::SerialPortDriver port(
         darni::link::PortNameMap::forThisPlatform(settings.com1Device(), settings.com2Device()));
     darni::app::MainWindow window(dialogs, settings, port);
+    app.setFailureReporter([&](const QString& text) {
+        dialogs.message(&window, darni::app::UserDialogs::Icon::Error, QStringLiteral("Ошибка"), text);
+    });
 
     darni::app::SplashScreen splash;
     splash.exec();
