@@ -4,6 +4,9 @@
 #include "table/tableerror.h"
 #include "table/tableorder.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 using namespace darni::table;
 using darni::testing::DbfFileBuilder;
 using darni::testing::measurementFields;
@@ -145,6 +148,23 @@ TEST_F(TableDocumentTest, CreateReplacesTheFileAndFillsIt)
 
     EXPECT_THROW(doc.create(pathOf(QStringLiteral("no/such/dir/t.db")), [](DbfTable&) {}), TableError);
     EXPECT_FALSE(doc.isOpen());
+
+    // A create that fails half-way (a full disk, say) leaves the earlier table whole and unlocked,
+    // no document open and no file beside it.
+    const QByteArray earlier = darni::testing::readAll(tablePath());
+    EXPECT_THROW(doc.create(tablePath(),
+                            [](DbfTable& t) {
+                                t.append();
+                                t.setReal(Field::N, 7);
+                                t.post();
+                                throw TableError(TableError::Cause::DiskFull, QStringLiteral("диск заполнен"));
+                            }),
+                 TableError);
+    EXPECT_FALSE(doc.isOpen());
+    EXPECT_EQ(darni::testing::readAll(tablePath()), earlier);
+    EXPECT_EQ(QDir(QFileInfo(tablePath()).absolutePath()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")});
+    DbfTable other;
+    EXPECT_NO_THROW(other.open(tablePath())) << "the file is not left locked";
 }
 
 // The rows the table shows, in its order, as "N:P" texts.
