@@ -13,6 +13,7 @@
 #include "output/xls/xlserror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
+#include "table/recordkind.h"
 #include "table/tableerror.h"
 #include "table/tableorder.h"
 
@@ -54,8 +55,8 @@ const QString kReadOnlyMark = QStringLiteral(" [только чтение]");
 // The commands that change the table: disabled while it is open only for reading.
 constexpr const char* kWritingCommands[] = {"N4", "N5", "N34", "N21", "N37"};
 const QString kSaveQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
-const QString kUltrasonicTag = QStringLiteral("tab1");
-const QString kPullOffTag = QStringLiteral("tab2");
+const QString kUltrasonicTag = table::sortTagOf(table::RecordKind::Ultrasonic);
+const QString kPullOffTag = table::sortTagOf(table::RecordKind::PullOff);
 const QString kUltrasonicLayout = QStringLiteral("Table_1");
 const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
@@ -221,8 +222,10 @@ void MainWindow::buildPages()
         layout->addWidget(footer);
         return sheet;
     };
-    m_pages->addTab(page(QStringLiteral("TabSheet1"), m_ultrasonicGrid, m_ultrasonicFooter), QStringLiteral("ОРНАК-ТР5"));
-    m_pages->addTab(page(QStringLiteral("TabSheet2"), m_pullOffGrid, m_pullOffFooter), QStringLiteral("ПЕЛТА2-ТР5"));
+    m_pages->addTab(page(QStringLiteral("TabSheet1"), m_ultrasonicGrid, m_ultrasonicFooter),
+                    table::pageTitle(table::RecordKind::Ultrasonic));
+    m_pages->addTab(page(QStringLiteral("TabSheet2"), m_pullOffGrid, m_pullOffFooter),
+                    table::pageTitle(table::RecordKind::PullOff));
     setCentralWidget(m_pages);
 
     QMenu* context = findChild<QMenu*>(QStringLiteral("PopupMenu1"));

@@ -12,11 +12,6 @@
 
 namespace darni::table {
 
-namespace {
-constexpr int kUltrasonicKind = 0;
-constexpr int kPullOffKind = 1;
-} // namespace
-
 QString TableDocument::damagedMessage()
 {
     return QStringLiteral("База данных повреждена !");
@@ -176,11 +171,11 @@ std::optional<TableDocument::Page> TableDocument::choosePage()
     if (!m_isOpen)
         return std::nullopt;
     m_table.first();
-    m_table.setFilter(RowFilter::recordKind(kPullOffKind));
+    m_table.setFilter(RowFilter::recordKind(nbTypeOf(RecordKind::PullOff)));
     m_table.refresh();
     if (m_table.count() > 0)
         return Page::PullOff;
-    m_table.setFilter(RowFilter::recordKind(kUltrasonicKind));
+    m_table.setFilter(RowFilter::recordKind(nbTypeOf(RecordKind::Ultrasonic)));
     m_table.refresh();
     return Page::Ultrasonic;
 }

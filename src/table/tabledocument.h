@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dbftable.h"
+#include "recordkind.h"
 #include "tableerror.h"
 
 #include <QString>
@@ -20,7 +21,8 @@ namespace darni::table {
 class TableDocument
 {
 public:
-    enum class Page { Ultrasonic, PullOff };
+    // The page that shows a table is named by the kind of rows it shows.
+    using Page = RecordKind;
 
     static QString damagedMessage(); // "База данных повреждена !"
     static QString errorCaption();   // "Ошибка"

@@ -14,6 +14,7 @@
 #include "files/fileerror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
+#include "table/recordkind.h"
 #include "table/tabledocument.h"
 #include "table/tableerror.h"
 #include "table/tableorder.h"
@@ -35,8 +36,8 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
-const QString kSortTag = QStringLiteral("tab1");
-const QString kOtherSortTag = QStringLiteral("tab2");
+// The tag that a title click on the ultrasonic page uses; "sort" does the same.
+const QString kSortTag = sortTagOf(RecordKind::Ultrasonic);
 
 QTextStream& err()
 {
@@ -73,10 +74,6 @@ std::optional<QStringList> parse(QCommandLineParser& parser, const QStringList& 
     return parser.positionalArguments();
 }
 
-QString pageName(TableDocument::Page page)
-{
-    return page == TableDocument::Page::PullOff ? QStringLiteral("ПЕЛТА2-ТР5") : QStringLiteral("ОРНАК-ТР5");
-}
 
 // Keeps a received transfer that the table could not take and tells where, so nothing measured is lost.
 int failKeepingTransfer(const QString& why, const QString& tablePath, const link::SavedTransfer& transfer)
@@ -113,8 +110,8 @@ int createFromTransfer(const QString& path, const decode::DeviceImage& image, co
 // The sort tags go, as before every append and export.
 void resetSorting(DbfTable& table)
 {
-    for (const QString& tag : {kSortTag, kOtherSortTag})
-        resetOrder(table, tag);
+    for (const RecordKind kind : {RecordKind::Ultrasonic, RecordKind::PullOff})
+        resetOrder(table, sortTagOf(kind));
 }
 
 // Opens the table on the page the program would show, runs `body` and closes the table; the index file,
@@ -268,7 +265,7 @@ int infoCommand(const QStringList& arguments)
     int other = 0;
     for (bool ok = t.first(); ok; ok = t.next()) {
         const int kind = t.integer(Field::NB_TYPE);
-        (kind == 0 ? ultrasonic : kind == 1 ? pullOff : other)++;
+        (kind == nbTypeOf(RecordKind::Ultrasonic) ? ultrasonic : kind == nbTypeOf(RecordKind::PullOff) ? pullOff : other)++;
     }
     const auto page = document.choosePage();
     document.readDeviceTypeFromPage();
@@ -296,10 +293,10 @@ int infoCommand(const QStringList& arguments)
         return numberText(a) + QLatin1Char('/') + numberText(b) + QLatin1Char('/') + numberText(c);
     };
     out() << "Таблица: " << positional->at(0) << '\n'
-          << "Строк ОРНАК-ТР5: " << ultrasonic << '\n'
-          << "Строк ПЕЛТА2-ТР5: " << pullOff << '\n'
+          << "Строк " << pageTitle(RecordKind::Ultrasonic) << ": " << ultrasonic << '\n'
+          << "Строк " << pageTitle(RecordKind::PullOff) << ": " << pullOff << '\n'
           << "Строк другого вида: " << other << '\n'
-          << "Страница: " << pageName(page.value_or(TableDocument::Page::Ultrasonic)) << ", строк " << t.count() << '\n'
+          << "Страница: " << pageTitle(page.value_or(TableDocument::Page::Ultrasonic)) << ", строк " << t.count() << '\n'
           << "P (мин/сред/макс): " << triple(s.minP, s.meanP, s.maxP) << '\n'
           << "R (мин/сред/макс): " << triple(s.minR, s.meanR, s.maxR) << '\n'
           << "Даты: " << (from.isEmpty() ? QStringLiteral("нет") : from + QStringLiteral(" — ") + to) << Qt::endl;
