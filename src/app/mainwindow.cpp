@@ -28,7 +28,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -196,6 +195,7 @@ void MainWindow::buildCommands()
         if (QWidget* button = toolBar->widgetForAction(action)) {
             button->setObjectName(QString::fromLatin1(entry->toolButton));
             button->setToolTip({});
+            m_toolButtons.push_back(button);
         }
     }
 }
@@ -288,7 +288,7 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
             found->second->setEnabled(enabled && !m_document.isReadOnly());
     }
     // A tool button takes its action's text as a hint again whenever the action changes.
-    for (QToolButton* button : findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$"))))
+    for (QWidget* button : m_toolButtons)
         button->setToolTip({});
 }
 
@@ -406,12 +406,7 @@ bool MainWindow::receiveFromInstrument()
 QString MainWindow::keepReceivedTransfer(const QString& tablePath)
 {
     const auto bytes = m_image.bytes();
-    try {
-        const QString kept = link::rescueTransfer(tablePath, {m_header.payload, {bytes.begin(), bytes.end()}});
-        return QStringLiteral("Принятые данные сохранены в файле %1.").arg(QDir::toNativeSeparators(kept));
-    } catch (const std::runtime_error& e) {
-        return QStringLiteral("Принятые данные сохранить не удалось: %1").arg(QString::fromUtf8(e.what()));
-    }
+    return link::rescueTransferReport(tablePath, {m_header.payload, {bytes.begin(), bytes.end()}});
 }
 
 void MainWindow::createTable()

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QTabWidget;
@@ -117,6 +118,7 @@ private:
     QColor m_lastColor = Qt::black; // the colour dialog opens on the colour last chosen in it
 
     std::map<QString, QAction*> m_commands;
+    std::vector<QWidget*> m_toolButtons; // owned by the tool bar
     QTabWidget* m_pages = nullptr;
     std::unique_ptr<view::MeasurementModel> m_ultrasonicModel;
     std::unique_ptr<view::MeasurementModel> m_pullOffModel;

@@ -35,12 +35,6 @@ constexpr int kCreateAttempts = 32;
 constexpr int kLockAttempts = 8;
 const char kRandomAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
-FileError notAFile(const QString& path)
-{
-    return FileError(FileCause::NotAFile,
-                     QStringLiteral("%1: %2.").arg(path, causeText(FileCause::NotAFile)));
-}
-
 // The cause of a failure that left no error number: a full disk is the common one.
 int errorOr(int systemError, const QString& path)
 {
@@ -127,7 +121,7 @@ std::unique_ptr<CheckedFile> openLocked(const QString& path)
         if (!info.exists())
             throw FileError::fromSystem(QStringLiteral("Файл не открывается:"), path, ENOENT);
         if (!info.isFile())
-            throw notAFile(path);
+            throw FileError::notAFile(path);
 #ifdef Q_OS_WIN
         // Windows keeps other writers out through the share mode of the opening itself.
         const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
@@ -251,7 +245,7 @@ AtomicFile::AtomicFile(const QString& target) : m_target(target)
 {
     removeAbandonedTemporaries(target);
     if (QFileInfo(target).isDir())
-        throw notAFile(target);
+        throw FileError::notAFile(target);
     m_temporary = createTemporaryBeside(target);
     // Whole-file writers write in pieces of their own; a buffered device gathers the small ones. Only
     // for writing: a buffered device open for reading too pays a seek for every write.

@@ -70,4 +70,9 @@ FileError FileError::fromSystem(const QString& what, const QString& path, int sy
     return FileError(cause, QStringLiteral("%1 %2: %3.").arg(what, path, causeText(cause, systemError)));
 }
 
+FileError FileError::notAFile(const QString& path)
+{
+    return FileError(FileCause::NotAFile, QStringLiteral("%1: %2.").arg(path, causeText(FileCause::NotAFile)));
+}
+
 } // namespace darni::files

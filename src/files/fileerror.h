@@ -30,6 +30,8 @@ public:
     FileError(FileCause cause, const QString& message);
     // "<what> <path>: <cause>." from the system error number that the failed call left.
     static FileError fromSystem(const QString& what, const QString& path, int systemError);
+    // "<path>: это папка или устройство, а не файл."
+    static FileError notAFile(const QString& path);
 
     FileCause cause() const { return m_cause; }
     const QString& message() const { return m_message; }

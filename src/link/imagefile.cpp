@@ -222,4 +222,14 @@ QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer)
     throw std::runtime_error(lastError.toStdString());
 }
 
+QString rescueTransferReport(const QString& tablePath, const SavedTransfer& transfer)
+{
+    try {
+        return QStringLiteral("Принятые данные сохранены в файле %1.")
+            .arg(QDir::toNativeSeparators(rescueTransfer(tablePath, transfer)));
+    } catch (const std::runtime_error& e) {
+        return QStringLiteral("Принятые данные сохранить не удалось: %1").arg(QString::fromUtf8(e.what()));
+    }
+}
+
 } // namespace darni::link

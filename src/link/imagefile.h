@@ -43,5 +43,7 @@ SavedTransfer loadTransferFile(const QString& path);
 // table, named by the table and the time, else in the user's home folder. Returns the file's path;
 // throws std::runtime_error when it could be kept nowhere.
 QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer);
+// rescueTransfer() told as a sentence for the user: where the data are kept, or why they could not be.
+QString rescueTransferReport(const QString& tablePath, const SavedTransfer& transfer);
 
 } // namespace darni::link

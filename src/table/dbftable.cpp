@@ -112,17 +112,10 @@ void DbfTable::openNew(const QString& path)
     close();
     // The rows go into a file beside the target, which takes the target's name only when whole: a
     // failure or a crash leaves an earlier table of that name as it was.
-    m_file = TableFile::createReplacement(path);
-    try {
-        const QByteArray bytes = emptyTableBytes();
-        m_file.writeAt(0, bytes.constData(), bytes.size());
-        load(path);
-    } catch (...) {
-        m_file.close();
-        resetState();
-        throw;
-    }
-    first();
+    TableFile file = TableFile::createReplacement(path);
+    const QByteArray bytes = emptyTableBytes();
+    file.writeAt(0, bytes.constData(), bytes.size());
+    take(std::move(file), path);
 }
 
 void DbfTable::commitNew()
@@ -159,7 +152,12 @@ void DbfTable::open(const QString& path, Access access)
     close();
     files::removeAbandonedTemporaries(path);
     files::removeAbandonedTemporaries(indexFilePath(path));
-    m_file = TableFile::open(path, access);
+    take(TableFile::open(path, access), path);
+}
+
+void DbfTable::take(TableFile file, const QString& path)
+{
+    m_file = std::move(file);
     try {
         load(path);
     } catch (...) {

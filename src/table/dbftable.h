@@ -155,6 +155,8 @@ private:
 
     void requireOpen() const;
     void requireWritable() const;
+    // Makes `file` the table's file and reads it; on failure the table is closed again.
+    void take(TableFile file, const QString& path);
     void load(const QString& path);
     void rewrite(const Rewrite& plan);
     std::uint32_t writeRewrittenCopy(TableFile& out, const Rewrite& plan);

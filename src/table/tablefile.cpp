@@ -17,20 +17,13 @@ namespace darni::table {
 
 namespace {
 
-TableError tableError(const files::FileError& e)
-{
-    return TableError::from(e);
-}
-
 void requireRegularFile(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw tableError(files::FileError::fromSystem(QStringLiteral("Файл не найден:"), path, ENOENT));
+        throw TableError::from(files::FileError::fromSystem(QStringLiteral("Файл не найден:"), path, ENOENT));
     if (!info.isFile())
-        throw tableError(files::FileError(files::FileCause::NotAFile,
-                                          QStringLiteral("%1: %2.").arg(
-                                              path, files::causeText(files::FileCause::NotAFile))));
+        throw TableError::from(files::FileError::notAFile(path));
 }
 
 } // namespace
@@ -64,7 +57,7 @@ TableFile TableFile::open(const QString& path, Access access)
             table.m_file = files::openLocked(path);
         } catch (const files::FileError& e) {
             qCWarning(lcTable) << "cannot open table for writing" << path << e.message();
-            throw tableError(e);
+            throw TableError::from(e);
         }
         return table;
     }
@@ -74,7 +67,7 @@ TableFile TableFile::open(const QString& path, Access access)
     if (!table.m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         const int code = errno != 0 ? errno : EACCES;
         table.m_file.reset();
-        throw tableError(files::FileError::fromSystem(QStringLiteral("Файл не открывается для чтения:"), path, code));
+        throw TableError::from(files::FileError::fromSystem(QStringLiteral("Файл не открывается для чтения:"), path, code));
     }
     return table;
 }
@@ -84,7 +77,7 @@ void TableFile::checkReplaceable(const QString& path)
     try {
         files::checkReplaceable(path);
     } catch (const files::FileError& e) {
-        throw tableError(e);
+        throw TableError::from(e);
     }
 }
 
@@ -104,7 +97,7 @@ TableFile TableFile::createReplacement(const QString& target, const TableFile* h
         table.m_path = temporary.path;
     } catch (const files::FileError& e) {
         qCWarning(lcTable) << "cannot make a new table" << target << e.message();
-        throw tableError(e);
+        throw TableError::from(e);
     }
     table.m_target = target;
     table.m_access = Access::ReadWrite;
@@ -146,7 +139,7 @@ void TableFile::sync()
     try {
         files::syncToDisk(*m_file, path());
     } catch (const files::FileError& e) {
-        throw tableError(e);
+        throw TableError::from(e);
     }
 }
 
@@ -159,7 +152,7 @@ void TableFile::commitReplacement()
         files::replaceFile(m_path, m_target);
     } catch (const files::FileError& e) {
         qCWarning(lcTable) << "cannot put the new table in place" << m_target << e.message();
-        throw tableError(e);
+        throw TableError::from(e);
     }
     m_path = m_target;
     m_target.clear();
@@ -197,7 +190,7 @@ void TableFile::fail(const QString& what, int systemError) const
 {
     const files::FileError error = files::FileError::fromSystem(what, path(), systemError != 0 ? systemError : EIO);
     qCWarning(lcTable) << "table file failure" << m_path << error.message();
-    throw tableError(error);
+    throw TableError::from(error);
 }
 
 bool TableFile::copyTo(TableFile& out, qint64 offset, qint64 length, qint64 outOffset)

@@ -71,32 +71,39 @@ std::span<const ColumnSpec> columnsOf(GridKind kind)
     return kUltrasonicColumns;
 }
 
-QString cellText(const ColumnSpec& column, const QByteArray& stored)
+namespace {
+// A text column's text as it stands, a number column's value written by `number`, blank as empty.
+template<typename NumberText>
+QString storedText(const ColumnSpec& column, const QByteArray& stored, NumberText number)
 {
-    const table::FieldSpec& entry = table::fieldSpec(column.field);
-    if (entry.valueType == table::ValueType::Text)
+    if (table::fieldSpec(column.field).valueType == table::ValueType::Text)
         return table::cp1251::toUnicode(stored);
     const auto value = table::fieldcodec::numberValue(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
-    if (!value)
-        return {};
+    return value ? number(*value) : QString();
+}
+
+// A number as the column displays it.
+QString displayText(const ColumnSpec& column, double value)
+{
     const int decimals = decimalsOf(column.format);
     if (decimals < 0)
-        return table::numberText(*value);
+        return table::numberText(value);
     // "0.0" writes no group separators, only the locale's decimal one.
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(*value, 'f', decimals);
+    return locale.toString(value, 'f', decimals);
+}
+
+} // namespace
+
+QString cellText(const ColumnSpec& column, const QByteArray& stored)
+{
+    return storedText(column, stored, [&column](double value) { return displayText(column, value); });
 }
 
 QString editText(const ColumnSpec& column, const QByteArray& stored)
 {
-    const table::FieldSpec& entry = table::fieldSpec(column.field);
-    if (entry.valueType == table::ValueType::Text)
-        return table::cp1251::toUnicode(stored);
-    const auto value = table::fieldcodec::numberValue(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
-    if (!value)
-        return {};
-    return table::numberText(*value, QLocale().decimalPoint().front());
+    return storedText(column, stored, [](double value) { return table::numberText(value, QLocale().decimalPoint().front()); });
 }
 
 } // namespace darni::view

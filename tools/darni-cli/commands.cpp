@@ -78,14 +78,9 @@ std::optional<QStringList> parse(QCommandLineParser& parser, const QStringList& 
 // Keeps a received transfer that the table could not take and tells where, so nothing measured is lost.
 int failKeepingTransfer(const QString& why, const QString& tablePath, const link::SavedTransfer& transfer)
 {
-    err() << why << Qt::endl;
-    try {
-        const QString kept = link::rescueTransfer(tablePath, transfer);
-        err() << "Принятые данные сохранены в файле " << kept << "; таблицу из него делает команда "
-              << "\"darni-cli decode\"." << Qt::endl;
-    } catch (const std::runtime_error& e) {
-        err() << "Принятые данные сохранить не удалось: " << QString::fromUtf8(e.what()) << Qt::endl;
-    }
+    err() << why << '\n'
+          << link::rescueTransferReport(tablePath, transfer) << " Таблицу из сохранённой передачи делает команда "
+          << "\"darni-cli decode\"." << Qt::endl;
     return kFailure;
 }
 
@@ -130,6 +125,20 @@ int onShownPage(const QString& path, DbfTable::Access access,
     return status;
 }
 
+// Before a transfer is taken: the table to append to opened (and locked), or the table to create
+// known to be replaceable. Why not, when it is neither.
+std::optional<QString> makeReady(TableDocument& document, const QString& path, bool append)
+{
+    if (append)
+        return document.open(path) ? std::nullopt : std::optional<QString>(document.failureMessage());
+    try {
+        DbfTable::checkReplaceable(path);
+    } catch (const TableError& e) {
+        return e.message();
+    }
+    return std::nullopt;
+}
+
 // As "Дополнить" does once the transfer has ended well, into the document opened before it began.
 int appendFromTransfer(TableDocument& document, const decode::DeviceImage& image, const link::DeviceHeader& header)
 {
@@ -171,16 +180,8 @@ int receiveCommand(const QStringList& arguments)
     // What would stop the table taking the data is found before the instrument is asked.
     const QString path = positional->at(0);
     TableDocument document;
-    if (parser.isSet(append)) {
-        if (!document.open(path))
-            return fail(document.failureMessage());
-    } else {
-        try {
-            DbfTable::checkReplaceable(path);
-        } catch (const TableError& e) {
-            return fail(e.message());
-        }
-    }
+    if (const auto refused = makeReady(document, path, parser.isSet(append)))
+        return fail(*refused);
 
     HeadlessTransfer transfer(parser.value(port));
     const TransferOutcome outcome = transfer.run();
@@ -222,12 +223,8 @@ int decodeCommand(const QStringList& arguments)
     const QString& tablePath = positional->at(1);
     try {
         TableDocument document;
-        if (parser.isSet(append)) {
-            if (!document.open(tablePath))
-                return fail(document.failureMessage());
-        } else {
-            DbfTable::checkReplaceable(tablePath);
-        }
+        if (const auto refused = makeReady(document, tablePath, parser.isSet(append)))
+            return fail(*refused);
         const link::SavedTransfer saved = link::loadTransferFile(imagePath);
         if (!saved.checksummed)
             err() << "Внимание: файл " << imagePath << " записан прежней версией программы без контрольной "
