@@ -6,16 +6,12 @@
 #include "toolbaricons.h"
 #include "transferdialog.h"
 
-#include "decode/recorddecoder.h"
-#include "link/imagefile.h"
 #include "output/excelexport.h"
+#include "decode/transferdecoding.h"
 #include "output/report/reportpainter.h"
-#include "output/xls/xlserror.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
-#include "table/tableerror.h"
-#include "table/tableorder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,12 +29,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <array>
 #include <optional>
 
 namespace darni::app {
 
-using table::TableDocument;
+using table::RecordKind;
 
 namespace {
 constexpr QSize kInitialSize(703, 501);
@@ -54,8 +49,6 @@ const QString kReadOnlyMark = QStringLiteral(" [только чтение]");
 // The commands that change the table: disabled while it is open only for reading.
 constexpr const char* kWritingCommands[] = {"N4", "N5", "N34", "N21", "N37"};
 const QString kSaveQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
-const QString kUltrasonicTag = table::sortTagOf(table::RecordKind::Ultrasonic);
-const QString kPullOffTag = table::sortTagOf(table::RecordKind::PullOff);
 const QString kUltrasonicLayout = QStringLiteral("Table_1");
 const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
@@ -97,7 +90,7 @@ QString MainWindow::applicationTitle()
 }
 
 MainWindow::MainWindow(UserDialogs& dialogs, SettingsStore& settings, link::SerialPort& port, QWidget* parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_settings(settings), m_session(port, m_buffer, m_header, m_image)
+    : QMainWindow(parent), m_dialogs(dialogs), m_settings(settings), m_session(port, m_buffer, m_received)
 {
     setObjectName(QStringLiteral("TForm1"));
     resize(kInitialSize);
@@ -204,8 +197,8 @@ void MainWindow::buildPages()
 {
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(QStringLiteral("PageControl1"));
-    m_ultrasonicModel = std::make_unique<view::MeasurementModel>(m_document.table(), view::GridKind::Ultrasonic);
-    m_pullOffModel = std::make_unique<view::MeasurementModel>(m_document.table(), view::GridKind::PullOff);
+    m_ultrasonicModel = std::make_unique<view::MeasurementModel>(m_workspace, view::GridKind::Ultrasonic);
+    m_pullOffModel = std::make_unique<view::MeasurementModel>(m_workspace, view::GridKind::PullOff);
     m_ultrasonicGrid = new view::GridView(*m_ultrasonicModel);
     m_ultrasonicGrid->setObjectName(QStringLiteral("Grid1"));
     m_pullOffGrid = new view::GridView(*m_pullOffModel);
@@ -234,8 +227,9 @@ void MainWindow::buildPages()
         connect(grid, &QWidget::customContextMenuRequested, this,
                 [grid, context](const QPoint& at) { context->popup(grid->viewport()->mapToGlobal(at)); });
         connect(&grid->measurementModel(), &view::MeasurementModel::editStarted, this,
-                [this] { m_document.markModified(); });
-        connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this, &MainWindow::reportError);
+                [this] { m_workspace.markModified(); });
+        connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this,
+                [this](const QString& message) { reportError(message); });
         connect(grid, &view::GridView::selectionStatisticsChanged, this, [this, grid] { updateFooters(*grid); });
         connect(&grid->gridHeader(), &view::GridHeader::titleStateChanged, this,
                 [this, grid](int section, view::TitleState state) { sortByTitle(*grid, section, state); });
@@ -243,9 +237,9 @@ void MainWindow::buildPages()
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::pageShown);
 }
 
-const QString& MainWindow::sortTagOf(const view::GridView& grid) const
+RecordKind MainWindow::pageOf(const view::GridView& grid) const
 {
-    return &grid == m_pullOffGrid ? kPullOffTag : kUltrasonicTag;
+    return &grid == m_pullOffGrid ? RecordKind::PullOff : RecordKind::Ultrasonic;
 }
 
 view::FooterLine& MainWindow::footerOf(const view::GridView& grid) const
@@ -263,7 +257,7 @@ QAction* MainWindow::command(const QString& objectName) const
 
 view::GridView* MainWindow::activeGrid() const
 {
-    if (!m_document.isOpen() || m_pages->isHidden())
+    if (!m_workspace.isOpen() || m_pages->isHidden())
         return nullptr;
     return m_pages->currentIndex() == kPullOffPage ? m_pullOffGrid : m_ultrasonicGrid;
 }
@@ -285,7 +279,7 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
     // The commands that change the table wait while it is open only for reading.
     for (const char* name : kWritingCommands) {
         if (const auto found = m_commands.find(QString::fromLatin1(name)); found != m_commands.end())
-            found->second->setEnabled(enabled && !m_document.isReadOnly());
+            found->second->setEnabled(enabled && !m_workspace.isReadOnly());
     }
     // A tool button takes its action's text as a hint again whenever the action changes.
     for (QWidget* button : m_toolButtons)
@@ -297,12 +291,17 @@ void MainWindow::hidePages()
     m_pages->hide();
 }
 
-void MainWindow::showFittingPage()
+void MainWindow::showWorkspace()
 {
-    const auto page = m_document.choosePage();
-    if (!page)
+    const auto page = m_workspace.page();
+    if (!page) {
+        showWhetherOpen();
         return;
-    const bool pullOff = *page == TableDocument::Page::PullOff;
+    }
+    // The title is the opening's to set; a table made by "Создать" keeps the one before.
+    setPresentation(true, windowTitle());
+    setTableCommandsEnabled(true);
+    const bool pullOff = *page == RecordKind::PullOff;
     m_pages->setTabVisible(kUltrasonicPage, !pullOff);
     m_pages->setTabVisible(kPullOffPage, pullOff);
     {
@@ -315,10 +314,7 @@ void MainWindow::showFittingPage()
 
 void MainWindow::pageShown(int index)
 {
-    if (!m_document.isOpen())
-        return;
-    m_document.table().setFilter(table::RowFilter::recordKind(index == kPullOffPage ? 1 : 0));
-    m_document.table().refresh();
+    m_workspace.showPage(index == kPullOffPage ? RecordKind::PullOff : RecordKind::Ultrasonic);
     reloadGrids();
 }
 
@@ -335,19 +331,13 @@ void MainWindow::setPresentation(bool tableOpen, const QString& title)
 void MainWindow::reloadGrids()
 {
     // Only the page in view holds the rows; the hidden page's grid is emptied rather than walked.
-    const view::GridView* shown = m_document.isOpen() ? activeGrid() : nullptr;
+    const view::GridView* shown = m_workspace.isOpen() ? activeGrid() : nullptr;
     for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid}) {
         if (grid == shown)
             grid->measurementModel().reload();
         else
             grid->measurementModel().clear();
     }
-    updateFooters();
-}
-
-void MainWindow::recomputeStatistics()
-{
-    m_statistics = m_document.isOpen() ? table::findMma(m_document.table()) : m_statistics;
     updateFooters();
 }
 
@@ -365,7 +355,7 @@ void MainWindow::updateFooters(view::GridView& grid)
     };
     // Two or more marked rows: their values as they were marked; else the whole table's.
     const table::TableStatistics s = grid.selectedRowCount() < 2
-                                         ? m_statistics
+                                         ? m_workspace.statistics()
                                          : table::selectionStatistics(grid.capturedValues());
     view::FooterLine& footer = footerOf(grid);
     footer.setText(table::Field::P, triple(s.minP, s.meanP, s.maxP));
@@ -377,8 +367,6 @@ void MainWindow::commitEdits()
 {
     for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid})
         grid->commitEdit();
-    if (m_document.isOpen() && m_document.table().state() != table::DbfTable::State::Browse)
-        m_document.table().post();
 }
 
 void MainWindow::reportError(const QString& text)
@@ -399,47 +387,33 @@ bool MainWindow::receiveFromInstrument()
     // The device type of the instrument that answered, also when it was refused; a transfer that never
     // heard an instrument leaves the device type of the data in hand as it was.
     if (m_session.headerReceived())
-        m_document.setDeviceType(m_header.deviceType);
+        m_workspace.instrumentAnswered(m_received.header.deviceType);
     return ok;
-}
-
-QString MainWindow::keepReceivedTransfer(const QString& tablePath)
-{
-    const auto bytes = m_image.bytes();
-    return link::rescueTransferReport(tablePath, {m_header.payload, {bytes.begin(), bytes.end()}});
 }
 
 void MainWindow::createTable()
 {
-    if (m_document.isOpen())
+    if (m_workspace.isOpen())
         closeTable();
     const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
     if (path.isEmpty())
         return;
     // A table that cannot be replaced is refused before the instrument is asked for its memory.
     try {
-        table::DbfTable::checkReplaceable(path);
-    } catch (const table::TableError& e) {
-        reportError(e.message());
+        workspace::Workspace::checkCreatable(path);
+    } catch (const files::UserError& e) {
+        reportError(e);
         return;
     }
     if (!receiveFromInstrument())
         return;
     try {
-        m_document.create(path, [this](table::DbfTable& t) {
-            decode::flash2klivo(t, {m_image, m_header.recordCountA, m_header.surfaceBase}, decode::DecodeMode::Create);
-        });
-        setPresentation(true, windowTitle());
-        setTableCommandsEnabled(true);
-        showFittingPage();
-        // The footers' figures are those of the page in view, so they follow its choice.
-        recomputeStatistics();
+        m_workspace.createFromTransfer(path, m_received, workspace::KeepTransfer::Yes);
+        showWorkspace();
         loadGridLayouts();
-        m_document.markSaved();
-    } catch (const table::TableError& e) {
-        reportError(e.message() + QLatin1Char('\n') + keepReceivedTransfer(path));
-        if (!m_document.isOpen())
-            setPresentation(false, applicationTitle());
+    } catch (const files::UserError& e) {
+        reportError(e);
+        showWhetherOpen();
     }
 }
 
@@ -448,7 +422,7 @@ void MainWindow::openTable()
     const QString path = m_dialogs.openFileName(this, m_lastDirectory, kOpenFilter, kTableSuffix);
     if (path.isEmpty())
         return;
-    if (m_document.isOpen())
+    if (m_workspace.isOpen())
         closeTable();
     m_lastDirectory = QFileInfo(path).absolutePath();
     openTablePath(path);
@@ -456,87 +430,69 @@ void MainWindow::openTable()
 
 bool MainWindow::openTablePath(const QString& path)
 {
-    if (m_document.isOpen())
+    if (m_workspace.isOpen())
         closeTable();
-    // A table that may not be written now (another program holds it, or it is read-only) is still
-    // shown, for reading: viewing, sorting, printing and export work, nothing changes it.
-    const bool opened = m_document.open(path) ||
-                        (m_document.failedOnlyForWriting() && m_document.open(path, table::DbfTable::Access::ReadOnly));
-    if (!opened) {
-        m_dialogs.message(this, UserDialogs::Icon::Error, TableDocument::errorCaption(), m_document.failureMessage());
+    if (!m_workspace.open(path)) {
+        m_dialogs.message(this, UserDialogs::Icon::Error, workspace::Workspace::openFailureCaption(),
+                          m_workspace.openFailure());
+        showWhetherOpen();
         return false;
     }
-    const QString readOnlyMark = m_document.isReadOnly() ? kReadOnlyMark : QString();
-    setPresentation(true, QFileInfo(path).completeBaseName() + readOnlyMark + kTitleSeparator + applicationTitle());
-    setTableCommandsEnabled(true);
-    showFittingPage();
-    // Both follow the page in view, never the filter that the table opened before left behind.
-    m_document.readDeviceTypeFromPage();
-    recomputeStatistics();
+    const QString readOnlyMark = m_workspace.isReadOnly() ? kReadOnlyMark : QString();
+    setWindowTitle(QFileInfo(path).completeBaseName() + readOnlyMark + kTitleSeparator + applicationTitle());
+    showWorkspace();
     loadGridLayouts();
-    m_document.markSaved();
     return true;
 }
 
 void MainWindow::appendTable()
 {
-    if (m_document.isReadOnly())
+    if (!m_workspace.isOpen() || m_workspace.isReadOnly())
         return;
     if (!receiveFromInstrument())
         return;
+    clearSortMarks();
     try {
-        if (m_document.isOpen()) {
-            resetSorting(*m_ultrasonicGrid);
-            resetSorting(*m_pullOffGrid);
-        }
-        const auto result = decode::flash2klivo(m_document.table(),
-                                                {m_image, m_header.recordCountA, m_header.surfaceBase},
-                                                decode::DecodeMode::Append);
-        for (const QString& message : result.messages)
+        for (const QString& message : m_workspace.append(m_received, workspace::KeepTransfer::Yes))
             m_dialogs.message(this, UserDialogs::Icon::Information, decode::DecodeResult::messageCaption(), message);
-        m_document.appended();
-        showFittingPage();
-        recomputeStatistics();
-        reloadGrids();
-    } catch (const table::TableError& e) {
-        reportError(e.message() + QLatin1Char('\n') + keepReceivedTransfer(m_document.path()));
-        showWhetherOpen();
+    } catch (const files::UserError& e) {
+        reportError(e);
     }
+    showWorkspace();
 }
 
 void MainWindow::saveTable()
 {
-    if (!m_document.isOpen() || m_document.isReadOnly())
+    if (!m_workspace.isOpen() || m_workspace.isReadOnly())
         return;
     try {
         commitEdits();
-        m_document.save();
-        reloadGrids();
-    } catch (const table::TableError& e) {
-        reportError(e.message());
-        // A reopen that failed left the table closed: the window says so rather than show its rows.
-        showWhetherOpen();
+        m_workspace.save();
+    } catch (const files::UserError& e) {
+        reportError(e);
     }
+    // A reopen that failed left the table closed: the window says so rather than show its rows.
+    showWorkspace();
 }
 
 void MainWindow::closeTable()
 {
-    if (m_document.isOpen())
+    if (m_workspace.isOpen())
         saveGridLayouts();
     try {
-        if (m_document.isModified() && m_document.isOpen() &&
+        if (m_workspace.isModified() && m_workspace.isOpen() &&
             m_dialogs.askYesNo(this, applicationTitle(), kSaveQuestion))
             saveTable();
-        m_document.close(false);
-    } catch (const table::TableError& e) {
-        reportError(e.message());
+        m_workspace.close(false);
+    } catch (const files::UserError& e) {
+        reportError(e);
     }
     showWhetherOpen();
 }
 
 void MainWindow::showWhetherOpen()
 {
-    if (m_document.isOpen())
+    if (m_workspace.isOpen())
         return;
     reloadGrids();
     setTableCommandsEnabled(false);
@@ -548,7 +504,7 @@ void MainWindow::exitProgram()
 {
     // Ends at once, Default_dir untouched; but edits not yet saved (an editor still open among them)
     // get the question that closing the window asks, rather than being lost without a word.
-    if (m_document.isOpen() && m_document.isModified())
+    if (m_workspace.isOpen() && m_workspace.isModified())
         closeTable();
     m_exiting = true;
     QCoreApplication::exit(0);
@@ -624,40 +580,35 @@ void MainWindow::removeAllColumnColors()
 
 // ---- sorting and row operations -----------------------------------------------------------------
 
-void MainWindow::resetSorting(view::GridView& grid, const QString& tag)
+void MainWindow::clearSortMarks()
 {
-    grid.gridHeader().clearTitleStates();
-    if (m_document.isOpen())
-        table::resetOrder(m_document.table(), tag);
-}
-
-void MainWindow::resetSorting(view::GridView& grid)
-{
-    resetSorting(grid, sortTagOf(grid));
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid})
+        grid->gridHeader().clearTitleStates();
 }
 
 void MainWindow::removeSorting()
 {
-    resetSorting(*m_pullOffGrid);
-    resetSorting(*m_ultrasonicGrid);
+    clearSortMarks();
+    m_workspace.resetSorting();
     reloadGrids();
 }
 
 void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState state)
 {
-    if (!m_document.isOpen())
+    if (!m_workspace.isOpen())
         return;
     commitEdits();
-    if (state == view::TitleState::SortedNone) {
-        resetSorting(grid);
-    } else {
-        try {
-            table::sortByField(m_document.table(), sortTagOf(grid), grid.measurementModel().column(section).field,
+    try {
+        if (state == view::TitleState::SortedNone) {
+            grid.gridHeader().clearTitleStates();
+            m_workspace.resetSorting();
+        } else {
+            m_workspace.sortBy(pageOf(grid), grid.measurementModel().column(section).field,
                                state == view::TitleState::SortedUp);
-        } catch (const table::TableError& e) {
-            // The rows stay in file order; the title keeps its new mark.
-            reportError(e.message());
         }
+    } catch (const files::UserError& e) {
+        // The rows stay in file order; the title keeps its new mark.
+        reportError(e);
     }
     reloadGrids();
 }
@@ -665,79 +616,53 @@ void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState
 void MainWindow::deleteSelectedRows()
 {
     view::GridView* grid = activeGrid();
-    if (!grid || m_document.isReadOnly())
+    if (!grid || m_workspace.isReadOnly())
         return;
     const std::vector<std::uint32_t> slots = grid->selectedSlots();
+    // No marked row and no current row: nothing to delete, nothing rewritten.
+    if (slots.empty())
+        return;
     commitEdits();
-    resetSorting(*grid, kUltrasonicTag);
-    resetSorting(*grid, kPullOffTag);
+    clearSortMarks();
     try {
-        m_document.deleteRows(slots);
-        recomputeStatistics();
-    } catch (const table::TableError& e) {
-        reportError(e.message());
+        m_workspace.deleteRows(slots);
+    } catch (const files::UserError& e) {
+        reportError(e);
     }
-    showWhetherOpen();
-    reloadGrids();
+    showWorkspace();
 }
 
 void MainWindow::renumberRows()
 {
-    if (!m_document.isOpen() || m_document.isReadOnly())
+    if (!m_workspace.isOpen() || m_workspace.isReadOnly())
         return;
     commitEdits();
     try {
         // In the order the page shows its rows, as the grid already holds them.
         view::GridView* grid = activeGrid();
-        m_document.renumberRows(grid ? std::span<const std::uint32_t>(grid->measurementModel().shownSlots())
-                                     : std::span<const std::uint32_t>());
-    } catch (const table::TableError& e) {
-        reportError(e.message());
+        m_workspace.renumber(grid ? grid->measurementModel().shownSlots() : std::span<const std::uint32_t>());
+    } catch (const files::UserError& e) {
+        reportError(e);
     }
-    showWhetherOpen();
-    reloadGrids();
+    showWorkspace();
 }
 
 // ---- reports ------------------------------------------------------------------------------------
 
 std::optional<output::report::ComposedReport> MainWindow::composeShownReport()
 {
-    view::GridView* grid = activeGrid();
-    if (!grid)
+    if (!activeGrid())
         return std::nullopt;
     commitEdits();
-    const auto page = grid == m_pullOffGrid ? TableDocument::Page::PullOff : TableDocument::Page::Ultrasonic;
-    const auto& layout = output::report::chooseReport(page, m_document.deviceType());
     QProgressDialog progress(QStringLiteral("Формирование отчета…"), QStringLiteral("Отмена"), 0, 0, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kProgressDelayMs);
-    // The grids read rows through the same cursor the report walks; they wait until it is done.
-    struct FrozenGrids
-    {
-        std::array<view::GridView*, 2> grids;
-        explicit FrozenGrids(std::array<view::GridView*, 2> g) : grids(g)
-        {
-            for (view::GridView* grid : grids)
-                grid->setUpdatesEnabled(false);
-        }
-        ~FrozenGrids()
-        {
-            for (view::GridView* grid : grids)
-                grid->setUpdatesEnabled(true);
-        }
-        FrozenGrids(const FrozenGrids&) = delete;
-        FrozenGrids& operator=(const FrozenGrids&) = delete;
-    } const frozen({m_ultrasonicGrid, m_pullOffGrid});
-    try {
-        return output::report::composeReport(m_document.table(), layout, [&progress](int done, int total) {
-            progress.setMaximum(total);
-            progress.setValue(done);
-            return !progress.wasCanceled();
-        });
-    } catch (const table::TableError& e) {
-        reportError(e.message());
-        return std::nullopt;
-    }
+    // The report reads through its own view of the rows, so the grids go on painting meanwhile.
+    return m_workspace.composeReport([&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
 }
 
 void MainWindow::previewReport()
@@ -764,26 +689,23 @@ void MainWindow::printReport()
 
 void MainWindow::exportToExcel()
 {
-    if (!m_document.isOpen() || !activeGrid())
+    if (!m_workspace.isOpen() || !activeGrid())
         return;
     const QString path = m_dialogs.saveFileName(this, m_exportDirectory, kWorkbookFilter, kWorkbookSuffix);
     if (path.isEmpty())
         return;
     commitEdits();
     // The rows go out in file order, and the grids stay that way afterwards.
-    resetSorting(*m_ultrasonicGrid);
-    resetSorting(*m_pullOffGrid);
-    reloadGrids();
+    clearSortMarks();
     try {
         const BusyCursor busy;
-        output::exportToExcel(m_document.table(), path);
-    } catch (const output::xls::XlsError& e) {
-        reportError(e.message());
-        return;
-    } catch (const table::TableError& e) {
-        reportError(e.message());
+        m_workspace.exportPage(path);
+    } catch (const files::UserError& e) {
+        reloadGrids();
+        reportError(e);
         return;
     }
+    reloadGrids();
     m_dialogs.message(this, UserDialogs::Icon::Information, output::exportCaption(),
                       output::exportSuccessMessage(path));
 }

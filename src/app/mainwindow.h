@@ -1,20 +1,21 @@
-// The program's main window: the menus, the tool bar, the two pages with their grids, the file
-// commands over the table document, and the window's two states (no table, table open).
+// The program's main window: the menus, the tool bar, the two pages with their grids, and the window's
+// two states (no table, table open). It asks the user and shows the workspace, whose commands do the
+// work.
 #pragma once
 
 #include "settingsstore.h"
 #include "userdialogs.h"
 
-#include "decode/deviceimage.h"
-#include "link/deviceheader.h"
+#include "files/usererror.h"
 #include "link/receivebuffer.h"
 #include "link/serialport.h"
 #include "link/transfersession.h"
 #include "output/report/pagecomposer.h"
-#include "table/tabledocument.h"
 #include "table/tablestatistics.h"
+#include "transfer/transfer.h"
 #include "view/footerline.h"
 #include "view/gridview.h"
+#include "workspace/workspace.h"
 
 #include <QMainWindow>
 
@@ -43,8 +44,9 @@ public:
     // Tests shorten the wait for the instrument; users cannot.
     void setAnswerTimeout(int milliseconds) { m_session.setAnswerTimeout(milliseconds); }
 
-    table::TableDocument& document() { return m_document; }
-    const table::TableStatistics& statistics() const { return m_statistics; }
+    workspace::Workspace& workspace() { return m_workspace; }
+    table::TableDocument& document() { return m_workspace.document(); }
+    const table::TableStatistics& statistics() const { return m_workspace.statistics(); }
     QString lastDirectory() const { return m_lastDirectory; }
     QAction* command(const QString& objectName) const;
     view::GridView* activeGrid() const;
@@ -81,37 +83,34 @@ private:
     void buildPages();
     void setTableCommandsEnabled(bool enabled);
     void hidePages();
-    void showFittingPage();
     void pageShown(int index);
     void setPresentation(bool tableOpen, const QString& title);
+    // Shows the workspace as it is: its page, rows and figures, or the no-table state.
+    void showWorkspace();
     void showWhetherOpen();
-    void recomputeStatistics();
     void reloadGrids();
     void updateFooters();
     void updateFooters(view::GridView& grid);
     void commitEdits();
     bool receiveFromInstrument();
-    // Keeps the memory just received beside the table that could not take it; the sentence says where.
-    QString keepReceivedTransfer(const QString& tablePath);
-    const QString& sortTagOf(const view::GridView& grid) const;
+    table::RecordKind pageOf(const view::GridView& grid) const;
     view::FooterLine& footerOf(const view::GridView& grid) const;
     QString layoutNameOf(const view::GridView& grid) const;
     void loadGridLayouts();
     void saveGridLayouts();
-    void resetSorting(view::GridView& grid, const QString& tag);
-    void resetSorting(view::GridView& grid);
+    void clearSortMarks();
     void sortByTitle(view::GridView& grid, int section, view::TitleState state);
     std::optional<output::report::ComposedReport> composeShownReport();
+    // The one place that shows a failure: a box captioned with the program's title.
     void reportError(const QString& text);
+    void reportError(const files::UserError& error) { reportError(error.message()); }
 
     UserDialogs& m_dialogs;
     SettingsStore& m_settings;
     link::ReceiveBuffer m_buffer;
-    link::DeviceHeader m_header;
-    decode::DeviceImage m_image;
+    transfer::Transfer m_received;
     link::TransferSession m_session;
-    table::TableDocument m_document;
-    table::TableStatistics m_statistics;
+    workspace::Workspace m_workspace;
     QString m_lastDirectory;
     QString m_exportDirectory; // the export's dialog keeps the folder the program started with
     bool m_exiting = false;

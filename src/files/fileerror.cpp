@@ -60,7 +60,7 @@ QString causeText(FileCause cause, int systemError)
 }
 
 FileError::FileError(FileCause cause, const QString& message)
-    : std::runtime_error(message.toStdString()), m_cause(cause), m_message(message)
+    : UserError(message), m_cause(cause)
 {
 }
 

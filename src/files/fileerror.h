@@ -2,9 +2,9 @@
 // the user. System error texts never reach the user untranslated.
 #pragma once
 
-#include <QString>
+#include "usererror.h"
 
-#include <stdexcept>
+#include <QString>
 
 namespace darni::files {
 
@@ -24,7 +24,7 @@ FileCause causeOfSystemError(int systemError);
 // A short Russian phrase for the cause, e.g. "диск заполнен"; for Other, the system's own text.
 QString causeText(FileCause cause, int systemError = 0);
 
-class FileError : public std::runtime_error
+class FileError : public UserError
 {
 public:
     FileError(FileCause cause, const QString& message);
@@ -34,11 +34,9 @@ public:
     static FileError notAFile(const QString& path);
 
     FileCause cause() const { return m_cause; }
-    const QString& message() const { return m_message; }
 
 private:
     FileCause m_cause;
-    QString m_message;
 };
 
 } // namespace darni::files

@@ -1,6 +1,8 @@
 // The characters of the current transfer phase, in a fixed array allocated once for the run.
 #pragma once
 
+#include "transfer/deviceimage.h"
+
 #include <cstddef>
 #include <memory>
 
@@ -9,7 +11,8 @@ namespace darni::link {
 class ReceiveBuffer
 {
 public:
-    static constexpr std::size_t kCapacity = 10'760'024;
+    // A phase's characters fit the memory's capacity.
+    static constexpr std::size_t kCapacity = transfer::image::kCapacity;
 
     ReceiveBuffer();
 

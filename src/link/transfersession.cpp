@@ -35,9 +35,9 @@ QString TransferSession::deviceName() { return QStringLiteral("ОРНАК-ТР5"
 QString TransferSession::notFoundCaption() { return QStringLiteral("Ошибка"); }
 QString TransferSession::errorCaption() { return QStringLiteral("Error"); }
 
-TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, DeviceHeader& header,
-                                 decode::DeviceImage& image, QObject* parent)
-    : QObject(parent), m_port(port), m_buffer(buffer), m_header(header), m_image(image)
+TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, transfer::Transfer& received,
+                                 QObject* parent)
+    : QObject(parent), m_port(port), m_buffer(buffer), m_header(received.header), m_image(received.image)
 {
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setInterval(kAnswerTimeoutMs);
@@ -190,9 +190,9 @@ void TransferSession::handleDeviceInfoFrame()
     for (std::ptrdiff_t at = s + 1; at + 1 < p - static_cast<std::ptrdiff_t>(wire::kChecksumChars);
          at += wire::kCharsPerByte)
         payload.push_back(wire::readByte(m_buffer.data() + at));
-    m_header = DeviceHeader::fromPayload(payload);
+    m_header = transfer::DeviceHeader::fromPayload(payload);
     m_headerReceived = true;
-    if (m_header.deviceType != DeviceHeader::kOrnakDeviceType) {
+    if (m_header.deviceType != transfer::DeviceHeader::kOrnakDeviceType) {
         qCInfo(lcLink) << "refused device type" << m_header.deviceType;
         fail(wrongDeviceMessage(), errorCaption());
         return;

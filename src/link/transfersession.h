@@ -3,11 +3,10 @@
 // the device image. Tells its owner what to show by signals; has no widgets.
 #pragma once
 
-#include "deviceheader.h"
 #include "receivebuffer.h"
 #include "serialport.h"
 
-#include "decode/deviceimage.h"
+#include "transfer/transfer.h"
 
 #include <QObject>
 #include <QString>
@@ -24,9 +23,9 @@ public:
 
     static constexpr int kAnswerTimeoutMs = 3000;
 
-    // The buffer, header and image outlive the session; a session fills them on each run.
-    TransferSession(SerialPort& port, ReceiveBuffer& buffer, DeviceHeader& header, decode::DeviceImage& image,
-                    QObject* parent = nullptr);
+    // The buffer and the transfer outlive the session; a session fills them on each run: the header
+    // once the instrument has told it, the image once the memory passed its checksum.
+    TransferSession(SerialPort& port, ReceiveBuffer& buffer, transfer::Transfer& received, QObject* parent = nullptr);
 
     // Tests shorten the wait for the instrument's first answer; users cannot.
     void setAnswerTimeout(int milliseconds) { m_answerTimer.setInterval(milliseconds); }
@@ -75,8 +74,8 @@ private:
 
     SerialPort& m_port;
     ReceiveBuffer& m_buffer;
-    DeviceHeader& m_header;
-    decode::DeviceImage& m_image;
+    transfer::DeviceHeader& m_header;
+    transfer::DeviceImage& m_image;
     QTimer m_answerTimer;
 
     bool m_running = false;

@@ -63,12 +63,6 @@ bool frameChecksumOk(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p)
     return checksum(stream + s + 1, payloadChars) == readLong(stream + p - kChecksumChars);
 }
 
-QString formatVersion(std::uint8_t byte4, std::uint8_t byte3, std::uint8_t byte2)
-{
-    const auto part = [](std::uint8_t b) { return QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0')); };
-    return part(byte4) + QLatin1Char('.') + part(byte3) + QLatin1Char('.') + part(byte2);
-}
-
 void appendByte(QByteArray& out, std::uint8_t value)
 {
     out.append(static_cast<char>(kNibbleBase + (value & kNibbleMask)));

@@ -40,8 +40,6 @@ std::uint32_t checksum(const char* payload, std::size_t count);
 // 'P' before 'S', or with fewer than nine characters between them, does not.
 bool frameChecksumOk(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p);
 
-// Bytes 4, 3 and 2 of the device information as "04.03.02", each at least two digits.
-QString formatVersion(std::uint8_t byte4, std::uint8_t byte3, std::uint8_t byte2);
 
 // The instrument's side, for the simulator and for tests.
 void appendByte(QByteArray& out, std::uint8_t value);

@@ -2,7 +2,7 @@
 #include "excelexport.h"
 
 #include "table/cp1251.h"
-#include "table/dbftable.h"
+#include "table/recordview.h"
 #include "xls/xlserror.h"
 #include "xls/xlswriter.h"
 
@@ -37,17 +37,17 @@ constexpr std::array<ExportColumn, 16> kColumns{{
 
 const QString kSheetName = QStringLiteral("ORNAK-ТР5");
 
-xls::XlsValue cellValue(const table::DbfTable& t, const ExportColumn& c)
+xls::XlsValue cellValue(const table::RecordView& rows, int row, const ExportColumn& c)
 {
     switch (c.cell) {
     case ExportCell::Real:
-        return t.real(c.field);
+        return rows.real(row, c.field);
     case ExportCell::Integer:
-        return static_cast<std::int32_t>(t.integer(c.field));
+        return rows.integer(row, c.field);
     case ExportCell::Text:
         break;
     }
-    return table::cp1251::toUnicode(t.text(c.field));
+    return table::cp1251::toUnicode(rows.text(row, c.field));
 }
 
 } // namespace
@@ -67,9 +67,9 @@ QString exportSuccessMessage(const QString& path)
     return QStringLiteral("Экспорт в файл ") + QFileInfo(path).fileName() + QStringLiteral(" завершен успешно.");
 }
 
-xls::XlsWorkbook exportWorkbook(table::DbfTable& t)
+xls::XlsWorkbook exportWorkbook(const table::RecordView& page)
 {
-    const int rows = t.count();
+    const int rows = page.size();
     if (rows > kMaxExportRows) {
         throw xls::XlsError(QStringLiteral("На листе Excel 97-2003 помещается не более %1 строк данных, а на "
                                            "странице их %2. Файл не записан.")
@@ -81,20 +81,17 @@ xls::XlsWorkbook exportWorkbook(table::DbfTable& t)
     sheet.setName(kSheetName);
     for (std::size_t c = 0; c < kColumns.size(); ++c)
         sheet.cell(static_cast<int>(c), 0).setValue(QString::fromUtf16(kColumns[c].header));
-    bool more = t.first();
-    for (int row = 1; row <= rows && more; ++row) {
+    // Row 0 of the sheet holds the titles.
+    for (int row = 0; row < rows; ++row) {
         for (std::size_t c = 0; c < kColumns.size(); ++c)
-            sheet.cell(static_cast<int>(c), row).setValue(cellValue(t, kColumns[c]));
-        // The cursor stays on the last row written.
-        if (row < rows)
-            more = t.next();
+            sheet.cell(static_cast<int>(c), row + 1).setValue(cellValue(page, row, kColumns[c]));
     }
     return book;
 }
 
-void exportToExcel(table::DbfTable& t, const QString& path)
+void exportToExcel(const table::RecordView& page, const QString& path)
 {
-    const xls::XlsWorkbook book = exportWorkbook(t);
+    const xls::XlsWorkbook book = exportWorkbook(page);
     xls::XlsWriter().saveAsXls(book, path);
 }
 

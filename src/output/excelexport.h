@@ -11,7 +11,7 @@
 #include <span>
 
 namespace darni::table {
-class DbfTable;
+class RecordView;
 }
 
 namespace darni::output {
@@ -33,12 +33,11 @@ inline constexpr int kMaxExportRows = xls::XlsWorksheet::kMaxRow;
 QString exportCaption();                         // "Экспорт в Excel"
 QString exportSuccessMessage(const QString& path); // names the file without its folder
 
-// Builds the workbook from the rows that pass the table's filter, in its order; the cursor is left on
-// the last row written. Throws xls::XlsError, before reading any row, when the page has more rows than
-// a worksheet holds.
-xls::XlsWorkbook exportWorkbook(table::DbfTable& table);
+// Builds the workbook from the rows of the page, in the view's order. Throws xls::XlsError, before
+// reading any row, when the page has more rows than a worksheet holds.
+xls::XlsWorkbook exportWorkbook(const table::RecordView& page);
 
 // exportWorkbook() written to the file, which is replaced. Throws xls::XlsError.
-void exportToExcel(table::DbfTable& table, const QString& path);
+void exportToExcel(const table::RecordView& page, const QString& path);
 
 } // namespace darni::output

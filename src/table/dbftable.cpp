@@ -165,6 +165,7 @@ void DbfTable::take(TableFile file, const QString& path)
         resetState();
         throw;
     }
+    ++m_generation;
     first();
 }
 
@@ -292,6 +293,7 @@ void DbfTable::close()
 
 void DbfTable::resetState()
 {
+    ++m_generation;
     m_descriptors.clear();
     m_descriptorArea.clear();
     m_slotCount = m_writtenSlots = m_committedSlots = 0;
@@ -428,6 +430,7 @@ void DbfTable::rollBackAppends()
     m_dirtyRows.clear();
     m_heldFlag.reset();
     m_slotCount = m_writtenSlots = m_committedSlots;
+    ++m_generation;
     if (m_current > m_slotCount) {
         m_current = 0;
         clearRow();
@@ -494,6 +497,13 @@ void DbfTable::remap()
 std::uint32_t DbfTable::dirtyCount() const
 {
     return static_cast<std::uint32_t>(m_dirtyRows.size() / m_recordLength);
+}
+
+const char* DbfTable::dirtyRecord(std::uint32_t slot) const
+{
+    if (m_dirtyRows.isEmpty() || slot < m_dirtyFirst || slot >= m_dirtyFirst + dirtyCount())
+        return nullptr;
+    return m_dirtyRows.constData() + static_cast<qsizetype>(slot - m_dirtyFirst) * m_recordLength;
 }
 
 char* DbfTable::dirtyRecord(std::uint32_t slot)
@@ -565,6 +575,55 @@ const char* DbfTable::storedRecordAt(std::uint32_t slot, Direction direction)
     return m_window.constData() + static_cast<qsizetype>(slot - m_windowFirst) * m_recordLength;
 }
 
+const char* DbfTable::recordForReading(std::uint32_t slot, QByteArray& scratch) const noexcept
+{
+    if (!isOpen() || slot < 1 || slot > m_slotCount)
+        return nullptr;
+    if (slot > m_writtenSlots)
+        return m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength;
+    if (const char* dirty = dirtyRecord(slot))
+        return dirty;
+    const char* stored = nullptr;
+    if (slot <= m_mappedSlots) {
+        stored = m_mapped + static_cast<qsizetype>(slot - 1) * m_recordLength;
+    } else {
+        scratch.resize(m_recordLength);
+        if (!m_file.tryReadAt(m_headerLength + static_cast<qint64>(slot - 1) * m_recordLength, scratch.data(),
+                              m_recordLength))
+            return nullptr;
+        stored = scratch.constData();
+    }
+    if (!holdsEndMark(slot))
+        return stored;
+    // The end mark held in the file stands in for this row's own flag.
+    if (stored != scratch.constData())
+        scratch = QByteArray(stored, m_recordLength);
+    scratch[0] = *m_heldFlag;
+    return scratch.constData();
+}
+
+RecordView DbfTable::view()
+{
+    requireOpen();
+    std::vector<std::uint32_t> slots;
+    if (m_activeTag < 0) {
+        for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
+            if (isShown(recordAt(slot, Direction::Forward)))
+                slots.push_back(slot);
+        }
+    } else {
+        IndexTag& tag = m_tags[static_cast<std::size_t>(m_activeTag)];
+        const std::size_t n = tag.size();
+        slots.reserve(n);
+        for (std::size_t p = 0; p < n; ++p) {
+            const std::uint32_t slot = tag.slotAt(p);
+            if (isShown(recordAt(slot, Direction::Forward)))
+                slots.push_back(slot);
+        }
+    }
+    return RecordView(*this, std::move(slots), m_generation);
+}
+
 bool DbfTable::isShown(const char* record) const
 {
     if (record[0] == dbf::kDeletedFlag)
@@ -617,6 +676,7 @@ const char* DbfTable::rowData() const
 void DbfTable::setFilter(const RowFilter& filter)
 {
     m_filter = filter;
+    ++m_generation;
     if (isOpen())
         first();
 }
@@ -812,12 +872,7 @@ std::optional<double> DbfTable::number(Field f) const
 
 std::int32_t DbfTable::integer(Field f) const
 {
-    constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
-    constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
-    const double value = std::trunc(real(f));
-    if (std::isnan(value))
-        return 0;
-    return static_cast<std::int32_t>(std::clamp(value, kLowest, kHighest));
+    return fieldcodec::integerValue(fieldView(f));
 }
 
 void DbfTable::requireEditing() const
@@ -908,6 +963,7 @@ void DbfTable::post()
     } else if (m_state == State::Insert) {
         m_pendingAppends.append(m_row);
         m_current = ++m_slotCount;
+        ++m_generation;
         m_bof = m_eof = false;
         updateTags(m_current, nullptr, m_row.constData());
     }
@@ -945,6 +1001,7 @@ void DbfTable::deleteRow()
     const QByteArray live(recordAt(m_current, Direction::Forward), m_recordLength);
     writeRecord(m_current, record.constData());
     updateTags(m_current, live.constData(), nullptr);
+    ++m_generation;
 
     if (after) {
         moveTo(*after);
@@ -1278,6 +1335,7 @@ void DbfTable::deleteTag(const QString& name)
     else if (m_activeTag > at)
         --m_activeTag;
     m_orderPosition.reset();
+    ++m_generation;
     writeIndexFile();
 }
 
@@ -1291,6 +1349,7 @@ void DbfTable::setActiveTag(const QString& name)
         throw TableError(TableError::Cause::NoSuchTag, QStringLiteral("Тега %1 нет.").arg(name));
     m_activeTag = at;
     m_orderPosition.reset();
+    ++m_generation;
 }
 
 QString DbfTable::activeTag() const

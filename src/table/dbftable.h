@@ -7,6 +7,7 @@
 #include "fielddescriptor.h"
 #include "fieldlayout.h"
 #include "indextag.h"
+#include "recordview.h"
 #include "recordschema.h"
 #include "rowfilter.h"
 #include "tablefile.h"
@@ -85,6 +86,17 @@ public:
     void refresh();
     // Live rows that pass the filter, counted by walking them; the cursor does not move.
     int count();
+
+    // The page as it stands, for one reader: the live rows that pass the filter, in the active order.
+    // The cursor does not move. The view goes stale at the next change of rows, order or filter.
+    RecordView view();
+    // Counts those changes (and every open and close); views compare it with their own.
+    std::uint64_t generation() const { return m_generation; }
+    // The record in this slot as every reader sees it, pending writes included; nullptr when there is
+    // no such slot or it cannot be read. `scratch` holds the bytes where the table has no map. Never
+    // throws: a view reads through this while the grid paints.
+    const char* recordForReading(std::uint32_t slot, QByteArray& scratch) const noexcept;
+    const FieldLayout& layout() const { return m_layout; }
 
     // Fields of the current row. A blank field is null: 0 as a number, the empty text as text. Text is
     // code page 1251 bytes, without trailing blanks.
@@ -173,6 +185,7 @@ private:
     void writeRecord(std::uint32_t slot, const char* record);
     std::uint32_t dirtyCount() const;
     char* dirtyRecord(std::uint32_t slot);
+    const char* dirtyRecord(std::uint32_t slot) const;
     void flushDirtyRows();
     const char* recordAt(std::uint32_t slot, Direction direction);
     const char* storedRecordAt(std::uint32_t slot, Direction direction);
@@ -226,6 +239,8 @@ private:
     QByteArray m_window; // consecutive records read from the file
     std::uint32_t m_windowFirst = 0;
     std::uint32_t m_windowCount = 0;
+
+    std::uint64_t m_generation = 0;
 
     std::vector<IndexTag> m_tags;
     int m_activeTag = -1;                    // into m_tags; −1 for file order

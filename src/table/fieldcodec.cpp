@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace darni::table::fieldcodec {
 
@@ -109,6 +110,16 @@ std::optional<double> numberValue(std::string_view stored)
     if (!std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::int32_t integerValue(std::string_view stored)
+{
+    constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
+    constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
+    const double value = std::trunc(numberValue(stored).value_or(0.0));
+    if (std::isnan(value))
+        return 0;
+    return static_cast<std::int32_t>(std::clamp(value, kLowest, kHighest));
 }
 
 bool writeNumber(double value, int decimals, char* out, int width)

@@ -13,6 +13,8 @@ std::string_view textValue(std::string_view stored);
 // Number fields lose leading and trailing blanks. Nothing for a blank field (null); 0 for text that
 // is not a decimal number, as other readers of these files do.
 std::optional<double> numberValue(std::string_view stored);
+// A number field as a whole number: cut toward zero, held within 32 bits; blank (or not a number) is 0.
+std::int32_t integerValue(std::string_view stored);
 
 // Write a number right-aligned into `out` (its whole width), with exactly `decimals` decimals and "."
 // whatever the locale. False, with `out` untouched, when the text would not fit or the value is not

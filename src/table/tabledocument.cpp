@@ -160,6 +160,13 @@ void TableDocument::close(bool saveFirst)
         QFile::remove(indexFilePath(m_path));
 }
 
+void TableDocument::closeKeepingIndex()
+{
+    m_isOpen = false;
+    m_isModified = false;
+    m_table.close();
+}
+
 void TableDocument::appended()
 {
     m_isOpen = true;

@@ -68,6 +68,8 @@ public:
     // Saves first when asked to, closes the table and deletes its index file. An edit still in
     // progress is dropped when not saving.
     void close(bool saveFirst);
+    // Closes the table as it is (a row being edited posted) and leaves its index file beside it.
+    void closeKeepingIndex();
     // After appending rows: everything to disk as save() does.
     void appended();
 

@@ -6,7 +6,7 @@
 namespace darni::table {
 
 TableError::TableError(Cause cause, const QString& message)
-    : std::runtime_error(message.toStdString()), m_cause(cause), m_message(message)
+    : UserError(message), m_cause(cause)
 {
 }
 

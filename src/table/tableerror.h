@@ -1,9 +1,9 @@
 // The table layer's failures: a cause that code can test and a Russian text that the user can read.
 #pragma once
 
-#include <QString>
+#include "files/usererror.h"
 
-#include <stdexcept>
+#include <QString>
 
 namespace darni::files {
 class FileError;
@@ -11,7 +11,7 @@ class FileError;
 
 namespace darni::table {
 
-class TableError : public std::runtime_error
+class TableError : public files::UserError
 {
 public:
     enum class Cause {
@@ -40,11 +40,9 @@ public:
     static TableError from(const files::FileError& error);
 
     Cause cause() const { return m_cause; }
-    QString message() const { return m_message; }
 
 private:
     Cause m_cause;
-    QString m_message;
 };
 
 } // namespace darni::table

@@ -116,6 +116,11 @@ void TableFile::readAt(qint64 offset, char* data, qint64 length)
         fail(QStringLiteral("Ошибка чтения файла"), errno);
 }
 
+bool TableFile::tryReadAt(qint64 offset, char* data, qint64 length) const noexcept
+{
+    return m_file && m_file->seek(offset) && m_file->read(data, length) == length;
+}
+
 void TableFile::writeAt(qint64 offset, const char* data, qint64 length)
 {
     if (m_access != Access::ReadWrite)

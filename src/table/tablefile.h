@@ -44,6 +44,9 @@ public:
     // Both throw TableError unless every byte is transferred; writing names the cause (a full disk).
     void readAt(qint64 offset, char* data, qint64 length);
     void writeAt(qint64 offset, const char* data, qint64 length);
+    // The same read for readers that must not fail loudly (a grid painting): false when the bytes
+    // could not all be read.
+    bool tryReadAt(qint64 offset, char* data, qint64 length) const noexcept;
     // Cuts the file to `length` bytes; throws TableError.
     void truncate(qint64 length);
     // Waits until what was written is on the disk itself.

@@ -1,7 +1,7 @@
 // Minimum, mean and maximum of P and of R.
 #include "tablestatistics.h"
 
-#include "dbftable.h"
+#include "recordview.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,23 +59,22 @@ double roundToTenth(double x)
     return static_cast<double>(whole * static_cast<long double>(kTenth));
 }
 
-TableStatistics findMma(DbfTable& table)
+TableStatistics findMma(const RecordView& rows)
 {
     TableStatistics s;
-    const int n = table.count();
+    const int n = rows.size();
     if (n < 2) {
-        s.minP = s.meanP = s.maxP = table.real(Field::P);
-        s.minR = s.meanR = s.maxR = table.real(Field::R);
+        // The one row, or none: its values unrounded, a blank as 0.
+        s.minP = s.meanP = s.maxP = rows.real(0, Field::P);
+        s.minR = s.meanR = s.maxR = rows.real(0, Field::R);
         return s;
     }
     Accumulator p;
     Accumulator r;
-    bool more = table.first();
-    for (int i = 0; i < n && more; ++i, more = table.next()) {
-        p.take(table.number(Field::P));
-        r.take(table.number(Field::R));
+    for (int i = 0; i < n; ++i) {
+        p.take(rows.number(i, Field::P));
+        r.take(rows.number(i, Field::R));
     }
-    table.first();
     return {p.min, p.mean(), p.max, r.min, r.mean(), r.max};
 }
 

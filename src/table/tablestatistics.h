@@ -7,7 +7,7 @@
 
 namespace darni::table {
 
-class DbfTable;
+class RecordView;
 
 struct TableStatistics
 {
@@ -23,11 +23,10 @@ struct TableStatistics
 // 1.35 gives 1.4 and 10.05 gives 10.1, as the binary values of those decimals lie.
 double roundToTenth(double x);
 
-// "find_mma": over the rows that pass the table's filter, in its order. A row without a value of a field
-// is left out of that field's figures, as for marked rows; none with a value gives 0. With fewer than
-// two rows the current row's values stand for all three, unrounded. The cursor is left on
-// the first row (with fewer than two rows it does not move).
-TableStatistics findMma(DbfTable& table);
+// "find_mma": over the rows of the page. A row without a value of a field is left out of that field's
+// figures, as for marked rows; none with a value gives 0. With fewer than two rows the one row's values
+// stand for all three, unrounded (0 with no row).
+TableStatistics findMma(const RecordView& rows);
 
 // P and R of a marked row as they were when it was marked; empty for a blank field.
 struct CapturedValues

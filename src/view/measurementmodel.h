@@ -1,9 +1,10 @@
-// The rows of the table's page as a Qt model for one grid: the page's rows in the table's order,
-// the grid's columns, and edits written back through the table's cursor.
+// The rows of the table's page as a Qt model for one grid: the page's rows in the table's order, read
+// through the model's own view of them, the grid's columns, and edits given to the workspace.
 #pragma once
 
 #include "columnset.h"
 
+#include "table/recordview.h"
 #include "table/tablestatistics.h"
 
 #include <QAbstractTableModel>
@@ -14,8 +15,8 @@
 #include <optional>
 #include <vector>
 
-namespace darni::table {
-class DbfTable;
+namespace darni::workspace {
+class Workspace;
 }
 
 namespace darni::view {
@@ -24,16 +25,16 @@ class MeasurementModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    MeasurementModel(table::DbfTable& table, GridKind kind, QObject* parent = nullptr);
+    MeasurementModel(workspace::Workspace& workspace, GridKind kind, QObject* parent = nullptr);
 
     // Takes the page's rows afresh, after the table was opened, filtered, sorted or changed; with the
     // table closed the model is empty.
     void reload();
     // Holds no rows, whatever the table has.
     void clear();
-    std::uint32_t slotAt(int row) const { return m_slots.at(static_cast<std::size_t>(row)); }
+    std::uint32_t slotAt(int row) const { return m_rows.slotAt(row); }
     // The page's rows as the grid shows them, top to bottom.
-    const std::vector<std::uint32_t>& shownSlots() const { return m_slots; }
+    std::span<const std::uint32_t> shownSlots() const { return m_rows.slots(); }
     int rowOfSlot(std::uint32_t slot) const;
     const ColumnSpec& column(int c) const { return m_columns[static_cast<std::size_t>(c)]; }
     // The column that shows this field, −1 when none does.
@@ -64,10 +65,10 @@ Q_SIGNALS:
     void editFailed(const QString& message);
 
 private:
-    table::DbfTable& m_table;
+    workspace::Workspace& m_workspace;
     std::span<const ColumnSpec> m_columns;
     std::vector<Look> m_looks;
-    std::vector<std::uint32_t> m_slots; // the page's rows, in the table's order
+    table::RecordView m_rows; // the page's rows, in the table's order
 };
 
 } // namespace darni::view

@@ -1,43 +1,35 @@
-// The commands of darni-cli.
+// The commands of darni-cli: each parses its arguments, gives the workspace the command and prints
+// what it left.
 #include "commands.h"
 
 #include "headlesstransfer.h"
 #include "pagecsv.h"
 
-#include "decode/recorddecoder.h"
-#include "decode/stampseconds.h"
-#include "link/imagefile.h"
+#include "decode/transferdecoding.h"
+#include "files/usererror.h"
 #include "output/excelexport.h"
-#include "output/report/pagecomposer.h"
 #include "output/report/reportpainter.h"
-#include "output/xls/xlserror.h"
-#include "files/fileerror.h"
-#include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
-#include "table/tabledocument.h"
-#include "table/tableerror.h"
-#include "table/tableorder.h"
-#include "table/tablestatistics.h"
+#include "transfer/transferfile.h"
+#include "workspace/workspace.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
 
 #include <functional>
 #include <set>
-#include <limits>
-#include <stdexcept>
 
 namespace darni::cli {
 
 using namespace darni::table;
+using workspace::KeepTransfer;
+using workspace::Workspace;
 
 namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
-// The tag that a title click on the ultrasonic page uses; "sort" does the same.
-const QString kSortTag = sortTagOf(RecordKind::Ultrasonic);
 
 QTextStream& err()
 {
@@ -74,84 +66,56 @@ std::optional<QStringList> parse(QCommandLineParser& parser, const QStringList& 
     return parser.positionalArguments();
 }
 
-
-// Keeps a received transfer that the table could not take and tells where, so nothing measured is lost.
-int failKeepingTransfer(const QString& why, const QString& tablePath, const link::SavedTransfer& transfer)
-{
-    err() << why << '\n'
-          << link::rescueTransferReport(tablePath, transfer) << " Таблицу из сохранённой передачи делает команда "
-          << "\"darni-cli decode\"." << Qt::endl;
-    return kFailure;
-}
-
-// As "Создать" does once the transfer has ended well.
-int createFromTransfer(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
-{
-    TableDocument document;
-    document.setDeviceType(header.deviceType);
-    int added = 0;
-    document.create(path, [&](DbfTable& t) {
-        const auto result = decode::flash2klivo(t, {image, header.recordCountA, header.surfaceBase},
-                                                decode::DecodeMode::Create);
-        added = result.addedFirstBlock + result.addedSecondBlock;
-    });
-    findMma(document.table());
-    document.choosePage();
-    out() << "Создана таблица " << path << ": записей " << added << Qt::endl;
-    document.close(false);
-    return 0;
-}
-
-// The sort tags go, as before every append and export.
-void resetSorting(DbfTable& table)
-{
-    for (const RecordKind kind : {RecordKind::Ultrasonic, RecordKind::PullOff})
-        resetOrder(table, sortTagOf(kind));
-}
+enum class Access { Read, Write };
 
 // Opens the table on the page the program would show, runs `body` and closes the table; the index file,
 // if any, stays, as only the program's closing removes it. Commands that only read open the table
 // only for reading: they change no byte of it and work on a table another program holds.
-int onShownPage(const QString& path, DbfTable::Access access,
-                const std::function<int(TableDocument&, TableDocument::Page)>& body)
+int onShownPage(const QString& path, Access access, const std::function<int(Workspace&)>& body)
 {
-    TableDocument document;
-    if (!document.open(path, access))
-        return fail(document.failureMessage());
-    const auto page = document.choosePage().value_or(TableDocument::Page::Ultrasonic);
-    document.readDeviceTypeFromPage();
-    const int status = body(document, page);
-    document.table().close();
-    return status;
+    Workspace workspace;
+    const bool opened = access == Access::Read ? workspace.openForReading(path) : workspace.openForWriting(path);
+    if (!opened)
+        return fail(workspace.openFailure());
+    try {
+        const int status = body(workspace);
+        workspace.closeKeepingIndex();
+        return status;
+    } catch (const files::UserError& e) {
+        workspace.closeKeepingIndex();
+        return fail(e.message());
+    }
 }
 
 // Before a transfer is taken: the table to append to opened (and locked), or the table to create
 // known to be replaceable. Why not, when it is neither.
-std::optional<QString> makeReady(TableDocument& document, const QString& path, bool append)
+std::optional<QString> makeReady(Workspace& workspace, const QString& path, bool append)
 {
-    if (append)
-        return document.open(path) ? std::nullopt : std::optional<QString>(document.failureMessage());
-    try {
-        DbfTable::checkReplaceable(path);
-    } catch (const TableError& e) {
-        return e.message();
+    if (!append) {
+        try {
+            Workspace::checkCreatable(path);
+        } catch (const files::UserError& e) {
+            return e.message();
+        }
+        return std::nullopt;
     }
+    if (!workspace.openForWriting(path))
+        return workspace.openFailure();
     return std::nullopt;
 }
 
-// As "Дополнить" does once the transfer has ended well, into the document opened before it began.
-int appendFromTransfer(TableDocument& document, const decode::DeviceImage& image, const link::DeviceHeader& header)
+// As "Создать" or "Дополнить" do once the transfer has ended well.
+int takeTransfer(Workspace& workspace, const QString& path, const transfer::Transfer& received, bool append,
+                 KeepTransfer keep)
 {
-    document.setDeviceType(header.deviceType);
-    resetSorting(document.table());
-    const auto result = decode::flash2klivo(document.table(), {image, header.recordCountA, header.surfaceBase},
-                                            decode::DecodeMode::Append);
-    for (const QString& message : result.messages)
-        out() << decode::DecodeResult::messageCaption() << ": " << message << Qt::endl;
-    document.appended();
-    document.choosePage();
-    findMma(document.table());
-    document.close(false);
+    if (append) {
+        for (const QString& message : workspace.append(received, keep))
+            out() << decode::DecodeResult::messageCaption() << ": " << message << Qt::endl;
+    } else {
+        const int added = workspace.createFromTransfer(path, received, keep);
+        out() << "Создана таблица " << path << ": записей " << added << Qt::endl;
+    }
+    workspace.close(false);
     return 0;
 }
 
@@ -179,30 +143,27 @@ int receiveCommand(const QStringList& arguments)
 
     // What would stop the table taking the data is found before the instrument is asked.
     const QString path = positional->at(0);
-    TableDocument document;
-    if (const auto refused = makeReady(document, path, parser.isSet(append)))
+    Workspace workspace;
+    if (const auto refused = makeReady(workspace, path, parser.isSet(append)))
         return fail(*refused);
 
     HeadlessTransfer transfer(parser.value(port));
     const TransferOutcome outcome = transfer.run();
     if (!outcome.ok)
         return fail(outcome.message.isEmpty() ? QStringLiteral("Прием данных прерван.") : outcome.message);
-    const auto bytes = transfer.image().bytes();
-    const link::SavedTransfer received{transfer.header().payload, {bytes.begin(), bytes.end()}};
+    const transfer::Transfer& received = transfer.received();
     if (parser.isSet(save)) {
         try {
-            link::saveTransferFile(parser.value(save), received);
-        } catch (const std::runtime_error& e) {
-            err() << QString::fromUtf8(e.what()) << Qt::endl;
+            transfer::saveTransferFile(parser.value(save), received);
+        } catch (const files::UserError& e) {
+            err() << e.message() << Qt::endl;
         }
     }
     try {
-        return parser.isSet(append) ? appendFromTransfer(document, transfer.image(), transfer.header())
-                                    : createFromTransfer(path, transfer.image(), transfer.header());
-    } catch (const TableError& e) {
-        return failKeepingTransfer(e.message(), path, received);
-    } catch (const std::runtime_error& e) {
-        return failKeepingTransfer(QString::fromUtf8(e.what()), path, received);
+        return takeTransfer(workspace, path, received, parser.isSet(append), KeepTransfer::Yes);
+    } catch (const files::UserError& e) {
+        // The message says where the transfer was kept; this says what to do with it.
+        return fail(e.message() + QStringLiteral(" Таблицу из сохранённой передачи делает команда \"darni-cli decode\"."));
     }
 }
 
@@ -222,24 +183,18 @@ int decodeCommand(const QStringList& arguments)
     const QString& imagePath = positional->at(0);
     const QString& tablePath = positional->at(1);
     try {
-        TableDocument document;
-        if (const auto refused = makeReady(document, tablePath, parser.isSet(append)))
+        Workspace workspace;
+        if (const auto refused = makeReady(workspace, tablePath, parser.isSet(append)))
             return fail(*refused);
-        const link::SavedTransfer saved = link::loadTransferFile(imagePath);
+        const transfer::SavedTransfer saved = transfer::loadTransferFile(imagePath);
         if (!saved.checksummed)
             err() << "Внимание: файл " << imagePath << " записан прежней версией программы без контрольной "
                   << "суммы, его целостность проверить нельзя." << Qt::endl;
-        if (const auto problem = link::transferProblem(saved))
+        if (const auto problem = transfer::transferProblem(saved.transfer))
             return fail(QStringLiteral("Файл %1 не подходит: %2").arg(imagePath, *problem));
-        decode::DeviceImage image;
-        image.assign(saved.image);
-        const auto header = link::DeviceHeader::fromPayload(saved.headerPayload);
-        return parser.isSet(append) ? appendFromTransfer(document, image, header)
-                                    : createFromTransfer(tablePath, image, header);
-    } catch (const TableError& e) {
+        return takeTransfer(workspace, tablePath, saved.transfer, parser.isSet(append), KeepTransfer::No);
+    } catch (const files::UserError& e) {
         return fail(e.message());
-    } catch (const std::runtime_error& e) {
-        return fail(QString::fromStdString(e.what()));
     }
 }
 
@@ -251,54 +206,25 @@ int infoCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    TableDocument document;
-    if (!document.open(positional->at(0), DbfTable::Access::ReadOnly))
-        return fail(document.failureMessage());
-    DbfTable& t = document.table();
-
-    t.setFilter(RowFilter());
-    int ultrasonic = 0;
-    int pullOff = 0;
-    int other = 0;
-    for (bool ok = t.first(); ok; ok = t.next()) {
-        const int kind = t.integer(Field::NB_TYPE);
-        (kind == nbTypeOf(RecordKind::Ultrasonic) ? ultrasonic : kind == nbTypeOf(RecordKind::PullOff) ? pullOff : other)++;
-    }
-    const auto page = document.choosePage();
-    document.readDeviceTypeFromPage();
-    const TableStatistics s = findMma(t);
-    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
-    std::int64_t latest = std::numeric_limits<std::int64_t>::min();
-    QString from;
-    QString to;
-    for (bool ok = t.first(); ok; ok = t.next()) {
-        const QString date = QString::fromLatin1(t.text(Field::DATE));
-        const QString time = QString::fromLatin1(t.text(Field::TIME));
-        const auto stamp = decode::stampSeconds(date, time);
-        if (!stamp)
-            continue;
-        if (*stamp < earliest) {
-            earliest = *stamp;
-            from = date + QLatin1Char(' ') + time;
-        }
-        if (*stamp > latest) {
-            latest = *stamp;
-            to = date + QLatin1Char(' ') + time;
-        }
-    }
-    const auto triple = [](double a, double b, double c) {
-        return numberText(a) + QLatin1Char('/') + numberText(b) + QLatin1Char('/') + numberText(c);
-    };
-    out() << "Таблица: " << positional->at(0) << '\n'
-          << "Строк " << pageTitle(RecordKind::Ultrasonic) << ": " << ultrasonic << '\n'
-          << "Строк " << pageTitle(RecordKind::PullOff) << ": " << pullOff << '\n'
-          << "Строк другого вида: " << other << '\n'
-          << "Страница: " << pageTitle(page.value_or(TableDocument::Page::Ultrasonic)) << ", строк " << t.count() << '\n'
-          << "P (мин/сред/макс): " << triple(s.minP, s.meanP, s.maxP) << '\n'
-          << "R (мин/сред/макс): " << triple(s.minR, s.meanR, s.maxR) << '\n'
-          << "Даты: " << (from.isEmpty() ? QStringLiteral("нет") : from + QStringLiteral(" — ") + to) << Qt::endl;
-    t.close(); // the index file, if any, stays: only the program's closing removes it
-    return 0;
+    return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
+        const workspace::TableSummary s = workspace.summary();
+        const TableStatistics& f = workspace.statistics();
+        const auto triple = [](double a, double b, double c) {
+            return numberText(a) + QLatin1Char('/') + numberText(b) + QLatin1Char('/') + numberText(c);
+        };
+        out() << "Таблица: " << positional->at(0) << '\n'
+              << "Строк " << pageTitle(RecordKind::Ultrasonic) << ": " << s.ultrasonic << '\n'
+              << "Строк " << pageTitle(RecordKind::PullOff) << ": " << s.pullOff << '\n'
+              << "Строк другого вида: " << s.other << '\n'
+              << "Страница: " << pageTitle(workspace.page().value_or(RecordKind::Ultrasonic)) << ", строк "
+              << s.pageRows << '\n'
+              << "P (мин/сред/макс): " << triple(f.minP, f.meanP, f.maxP) << '\n'
+              << "R (мин/сред/макс): " << triple(f.minR, f.meanR, f.maxR) << '\n'
+              << "Даты: "
+              << (s.earliest.isEmpty() ? QStringLiteral("нет") : s.earliest + QStringLiteral(" — ") + s.latest)
+              << Qt::endl;
+        return 0;
+    });
 }
 
 int dumpCommand(const QStringList& arguments)
@@ -309,8 +235,8 @@ int dumpCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), DbfTable::Access::ReadOnly, [](TableDocument& document, TableDocument::Page) {
-        writePageCsv(document.table(), out());
+    return onShownPage(positional->at(0), Access::Read, [](Workspace& workspace) {
+        writePageCsv(workspace.pageRows(), out());
         out().flush();
         return 0;
     });
@@ -328,14 +254,10 @@ int sortCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), DbfTable::Access::ReadWrite, [&](TableDocument& document, TableDocument::Page) {
-        try {
-            const Field field = DbfTable::fieldNamed(positional->at(1).toStdString());
-            sortByField(document.table(), kSortTag, field, parser.isSet(descending));
-        } catch (const TableError& e) {
-            return fail(e.message());
-        }
-        writePageCsv(document.table(), out());
+    return onShownPage(positional->at(0), Access::Write, [&](Workspace& workspace) {
+        const Field field = DbfTable::fieldNamed(positional->at(1).toStdString());
+        workspace.sortBy(workspace.page().value_or(RecordKind::Ultrasonic), field, parser.isSet(descending));
+        writePageCsv(workspace.pageRows(), out());
         out().flush();
         return 0;
     });
@@ -350,15 +272,8 @@ int exportCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), DbfTable::Access::ReadOnly, [&](TableDocument& document, TableDocument::Page) {
-        resetSorting(document.table());
-        try {
-            output::exportToExcel(document.table(), positional->at(1));
-        } catch (const output::xls::XlsError& e) {
-            return fail(e.message());
-        } catch (const TableError& e) {
-            return fail(e.message());
-        }
+    return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
+        workspace.exportPage(positional->at(1));
         out() << output::exportSuccessMessage(positional->at(1)) << Qt::endl;
         return 0;
     });
@@ -373,21 +288,11 @@ int printCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("OUT.pdf")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), DbfTable::Access::ReadOnly, [&](TableDocument& document, TableDocument::Page page) {
-        const auto& layout = output::report::chooseReport(page, document.deviceType());
-        std::optional<output::report::ComposedReport> report;
-        try {
-            report = output::report::composeReport(document.table(), layout);
-        } catch (const TableError& e) {
-            return fail(e.message());
-        }
+    return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
+        const auto report = workspace.composeReport();
         if (!report)
             return fail(QStringLiteral("Не удалось составить отчет."));
-        try {
-            output::report::writeReportPdf(*report, positional->at(1));
-        } catch (const files::FileError& e) {
-            return fail(e.message());
-        }
+        output::report::writeReportPdf(*report, positional->at(1));
         out() << "Страниц: " << report->pages.size() << Qt::endl;
         return 0;
     });
@@ -418,14 +323,14 @@ int deleteCommand(const QStringList& arguments)
         err() << parser.helpText();
         return kUsage;
     }
-    return onShownPage(positional->at(0), DbfTable::Access::ReadWrite, [&](TableDocument& document, TableDocument::Page) {
-        DbfTable& t = document.table();
+    return onShownPage(positional->at(0), Access::Write, [&](Workspace& workspace) {
+        const RecordView rows = workspace.pageRows();
         std::vector<std::uint32_t> slots;
         std::set<double> found;
-        for (bool ok = t.first(); ok; ok = t.next()) {
-            const auto number = t.number(Field::N);
+        for (int row = 0; row < rows.size(); ++row) {
+            const auto number = rows.number(row, Field::N);
             if (number && wanted.count(*number)) {
-                slots.push_back(t.currentSlot());
+                slots.push_back(rows.slotAt(row));
                 found.insert(*number);
             }
         }
@@ -433,11 +338,7 @@ int deleteCommand(const QStringList& arguments)
             if (!found.count(number))
                 return fail(QStringLiteral("На странице нет строки с номером %1; ничего не удалено.").arg(numberText(number)));
         }
-        try {
-            document.deleteRows(slots);
-        } catch (const TableError& e) {
-            return fail(e.message());
-        }
+        workspace.deleteRows(slots);
         out() << "Удалено строк: " << slots.size() << Qt::endl;
         return 0;
     });
@@ -453,13 +354,9 @@ int renumberCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), DbfTable::Access::ReadWrite, [](TableDocument& document, TableDocument::Page) {
-        try {
-            document.renumberRows();
-        } catch (const TableError& e) {
-            return fail(e.message());
-        }
-        out() << "Перенумеровано строк: " << document.table().count() << Qt::endl;
+    return onShownPage(positional->at(0), Access::Write, [](Workspace& workspace) {
+        workspace.renumber();
+        out() << "Перенумеровано строк: " << workspace.pageRows().size() << Qt::endl;
         return 0;
     });
 }

@@ -26,7 +26,7 @@ HeadlessTransfer::HeadlessTransfer(const QString& port)
 TransferOutcome HeadlessTransfer::run()
 {
     link::SerialPortDriver serial(m_names);
-    link::TransferSession session(serial, m_buffer, m_header, m_image);
+    link::TransferSession session(serial, m_buffer, m_received);
     QTextStream err(stderr);
     TransferOutcome outcome;
     QEventLoop loop;
@@ -46,8 +46,8 @@ TransferOutcome HeadlessTransfer::run()
                          err << "Тип прибора: " << name << "  Версия ПО: " << firmware
                              << "  Количество записей:" << counters << Qt::endl;
                          expected = kFrameOverhead +
-                                    kCharsPerByte * (kBlockHeaders + static_cast<qint64>(decode::image::kRecordLength) *
-                                                                         (m_header.recordCountA + m_header.recordCountB));
+                                    kCharsPerByte * (kBlockHeaders + static_cast<qint64>(transfer::image::kRecordLength) *
+                                                                         (m_received.header.recordCountA + m_received.header.recordCountB));
                      });
     QObject::connect(&session, &link::TransferSession::progressChanged, [&](int position) {
         if (expected <= 0 || position <= 0)

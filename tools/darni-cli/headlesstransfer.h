@@ -1,10 +1,9 @@
 // Runs one transfer from the instrument without a window, telling its progress on stderr.
 #pragma once
 
-#include "decode/deviceimage.h"
-#include "link/deviceheader.h"
 #include "link/portnames.h"
 #include "link/receivebuffer.h"
+#include "transfer/transfer.h"
 
 #include <QString>
 
@@ -24,14 +23,12 @@ public:
 
     TransferOutcome run();
 
-    const link::DeviceHeader& header() const { return m_header; }
-    const decode::DeviceImage& image() const { return m_image; }
+    const transfer::Transfer& received() const { return m_received; }
 
 private:
     link::PortNameMap m_names;
     link::ReceiveBuffer m_buffer;
-    link::DeviceHeader m_header;
-    decode::DeviceImage m_image;
+    transfer::Transfer m_received;
 };
 
 } // namespace darni::cli

@@ -2,7 +2,9 @@
 #include "pagecsv.h"
 
 #include "table/cp1251.h"
-#include "table/dbftable.h"
+#include "table/recordview.h"
+
+#include <QStringList>
 
 namespace darni::cli {
 
@@ -22,16 +24,16 @@ QString quoted(const QString& value)
 }
 } // namespace
 
-void writePageCsv(DbfTable& table, QTextStream& out)
+void writePageCsv(const RecordView& rows, QTextStream& out)
 {
     QStringList names;
     for (const auto& entry : kMeasurementFields)
         names << QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
     out << names.join(kSeparator) << '\n';
-    for (bool ok = table.first(); ok; ok = table.next()) {
+    for (int row = 0; row < rows.size(); ++row) {
         QStringList values;
         for (const auto& entry : kMeasurementFields) {
-            const QByteArray stored = table.text(entry.field);
+            const QByteArray stored = rows.text(row, entry.field);
             values << quoted(entry.valueType == ValueType::Text ? cp1251::toUnicode(stored)
                                                                : QString::fromLatin1(stored.trimmed()));
         }

@@ -5,11 +5,11 @@
 #include <QTextStream>
 
 namespace darni::table {
-class DbfTable;
+class RecordView;
 }
 
 namespace darni::cli {
 
-void writePageCsv(table::DbfTable& table, QTextStream& out);
+void writePageCsv(const table::RecordView& rows, QTextStream& out);
 
 } // namespace darni::cli

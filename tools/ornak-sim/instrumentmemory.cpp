@@ -1,15 +1,15 @@
 // The simulated instrument's memory.
 #include "instrumentmemory.h"
 
-#include "decode/deviceimage.h"
 #include "link/wirecodec.h"
+#include "transfer/deviceimage.h"
 
 #include <random>
 
 namespace darni::sim {
 
 namespace {
-namespace img = decode::image;
+namespace img = transfer::image;
 
 constexpr std::uint16_t kMaterialGiven = 1u << 7;
 constexpr int kTypeCodeShift = 8;
@@ -37,7 +37,7 @@ void putWord(std::vector<std::uint8_t>& out, std::uint16_t v)
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-std::uint16_t wordAt(const std::vector<std::uint8_t>& bytes, std::size_t at)
+std::uint16_t wordAt(std::span<const std::uint8_t> bytes, std::size_t at)
 {
     return at + 1 < bytes.size() ? static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8) : 0;
 }
@@ -62,19 +62,19 @@ InstrumentMemory InstrumentMemory::generated(const GeneratorSettings& settings)
     return m;
 }
 
-InstrumentMemory InstrumentMemory::fromSavedTransfer(const link::SavedTransfer& transfer)
+InstrumentMemory InstrumentMemory::fromTransfer(const transfer::Transfer& transfer)
 {
     InstrumentMemory m;
-    const auto header = link::DeviceHeader::fromPayload(transfer.headerPayload);
+    const transfer::DeviceHeader& header = transfer.header;
     m.deviceType = header.deviceType;
     m.serialNumber = header.serialNumber;
     m.surfaceBase = header.surfaceBase;
     const auto payloadByte = [&](std::size_t i) -> std::uint8_t {
-        return i < transfer.headerPayload.size() ? transfer.headerPayload[i] : 0;
+        return i < header.payload.size() ? header.payload[i] : 0;
     };
     m.firmware = {payloadByte(2), payloadByte(3), payloadByte(4)};
 
-    const auto& image = transfer.image;
+    const auto image = transfer.image.bytes();
     const auto take = [&image](std::size_t from, std::size_t count, std::vector<Record>& into) {
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t at = from + k * img::kRecordLength;
@@ -165,7 +165,7 @@ Record InstrumentMemory::makeRecord(bool firstBlock, int index, const QDateTime&
 
 std::vector<std::uint8_t> InstrumentMemory::headerPayload() const
 {
-    link::DeviceHeader h;
+    transfer::DeviceHeader h;
     h.deviceType = deviceType;
     h.serialNumber = serialNumber;
     h.surfaceBase = surfaceBase;
@@ -189,15 +189,16 @@ std::vector<std::uint8_t> InstrumentMemory::imagePayload() const
     return out;
 }
 
-link::SavedTransfer InstrumentMemory::asSavedTransfer() const
+transfer::Transfer InstrumentMemory::asTransfer() const
 {
-    link::SavedTransfer t;
-    t.headerPayload = headerPayload();
-    t.image = imagePayload();
-    const QByteArray chars = link::wire::encodePayload(t.image);
+    transfer::Transfer t;
+    t.header = transfer::DeviceHeader::fromPayload(headerPayload());
+    std::vector<std::uint8_t> image = imagePayload();
+    const QByteArray chars = link::wire::encodePayload(image);
     const std::uint32_t sum = link::wire::checksum(chars.constData(), static_cast<std::size_t>(chars.size()));
     for (int shift = 0; shift < 32; shift += 8)
-        t.image.push_back(static_cast<std::uint8_t>(sum >> shift));
+        image.push_back(static_cast<std::uint8_t>(sum >> shift));
+    t.image.assign(image);
     return t;
 }
 

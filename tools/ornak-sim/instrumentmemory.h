@@ -2,8 +2,7 @@
 // records, generated from a seed or loaded from a saved transfer, growing on request.
 #pragma once
 
-#include "link/deviceheader.h"
-#include "link/imagefile.h"
+#include "transfer/transfer.h"
 
 #include <QDateTime>
 
@@ -28,13 +27,13 @@ public:
     // Records in the three sounding modes with materials, product types and series, measured in time
     // order, the two blocks interleaved.
     static InstrumentMemory generated(const GeneratorSettings& settings);
-    // The memory a saved transfer holds.
-    static InstrumentMemory fromSavedTransfer(const link::SavedTransfer& transfer);
+    // The memory a transfer holds.
+    static InstrumentMemory fromTransfer(const transfer::Transfer& transfer);
 
     // More measurements, after the last ones, alternating between the blocks (first block first).
     void appendRecords(int count);
 
-    std::uint8_t deviceType = link::DeviceHeader::kOrnakDeviceType;
+    std::uint8_t deviceType = transfer::DeviceHeader::kOrnakDeviceType;
     std::uint16_t serialNumber = 1234;
     std::uint16_t surfaceBase = 1500;
     std::array<std::uint8_t, 3> firmware = {7, 12, 1}; // bytes 2, 3, 4: shown as "01.12.07"
@@ -46,7 +45,7 @@ public:
     // The memory frame's payload bytes: both blocks with their header words.
     std::vector<std::uint8_t> imagePayload() const;
     // What the program holds after a good transfer: the payload and the frame's four checksum bytes.
-    link::SavedTransfer asSavedTransfer() const;
+    transfer::Transfer asTransfer() const;
 
 private:
     Record makeRecord(bool firstBlock, int index, const QDateTime& when) const;

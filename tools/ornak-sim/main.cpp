@@ -3,7 +3,7 @@
 #include "instrument.h"
 #include "ptyline.h"
 
-#include "link/imagefile.h"
+#include "transfer/transferfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -133,7 +133,7 @@ sim::InstrumentMemory memoryFor(const Options& o)
     if (o.noData)
         return sim::InstrumentMemory::generated({0, 0, o.generator.seed});
     if (!o.imageFile.isEmpty())
-        return sim::InstrumentMemory::fromSavedTransfer(link::loadTransferFile(o.imageFile));
+        return sim::InstrumentMemory::fromTransfer(transfer::loadTransferFile(o.imageFile).transfer);
     return sim::InstrumentMemory::generated(o.generator);
 }
 
@@ -164,7 +164,7 @@ int main(int argc, char** argv)
     try {
         sim::Instrument instrument(memoryFor(*options), options->faults);
         if (!options->dumpFile.isEmpty())
-            link::saveTransferFile(options->dumpFile, instrument.memory().asSavedTransfer());
+            transfer::saveTransferFile(options->dumpFile, instrument.memory().asTransfer());
         sim::PtyLine line(!options->fullSpeed);
         if (!options->linkPath.isEmpty()) {
             QFile::remove(options->linkPath);

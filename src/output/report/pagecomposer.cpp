@@ -2,7 +2,7 @@
 #include "pagecomposer.h"
 
 #include "table/cp1251.h"
-#include "table/dbftable.h"
+#include "table/recordview.h"
 #include "table/numbertext.h"
 
 #include <QLocale>
@@ -31,8 +31,8 @@ int footerTop(const ReportLayout& l)
 class Composer
 {
 public:
-    Composer(table::DbfTable& table, const ReportLayout& layout, int pages)
-        : m_table(table), m_layout(layout), m_fitter(layout.headingFontPoints), m_pages(pages)
+    Composer(const table::RecordView& rows, const ReportLayout& layout, int pages)
+        : m_rows(rows), m_layout(layout), m_fitter(layout.headingFontPoints), m_pages(pages)
     {
     }
 
@@ -54,10 +54,10 @@ public:
 
     bool rowFits() const { return m_y + m_layout.rowHeight <= footerTop(m_layout); }
 
-    void addRow()
+    void addRow(int row)
     {
         for (const ReportColumn& c : m_layout.columns) {
-            add(QRectF(c.x, m_y, c.width, m_layout.dataCellHeight), reportValue(m_table, c.field, c.format),
+            add(QRectF(c.x, m_y, c.width, m_layout.dataCellHeight), reportValue(m_rows, row, c.field, c.format),
                 c.dataAlignment, CellFont::Data, true);
         }
         m_y += m_layout.rowHeight;
@@ -75,7 +75,7 @@ private:
     {
         QString text = QString::fromUtf16(m_layout.titleText);
         if (m_layout.titleHasSerial)
-            text += reportValue(m_table, table::Field::SERIAL, ValueFormat::General);
+            text += reportValue(m_rows, kTitleRow, table::Field::SERIAL, ValueFormat::General);
         add(QRectF(kLeftMargin, y, m_layout.titleWidth, m_layout.titleHeight), text, Qt::AlignLeft | Qt::AlignTop,
             CellFont::Title, false);
     }
@@ -87,7 +87,10 @@ private:
         m_page->cells.push_back({rect, m_fitter.fit(font, text, innerWidth, innerHeight), alignment, font, framed});
     }
 
-    table::DbfTable& m_table;
+    // The title names the serial number of the page's first row.
+    static constexpr int kTitleRow = 0;
+
+    const table::RecordView& m_rows;
     const ReportLayout& m_layout;
     TextFitter m_fitter;
     int m_pages;
@@ -116,43 +119,38 @@ int pageCount(const ReportLayout& l, int rows)
     return 1 + (rows - first + others - 1) / others;
 }
 
-QString reportValue(const table::DbfTable& t, table::Field field, ValueFormat format)
+QString reportValue(const table::RecordView& rows, int row, table::Field field, ValueFormat format)
 {
     const bool isText = table::fieldSpec(field).valueType == table::ValueType::Text;
     if (isText)
-        return table::cp1251::toUnicode(t.text(field));
-    const double value = t.real(field);
+        return table::cp1251::toUnicode(rows.text(row, field));
+    const double value = rows.real(row, field);
     if (format == ValueFormat::Fixed2)
         return QString::number(value, 'f', kFixedDecimals).replace(u'.', kFixedDecimalComma);
     return table::numberText(value);
 }
 
-std::optional<ComposedReport> composeReport(table::DbfTable& t, const ReportLayout& layout,
+std::optional<ComposedReport> composeReport(const table::RecordView& page, const ReportLayout& layout,
                                             const std::function<bool(int, int)>& progress)
 {
-    // First pass: how many rows, so how many pages.
-    const int rows = t.count();
+    // The view knows how many rows, so how many pages, before the first footer.
+    const int rows = page.size();
     const int pages = pageCount(layout, rows);
 
     ComposedReport report;
     report.layout = &layout;
     report.pages.reserve(static_cast<std::size_t>(pages));
-    Composer composer(t, layout, pages);
-    bool more = t.first();
+    Composer composer(page, layout, pages);
     composer.startPage(report, true);
-    int done = 0;
-    while (more && done < rows) {
+    for (int row = 0; row < rows; ++row) {
         if (!composer.rowFits()) {
             composer.finishPage(static_cast<int>(report.pages.size()));
             composer.startPage(report, false);
         }
-        composer.addRow();
-        ++done;
+        composer.addRow(row);
+        const int done = row + 1;
         if (progress && done % kProgressEveryRows == 0 && !progress(done, rows))
             return std::nullopt;
-        // The cursor stays on the last row printed.
-        if (done < rows)
-            more = t.next();
     }
     composer.finishPage(static_cast<int>(report.pages.size()));
     if (progress && !progress(rows, rows))

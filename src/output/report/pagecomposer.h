@@ -16,7 +16,7 @@
 #include <vector>
 
 namespace darni::table {
-class DbfTable;
+class RecordView;
 }
 
 namespace darni::output::report {
@@ -46,12 +46,12 @@ int rowsOnFirstPage(const ReportLayout& layout);
 int rowsOnOtherPages(const ReportLayout& layout);
 int pageCount(const ReportLayout& layout, int rows);
 
-// The value of a field as a report cell shows it.
-QString reportValue(const table::DbfTable& table, table::Field field, ValueFormat format);
+// The value of a field of a row as a report cell shows it.
+QString reportValue(const table::RecordView& rows, int row, table::Field field, ValueFormat format);
 
-// Reads the rows that pass the table's filter in its order; the cursor is left on the last row.
+// Reads the rows of the page in the view's order, touching no cursor: the grids go on reading theirs.
 // `progress` (rows done, rows in all) is asked now and then whether to go on; nothing when it says no.
-std::optional<ComposedReport> composeReport(table::DbfTable& table, const ReportLayout& layout,
+std::optional<ComposedReport> composeReport(const table::RecordView& page, const ReportLayout& layout,
                                             const std::function<bool(int, int)>& progress = {});
 
 } // namespace darni::output::report

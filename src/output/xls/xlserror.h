@@ -1,20 +1,16 @@
 // A workbook that could not be written, with the text the user is shown.
 #pragma once
 
-#include <QString>
+#include "files/usererror.h"
 
-#include <stdexcept>
+#include <QString>
 
 namespace darni::output::xls {
 
-class XlsError : public std::runtime_error
+class XlsError : public files::UserError
 {
 public:
-    explicit XlsError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString& message() const { return m_message; }
-
-private:
-    QString m_message;
+    explicit XlsError(const QString& message) : UserError(message) {}
 };
 
 } // namespace darni::output::xls

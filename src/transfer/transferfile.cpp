@@ -1,10 +1,9 @@
 // A received transfer kept in a file.
-#include "imagefile.h"
+#include "transferfile.h"
 
-#include "decode/deviceimage.h"
-#include "deviceheader.h"
 #include "files/atomicfile.h"
 #include "files/fileerror.h"
+#include "files/usererror.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,9 +13,8 @@
 
 #include <array>
 #include <limits>
-#include <stdexcept>
 
-namespace darni::link {
+namespace darni::transfer {
 
 namespace {
 const QByteArray kMagic = QByteArrayLiteral("ORNAKIMG");
@@ -103,14 +101,20 @@ std::vector<std::uint8_t> toVector(const QByteArray& b)
     return {reinterpret_cast<const std::uint8_t*>(b.constData()),
             reinterpret_cast<const std::uint8_t*>(b.constData()) + b.size()};
 }
+
+std::span<const std::uint8_t> asBytes(const QByteArray& b)
+{
+    return {reinterpret_cast<const std::uint8_t*>(b.constData()), static_cast<std::size_t>(b.size())};
+}
 } // namespace
 
-QByteArray encodeSavedTransfer(const SavedTransfer& t)
+QByteArray encodeSavedTransfer(const Transfer& t)
 {
+    const std::vector<std::uint8_t>& payload = t.header.payload;
     QByteArray out = kMagic;
     appendWord(out, kFormatVersion);
-    appendWord(out, static_cast<std::uint16_t>(t.headerPayload.size()));
-    out.append(reinterpret_cast<const char*>(t.headerPayload.data()), static_cast<qsizetype>(t.headerPayload.size()));
+    appendWord(out, static_cast<std::uint16_t>(payload.size()));
+    out.append(reinterpret_cast<const char*>(payload.data()), static_cast<qsizetype>(payload.size()));
     appendLong(out, static_cast<std::uint32_t>(t.image.size()));
     out.append(reinterpret_cast<const char*>(t.image.data()), static_cast<qsizetype>(t.image.size()));
     appendLong(out, crc32(out.constData(), out.size()));
@@ -120,7 +124,7 @@ QByteArray encodeSavedTransfer(const SavedTransfer& t)
 qint64 largestSavedTransfer()
 {
     return kMagic.size() + kWordSize + kWordSize + std::numeric_limits<std::uint16_t>::max() + kLongSize +
-           static_cast<qint64>(decode::image::kCapacity) + kLongSize;
+           static_cast<qint64>(image::kCapacity) + kLongSize;
 }
 
 std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes)
@@ -134,11 +138,11 @@ std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes)
         return std::nullopt;
     SavedTransfer t;
     t.checksummed = version == kFormatVersion;
-    t.headerPayload = toVector(r.take(*payloadLength));
+    t.transfer.header = DeviceHeader::fromPayload(toVector(r.take(*payloadLength)));
     const auto imageLength = r.longValue();
-    if (!imageLength || *imageLength > decode::image::kCapacity || !r.has(static_cast<qsizetype>(*imageLength)))
+    if (!imageLength || *imageLength > image::kCapacity || !r.has(static_cast<qsizetype>(*imageLength)))
         return std::nullopt;
-    t.image = toVector(r.take(static_cast<qsizetype>(*imageLength)));
+    t.transfer.image.assign(asBytes(r.take(static_cast<qsizetype>(*imageLength))));
     if (t.checksummed) {
         const qsizetype covered = r.position();
         const auto crc = r.longValue();
@@ -150,23 +154,23 @@ std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes)
     return t;
 }
 
-std::optional<QString> transferProblem(const SavedTransfer& t)
+std::optional<QString> transferProblem(const Transfer& t)
 {
-    const DeviceHeader header = DeviceHeader::fromPayload(t.headerPayload);
+    const DeviceHeader& header = t.header;
     if (header.deviceType != DeviceHeader::kOrnakDeviceType)
         return QStringLiteral("Передача сделана не прибором ОРНАК-ТР5 (тип прибора %1).").arg(header.deviceType);
     const std::size_t memoryEnd = t.image.size() >= kImageChecksumBytes ? t.image.size() - kImageChecksumBytes : 0;
-    const std::size_t second = decode::image::secondBlockOffset(header.recordCountA);
+    const std::size_t second = image::secondBlockOffset(header.recordCountA);
     const auto tooMany = QStringLiteral("Число записей в передаче (%1/%2) больше, чем помещается в принятой памяти.");
-    if (second + decode::image::kBlockHeaderLength > memoryEnd)
+    if (second + image::kBlockHeaderLength > memoryEnd)
         return tooMany.arg(header.recordCountA).arg(QStringLiteral("?"));
-    const std::size_t secondCount = t.image[second] | static_cast<std::size_t>(t.image[second + 1]) << 8;
-    if (second + decode::image::kBlockHeaderLength + decode::image::kRecordLength * secondCount > memoryEnd)
+    const std::size_t secondCount = t.image.word(second);
+    if (second + image::kBlockHeaderLength + image::kRecordLength * secondCount > memoryEnd)
         return tooMany.arg(header.recordCountA).arg(secondCount);
     return std::nullopt;
 }
 
-void saveTransferFile(const QString& path, const SavedTransfer& transfer)
+void saveTransferFile(const QString& path, const Transfer& transfer)
 {
     const QByteArray bytes = encodeSavedTransfer(transfer);
     try {
@@ -174,9 +178,7 @@ void saveTransferFile(const QString& path, const SavedTransfer& transfer)
         file.write(bytes);
         file.commit();
     } catch (const files::FileError& e) {
-        throw std::runtime_error(QStringLiteral("Не удалось записать файл %1: %2")
-                                     .arg(path, files::causeText(e.cause()))
-                                     .toStdString());
+        throw files::UserError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, files::causeText(e.cause())));
     }
 }
 
@@ -184,27 +186,25 @@ SavedTransfer loadTransferFile(const QString& path)
 {
     const QFileInfo info(path);
     const auto refuse = [&path](files::FileCause cause) {
-        return std::runtime_error(
-            QStringLiteral("Не удалось открыть файл %1: %2.").arg(path, files::causeText(cause)).toStdString());
+        return files::UserError(QStringLiteral("Не удалось открыть файл %1: %2.").arg(path, files::causeText(cause)));
     };
     if (!info.exists())
         throw refuse(files::FileCause::NotFound);
     if (!info.isFile())
         throw refuse(files::FileCause::NotAFile);
     if (info.size() > largestSavedTransfer())
-        throw std::runtime_error(QStringLiteral("Файл %1 больше любой передачи прибора: это не сохранённая передача.")
-                                     .arg(path)
-                                     .toStdString());
+        throw files::UserError(
+            QStringLiteral("Файл %1 больше любой передачи прибора: это не сохранённая передача.").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw refuse(files::FileCause::NoPermission);
-    const auto transfer = decodeSavedTransfer(file.read(largestSavedTransfer() + 1));
+    auto transfer = decodeSavedTransfer(file.read(largestSavedTransfer() + 1));
     if (!transfer)
-        throw std::runtime_error(QStringLiteral("Файл %1 не является сохранённой передачей.").arg(path).toStdString());
-    return *transfer;
+        throw files::UserError(QStringLiteral("Файл %1 не является сохранённой передачей.").arg(path));
+    return std::move(*transfer);
 }
 
-QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer)
+QString rescueTransfer(const QString& tablePath, const Transfer& transfer)
 {
     const QFileInfo table(tablePath);
     const QString name = table.completeBaseName() + QLatin1Char('-') +
@@ -215,21 +215,21 @@ QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer)
         try {
             saveTransferFile(path, transfer);
             return path;
-        } catch (const std::runtime_error& e) {
-            lastError = QString::fromStdString(e.what());
+        } catch (const files::UserError& e) {
+            lastError = e.message();
         }
     }
-    throw std::runtime_error(lastError.toStdString());
+    throw files::UserError(lastError);
 }
 
-QString rescueTransferReport(const QString& tablePath, const SavedTransfer& transfer)
+QString rescueTransferReport(const QString& tablePath, const Transfer& transfer)
 {
     try {
         return QStringLiteral("Принятые данные сохранены в файле %1.")
             .arg(QDir::toNativeSeparators(rescueTransfer(tablePath, transfer)));
-    } catch (const std::runtime_error& e) {
-        return QStringLiteral("Принятые данные сохранить не удалось: %1").arg(QString::fromUtf8(e.what()));
+    } catch (const files::UserError& e) {
+        return QStringLiteral("Принятые данные сохранить не удалось: %1").arg(e.message());
     }
 }
 
-} // namespace darni::link
+} // namespace darni::transfer

@@ -6,13 +6,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <vector>
 #include <span>
 
-namespace darni::decode {
+namespace darni::transfer {
 
 // Where things stand in the image.
 namespace image {
+// The instrument's memory and the characters of one transfer phase both fit this many.
 inline constexpr std::size_t kCapacity = 10'760'024;
 inline constexpr std::size_t kRecordLength = 44;
 // The first block opens with a count word and a record-length word; the second with a count word and
@@ -40,18 +41,20 @@ constexpr std::size_t secondBlockOffset(std::size_t firstBlockCount)
 class DeviceImage
 {
 public:
-    // Allocates the whole capacity once; an image lives for the program's run.
+    // Allocates the whole capacity once: filling the image after a transfer allocates nothing.
     DeviceImage();
 
     std::size_t size() const { return m_size; }
-    const std::uint8_t* data() const { return m_bytes.get(); }
-    std::span<const std::uint8_t> bytes() const { return {m_bytes.get(), m_size}; }
+    const std::uint8_t* data() const { return m_bytes.data(); }
+    std::span<const std::uint8_t> bytes() const { return {m_bytes.data(), m_size}; }
     // Room to fill and then declare with setSize(); the previous contents stay until overwritten.
-    std::uint8_t* writableData() { return m_bytes.get(); }
+    std::uint8_t* writableData() { return m_bytes.data(); }
     void setSize(std::size_t size);
     void assign(std::span<const std::uint8_t> bytes);
+    // The same bytes received.
+    bool operator==(const DeviceImage& other) const;
 
-    // Readers; bytes beyond the capacity read as 0.
+    // Readers; bytes beyond those received read as 0.
     std::uint16_t word(std::size_t offset) const;
     // 'HH:MM:SS' from seconds, minutes, hours at offset, offset + 1, offset + 2; parts out of range
     // read "00", so the text is always a valid time of day.
@@ -61,10 +64,10 @@ public:
     QString date(std::size_t offset) const;
 
 private:
-    std::uint8_t byteAt(std::size_t offset) const { return offset < image::kCapacity ? m_bytes[offset] : 0; }
+    std::uint8_t byteAt(std::size_t offset) const { return offset < m_size ? m_bytes[offset] : 0; }
 
-    std::unique_ptr<std::uint8_t[]> m_bytes;
+    std::vector<std::uint8_t> m_bytes;
     std::size_t m_size = 0;
 };
 
-} // namespace darni::decode
+} // namespace darni::transfer

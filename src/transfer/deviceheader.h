@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace darni::link {
+namespace darni::transfer {
 
 struct DeviceHeader
 {
@@ -26,8 +26,10 @@ struct DeviceHeader
     // The payload bytes an instrument sends for this header (the simulator's side).
     std::vector<std::uint8_t> toPayload(std::uint8_t firmware4, std::uint8_t firmware3, std::uint8_t firmware2) const;
 
+    // Bytes 4, 3 and 2 of the device information as "04.03.02", each at least two digits.
+    static QString firmwareText(std::uint8_t byte4, std::uint8_t byte3, std::uint8_t byte2);
     // " 12/500": a blank, the first count, "/", the second.
     QString countersText() const;
 };
 
-} // namespace darni::link
+} // namespace darni::transfer

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace darni::decode {
+namespace darni::transfer {
 
 namespace {
 constexpr int kLastHour = 23;
@@ -21,7 +21,12 @@ QString twoDigits(int value)
 }
 } // namespace
 
-DeviceImage::DeviceImage() : m_bytes(std::make_unique<std::uint8_t[]>(image::kCapacity)) {}
+DeviceImage::DeviceImage() : m_bytes(image::kCapacity) {}
+
+bool DeviceImage::operator==(const DeviceImage& other) const
+{
+    return std::ranges::equal(bytes(), other.bytes());
+}
 
 void DeviceImage::setSize(std::size_t size)
 {
@@ -31,7 +36,7 @@ void DeviceImage::setSize(std::size_t size)
 void DeviceImage::assign(std::span<const std::uint8_t> bytes)
 {
     const std::size_t n = std::min(bytes.size(), image::kCapacity);
-    std::memcpy(m_bytes.get(), bytes.data(), n);
+    std::memcpy(m_bytes.data(), bytes.data(), n);
     m_size = n;
 }
 
@@ -59,4 +64,4 @@ QString DeviceImage::date(std::size_t offset) const
     return twoDigits(shownDay) + QLatin1Char('.') + twoDigits(shownMonth) + QLatin1Char('.') + QString::number(year);
 }
 
-} // namespace darni::decode
+} // namespace darni::transfer

@@ -7,19 +7,20 @@
 // Version 1, written by earlier builds, is the same without the CRC-32; it still reads.
 #pragma once
 
+#include "transfer.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
-namespace darni::link {
+namespace darni::transfer {
 
+// A transfer read back from a file.
 struct SavedTransfer
 {
-    std::vector<std::uint8_t> headerPayload;
-    std::vector<std::uint8_t> image;
+    Transfer transfer;
     // False for a file of the first version, whose bytes nothing can vouch for.
     bool checksummed = true;
 };
@@ -27,23 +28,23 @@ struct SavedTransfer
 // The largest saved transfer there can be: the largest payload and a full memory.
 qint64 largestSavedTransfer();
 
-QByteArray encodeSavedTransfer(const SavedTransfer& transfer);
+QByteArray encodeSavedTransfer(const Transfer& transfer);
 // Nothing when the bytes are not a saved transfer, promise more than they hold or fail their CRC-32.
 std::optional<SavedTransfer> decodeSavedTransfer(const QByteArray& bytes);
 
 // What makes a saved transfer unfit to decode, as the transfer itself would have refused it: another
 // device type, or block counts that reach past the memory received. Nothing when it is fit.
-std::optional<QString> transferProblem(const SavedTransfer& transfer);
+std::optional<QString> transferProblem(const Transfer& transfer);
 
-// Both throw std::runtime_error with a Russian text on failure. Loading refuses anything that is not a
+// Both throw files::UserError with a Russian text on failure. Loading refuses anything that is not a
 // regular file no larger than largestSavedTransfer() before reading it. Saving is all-or-nothing.
-void saveTransferFile(const QString& path, const SavedTransfer& transfer);
+void saveTransferFile(const QString& path, const Transfer& transfer);
 SavedTransfer loadTransferFile(const QString& path);
 // Where a transfer received for `tablePath` is kept when the table could not take it: beside the
 // table, named by the table and the time, else in the user's home folder. Returns the file's path;
-// throws std::runtime_error when it could be kept nowhere.
-QString rescueTransfer(const QString& tablePath, const SavedTransfer& transfer);
+// throws files::UserError when it could be kept nowhere.
+QString rescueTransfer(const QString& tablePath, const Transfer& transfer);
 // rescueTransfer() told as a sentence for the user: where the data are kept, or why they could not be.
-QString rescueTransferReport(const QString& tablePath, const SavedTransfer& transfer);
+QString rescueTransferReport(const QString& tablePath, const Transfer& transfer);
 
-} // namespace darni::link
+} // namespace darni::transfer

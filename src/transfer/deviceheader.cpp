@@ -1,9 +1,7 @@
 // What the instrument says of itself.
 #include "deviceheader.h"
 
-#include "wirecodec.h"
-
-namespace darni::link {
+namespace darni::transfer {
 
 namespace {
 // Byte positions in the frame's payload.
@@ -28,7 +26,7 @@ DeviceHeader DeviceHeader::fromPayload(const std::vector<std::uint8_t>& payload)
     };
     DeviceHeader h;
     h.deviceType = byte(kDeviceTypeByte);
-    h.firmwareVersion = wire::formatVersion(byte(kFirmwareHighByte), byte(kFirmwareMiddleByte), byte(kFirmwareLowByte));
+    h.firmwareVersion = firmwareText(byte(kFirmwareHighByte), byte(kFirmwareMiddleByte), byte(kFirmwareLowByte));
     h.serialNumber = word(kSerialNumberByte);
     h.surfaceBase = word(kSurfaceBaseByte);
     h.recordCountA = word(kRecordCountAByte);
@@ -56,9 +54,15 @@ std::vector<std::uint8_t> DeviceHeader::toPayload(std::uint8_t firmware4, std::u
     return p;
 }
 
+QString DeviceHeader::firmwareText(std::uint8_t byte4, std::uint8_t byte3, std::uint8_t byte2)
+{
+    const auto part = [](std::uint8_t b) { return QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0')); };
+    return part(byte4) + QLatin1Char('.') + part(byte3) + QLatin1Char('.') + part(byte2);
+}
+
 QString DeviceHeader::countersText() const
 {
     return QLatin1Char(' ') + QString::number(recordCountA) + QLatin1Char('/') + QString::number(recordCountB);
 }
 
-} // namespace darni::link
+} // namespace darni::transfer

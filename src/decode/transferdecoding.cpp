@@ -1,0 +1,55 @@
+// A transfer into a table.
+#include "transferdecoding.h"
+
+#include "newrecords.h"
+#include "recorddecoder.h"
+#include "rowappender.h"
+
+#include "table/recordkind.h"
+#include "table/rowfilter.h"
+
+namespace darni::decode {
+
+namespace {
+
+// Rows decoded at a time: a whole memory never stands decoded in memory at once.
+constexpr std::size_t kRowsPerStep = 4096;
+
+int addBlock(table::DbfTable& table, const transfer::Transfer& transfer, const BlockSpan& block, DecodeMode mode)
+{
+    const std::size_t from =
+        mode == DecodeMode::Append ? firstNewRecord(transfer, block, newestStoredStamp(table.view(), block.dependence()))
+                                   : 0;
+    for (std::size_t k = from; k < block.count; k += kRowsPerStep)
+        appendRows(table, decodeRecords(transfer, block, k, kRowsPerStep));
+    return static_cast<int>(block.count - from);
+}
+
+} // namespace
+
+QString DecodeResult::messageCaption()
+{
+    return QStringLiteral("Дополнение");
+}
+
+DecodeResult flash2klivo(table::DbfTable& table, const transfer::Transfer& transfer, DecodeMode mode)
+{
+    DecodeResult result;
+    if (!table.isOpen())
+        return result;
+    // The stored rows that new records follow are the ultrasonic ones.
+    table.setFilter(table::RowFilter::recordKind(table::nbTypeOf(table::RecordKind::Ultrasonic)));
+    const MemoryLayout layout = layoutOf(transfer);
+    result.addedFirstBlock = addBlock(table, transfer, layout.first, mode);
+    if (mode == DecodeMode::Append)
+        result.messages << QStringLiteral("Добавлено записей: %1").arg(result.addedFirstBlock);
+    result.addedSecondBlock = addBlock(table, transfer, layout.second, mode);
+    if (mode == DecodeMode::Append)
+        result.messages << QStringLiteral("Добавлено записей в \"ОРНАК\": %1").arg(result.addedSecondBlock);
+
+    table.setFilter(table::RowFilter());
+    table.refresh();
+    return result;
+}
+
+} // namespace darni::decode

@@ -1,0 +1,56 @@
+// One reader's own look at the rows of a table's page: the rows that pass the table's filter, in its
+// active order, fixed when the view is taken, each read where the table keeps it (mostly its memory
+// map) without moving the table's cursor. Any number of views may be read side by side, and a view
+// never fails: once the table has gained or lost rows, been reordered, replaced or closed, the view
+// is stale and reads every field as blank until its owner takes a new one. An edit of a row's fields
+// shows in every view at once, in the place the row had when the view was taken.
+#pragma once
+
+#include "recordschema.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace darni::table {
+
+class DbfTable;
+
+class RecordView
+{
+public:
+    // A view of no rows.
+    RecordView() = default;
+    RecordView(const DbfTable& table, std::vector<std::uint32_t> slots, std::uint64_t generation);
+
+    int size() const { return static_cast<int>(m_slots.size()); }
+    bool isEmpty() const { return m_slots.empty(); }
+    // The rows' slots (1-based places in the file), in the view's order.
+    std::span<const std::uint32_t> slots() const { return m_slots; }
+    std::uint32_t slotAt(int row) const { return m_slots[static_cast<std::size_t>(row)]; }
+    // The table changed since the view was taken: its rows are no longer those of the page.
+    bool isStale() const;
+
+    // Fields of the row at `row` (0-based), as DbfTable gives them for its current row; blank when
+    // the view is stale or the row cannot be read.
+    bool isNull(int row, Field f) const;
+    QByteArray text(int row, Field f) const;
+    std::optional<double> number(int row, Field f) const;
+    double real(int row, Field f) const { return number(row, f).value_or(0.0); }
+    std::int32_t integer(int row, Field f) const;
+    // The stored bytes of the field, blanks included; empty when blank for the reasons above.
+    QByteArray stored(int row, Field f) const;
+
+private:
+    std::string_view fieldView(int row, Field f) const;
+
+    const DbfTable* m_table = nullptr;
+    std::vector<std::uint32_t> m_slots;
+    std::uint64_t m_generation = 0;
+    mutable QByteArray m_scratch; // a record read from the file where the table has no map
+};
+
+} // namespace darni::table

@@ -1,0 +1,341 @@
+// Everything a user can do to the measurement tables, without a window.
+#include "workspace.h"
+
+#include "decode/stampseconds.h"
+#include "decode/transferdecoding.h"
+#include "output/excelexport.h"
+#include "output/report/reportlayout.h"
+#include "table/cp1251.h"
+#include "table/tableerror.h"
+#include "table/tableorder.h"
+#include "transfer/transferfile.h"
+
+#include <cmath>
+#include <limits>
+
+namespace darni::workspace {
+
+using table::DbfTable;
+using table::Field;
+using table::RecordKind;
+using table::TableError;
+
+namespace {
+// A comment longer than the field is cut to it when stored.
+constexpr int kCommentWidth = 100;
+
+constexpr RecordKind kKinds[] = {RecordKind::Ultrasonic, RecordKind::PullOff};
+
+bool isWholeNumberField(Field field)
+{
+    const table::ValueType type = table::fieldSpec(field).valueType;
+    return type == table::ValueType::Integer || type == table::ValueType::SmallInteger;
+}
+} // namespace
+
+// ---- state --------------------------------------------------------------------------------------
+
+table::RecordView Workspace::pageRows()
+{
+    return isOpen() ? m_document.table().view() : table::RecordView();
+}
+
+void Workspace::choosePage()
+{
+    m_page = m_document.choosePage().value_or(Page::Ultrasonic);
+}
+
+void Workspace::recompute()
+{
+    if (isOpen())
+        m_statistics = table::findMma(pageRows());
+}
+
+void Workspace::postPending()
+{
+    if (isOpen() && m_document.table().state() != DbfTable::State::Browse)
+        m_document.table().post();
+}
+
+void Workspace::afterOpening()
+{
+    // The page first: the device type and the figures are those of the page in view, never of the
+    // filter that the table opened before left behind.
+    choosePage();
+    m_document.readDeviceTypeFromPage();
+    recompute();
+    m_document.markSaved();
+}
+
+// ---- file commands ------------------------------------------------------------------------------
+
+void Workspace::checkCreatable(const QString& path)
+{
+    DbfTable::checkReplaceable(path);
+}
+
+int Workspace::createFromTransfer(const QString& path, const transfer::Transfer& transfer, KeepTransfer keep)
+{
+    if (isOpen())
+        close(false);
+    instrumentAnswered(transfer.header.deviceType);
+    int added = 0;
+    try {
+        m_document.create(path, [&](DbfTable& t) {
+            const auto result = decode::flash2klivo(t, transfer, decode::DecodeMode::Create);
+            added = result.addedFirstBlock + result.addedSecondBlock;
+        });
+    } catch (const TableError& e) {
+        if (keep == KeepTransfer::No)
+            throw;
+        throw files::UserError(e.message() + QLatin1Char('\n') + keepTransfer(path, transfer));
+    }
+    choosePage();
+    recompute();
+    m_document.markSaved();
+    return added;
+}
+
+bool Workspace::open(const QString& path)
+{
+    if (isOpen())
+        close(false);
+    // A table that may not be written now (another program holds it, or it is read-only) is still
+    // shown, for reading: viewing, sorting, printing and export work, nothing changes it.
+    const bool opened = m_document.open(path) ||
+                        (m_document.failedOnlyForWriting() && m_document.open(path, DbfTable::Access::ReadOnly));
+    if (!opened)
+        return false;
+    afterOpening();
+    return true;
+}
+
+bool Workspace::openForReading(const QString& path)
+{
+    return openWith(path, DbfTable::Access::ReadOnly);
+}
+
+bool Workspace::openForWriting(const QString& path)
+{
+    return openWith(path, DbfTable::Access::ReadWrite);
+}
+
+bool Workspace::openWith(const QString& path, DbfTable::Access access)
+{
+    if (isOpen())
+        close(false);
+    if (!m_document.open(path, access))
+        return false;
+    afterOpening();
+    return true;
+}
+
+QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer keep)
+{
+    if (!isOpen() || isReadOnly())
+        return {};
+    instrumentAnswered(transfer.header.deviceType);
+    try {
+        resetSorting();
+        const auto result = decode::flash2klivo(m_document.table(), transfer, decode::DecodeMode::Append);
+        m_document.appended();
+        choosePage();
+        recompute();
+        return result.messages;
+    } catch (const TableError& e) {
+        if (keep == KeepTransfer::No)
+            throw;
+        throw files::UserError(e.message() + QLatin1Char('\n') + keepTransfer(m_document.path(), transfer));
+    }
+}
+
+void Workspace::save()
+{
+    if (!isOpen() || isReadOnly())
+        return;
+    postPending();
+    m_document.save();
+}
+
+void Workspace::close(bool saveFirst)
+{
+    m_document.close(saveFirst);
+}
+
+void Workspace::closeKeepingIndex()
+{
+    m_document.closeKeepingIndex();
+}
+
+// ---- row commands -------------------------------------------------------------------------------
+
+void Workspace::deleteRows(const std::vector<std::uint32_t>& slots)
+{
+    if (slots.empty() || !isOpen() || isReadOnly())
+        return;
+    postPending();
+    resetSorting();
+    m_document.deleteRows(slots);
+    recompute();
+}
+
+void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
+{
+    if (!isOpen() || isReadOnly())
+        return;
+    postPending();
+    if (!pageOrder.empty()) {
+        m_document.renumberRows(pageOrder);
+        return;
+    }
+    const table::RecordView rows = pageRows();
+    m_document.renumberRows(rows.slots());
+}
+
+std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, const QString& text,
+                                            const QLocale& locale)
+{
+    if (!isOpen() || isReadOnly())
+        return QStringLiteral("Таблица открыта только для чтения.");
+    DbfTable& t = m_document.table();
+    if (!t.goToSlot(slot))
+        return QStringLiteral("Этой строки на странице больше нет.");
+    const QString trimmed = text.trimmed();
+    const table::FieldSpec& spec = table::fieldSpec(field);
+    try {
+        if (trimmed.isEmpty()) {
+            if (t.isNull(field))
+                return std::nullopt;
+            t.edit();
+            t.setNull(field);
+        } else if (spec.valueType == table::ValueType::Text) {
+            const int width = field == Field::COMMENT ? kCommentWidth : spec.width;
+            const QByteArray bytes = table::cp1251::fromUnicode(QStringView(text).left(width));
+            // Stored text keeps no trailing blanks, so text that differs only in them is no change.
+            qsizetype end = bytes.size();
+            while (end > 0 && bytes[end - 1] == ' ')
+                --end;
+            if (bytes.left(end) == t.text(field))
+                return std::nullopt;
+            t.edit();
+            t.setText(field, bytes.toStdString());
+        } else {
+            bool ok = false;
+            double number = locale.toDouble(trimmed, &ok);
+            if (!ok)
+                number = QLocale::c().toDouble(trimmed, &ok);
+            if (!ok)
+                return QStringLiteral("\"%1\" не является числом.").arg(trimmed);
+            // A whole-number column takes whole numbers only: "12,7" is refused, not cut to 12.
+            if (isWholeNumberField(field) && number != std::trunc(number))
+                return QStringLiteral("\"%1\" — не целое число, а в этом столбце только целые.").arg(trimmed);
+            if (t.number(field) == number)
+                return std::nullopt;
+            t.edit();
+            t.setReal(field, number);
+        }
+        t.post();
+    } catch (const TableError& e) {
+        t.cancel();
+        return e.message();
+    }
+    return std::nullopt;
+}
+
+void Workspace::sortBy(Page page, Field field, bool descending)
+{
+    if (!isOpen())
+        return;
+    postPending();
+    table::sortByField(m_document.table(), table::sortTagOf(page), field, descending);
+}
+
+void Workspace::resetSorting()
+{
+    if (!isOpen())
+        return;
+    for (const RecordKind kind : kKinds)
+        table::resetOrder(m_document.table(), table::sortTagOf(kind));
+}
+
+void Workspace::showPage(Page page)
+{
+    if (!isOpen())
+        return;
+    m_page = page;
+    m_document.table().setFilter(table::RowFilter::recordKind(table::nbTypeOf(page)));
+    m_document.table().refresh();
+    recompute();
+}
+
+void Workspace::instrumentAnswered(std::uint8_t deviceType)
+{
+    m_document.setDeviceType(deviceType);
+}
+
+// ---- output -------------------------------------------------------------------------------------
+
+void Workspace::exportPage(const QString& path)
+{
+    if (!isOpen())
+        return;
+    postPending();
+    // The rows go out in file order, and the pages stay that way afterwards.
+    resetSorting();
+    output::exportToExcel(pageRows(), path);
+}
+
+std::optional<output::report::ComposedReport> Workspace::composeReport(const std::function<bool(int, int)>& progress)
+{
+    if (!isOpen())
+        return std::nullopt;
+    postPending();
+    const auto& layout = output::report::chooseReport(m_page, deviceType());
+    return output::report::composeReport(pageRows(), layout, progress);
+}
+
+TableSummary Workspace::summary()
+{
+    TableSummary s;
+    if (!isOpen())
+        return s;
+    DbfTable& t = m_document.table();
+    const table::RowFilter pageFilter = t.filter();
+    t.setFilter(table::RowFilter());
+    const table::RecordView all = t.view();
+    t.setFilter(pageFilter);
+    t.refresh();
+    for (int row = 0; row < all.size(); ++row) {
+        const int kind = all.integer(row, Field::NB_TYPE);
+        (kind == table::nbTypeOf(RecordKind::Ultrasonic) ? s.ultrasonic
+         : kind == table::nbTypeOf(RecordKind::PullOff)  ? s.pullOff
+                                                          : s.other)++;
+    }
+    const table::RecordView page = pageRows();
+    s.pageRows = page.size();
+    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t latest = std::numeric_limits<std::int64_t>::min();
+    for (int row = 0; row < page.size(); ++row) {
+        const QString date = QString::fromLatin1(page.text(row, Field::DATE));
+        const QString time = QString::fromLatin1(page.text(row, Field::TIME));
+        const auto stamp = decode::stampSeconds(date, time);
+        if (!stamp)
+            continue;
+        if (*stamp < earliest) {
+            earliest = *stamp;
+            s.earliest = date + QLatin1Char(' ') + time;
+        }
+        if (*stamp > latest) {
+            latest = *stamp;
+            s.latest = date + QLatin1Char(' ') + time;
+        }
+    }
+    return s;
+}
+
+QString Workspace::keepTransfer(const QString& tablePath, const transfer::Transfer& transfer)
+{
+    return transfer::rescueTransferReport(tablePath, transfer);
+}
+
+} // namespace darni::workspace

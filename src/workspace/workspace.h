@@ -1,0 +1,142 @@
+// Everything a user can do to the measurement tables, without a window: the open table, the page in
+// view with its whole-page figures, the device type of the data in hand, and every command (create
+// from a transfer, append, open, save, close, delete rows, renumber, edit a field, sort, export,
+// report, statistics of marked rows). The window and darni-cli are front ends over this one class:
+// they ask the user, call a command and show the state it left, which is always a whole one (a table
+// open on a chosen page with figures that belong to it, or no table at all).
+//
+// Commands report failures the user must read as files::UserError (TableError, FileError, XlsError).
+#pragma once
+
+#include "output/report/pagecomposer.h"
+#include "table/recordkind.h"
+#include "table/recordview.h"
+#include "table/tabledocument.h"
+#include "table/tablestatistics.h"
+#include "transfer/transfer.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace darni::workspace {
+
+// What darni-cli's "info" tells of a table.
+struct TableSummary
+{
+    int ultrasonic = 0; // rows of each kind in the whole table
+    int pullOff = 0;
+    int other = 0;
+    int pageRows = 0;   // rows of the page in view
+    QString earliest;   // "DD.MM.YYYY HH:MM:SS" of the page's first and last measurement; empty when none
+    QString latest;
+};
+
+// Whether a transfer that a table could not take is kept in a file beside it (a transfer just received)
+// or not (one read from such a file).
+enum class KeepTransfer { Yes, No };
+
+class Workspace
+{
+public:
+    using Page = table::RecordKind;
+
+    Workspace() = default;
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // ---- state ----
+    bool isOpen() const { return m_document.isOpen(); }
+    bool isReadOnly() const { return m_document.isReadOnly(); }
+    bool isModified() const { return m_document.isModified(); }
+    QString path() const { return m_document.path(); }
+    // The page that shows the open table; nothing with no table open.
+    std::optional<Page> page() const { return isOpen() ? std::optional<Page>(m_page) : std::nullopt; }
+    // "find_mma" of the page in view, as the footers show it without marked rows.
+    const table::TableStatistics& statistics() const { return m_statistics; }
+    // The device type of the data in hand: the instrument's after a transfer that heard it, else the
+    // first row's of the page in view when a table was opened.
+    std::uint8_t deviceType() const { return m_document.deviceType(); }
+    // A reader's own view of the page in view (empty with no table open), in its current order.
+    table::RecordView pageRows();
+    // An editor was opened on a cell: the table counts as changed from now on.
+    void markModified() { m_document.markModified(); }
+
+    // ---- commands ----
+    // Throws UserError unless a new table could replace `path` now; asked before the instrument.
+    static void checkCreatable(const QString& path);
+    // Closes the open table, then makes `path` from the transfer; returns the rows made. On failure
+    // (UserError) no table is open, an earlier table of that name is as it was, and the message says
+    // where the transfer was kept when asked to keep it.
+    int createFromTransfer(const QString& path, const transfer::Transfer& transfer, KeepTransfer keep);
+    // Opens a table for reading and writing, or, when only writing is barred (another program holds it,
+    // it is read-only), for reading. False when it cannot be read at all; openFailure() says why.
+    bool open(const QString& path);
+    // Opens a table only for reading: nothing is written, not even its header.
+    bool openForReading(const QString& path);
+    // Opens a table for reading and writing, or not at all.
+    bool openForWriting(const QString& path);
+    // Why the last open failed, in the user's words ("База данных повреждена !" for a damaged file).
+    const QString& openFailure() const { return m_document.failureMessage(); }
+    static QString openFailureCaption() { return table::TableDocument::errorCaption(); }
+    // Adds the transfer's records newer than the stored ones; returns the messages to show. The sort
+    // orders go first, as the rows are compared in file order. On failure (UserError) the message says
+    // where the transfer was kept when asked to keep it, and isOpen() tells whether the table still is.
+    QStringList append(const transfer::Transfer& transfer, KeepTransfer keep);
+    // Writes what is pending; on a failed reopen no table is open.
+    void save();
+    // Closes the table (saving first when asked); its index file goes with it.
+    void close(bool saveFirst);
+    // Closes the table and leaves its index file, for darni-cli, whose sort order outlives it.
+    void closeKeepingIndex();
+    // Removes the rows in these slots (all of them in one step); nothing to delete does nothing at all.
+    void deleteRows(const std::vector<std::uint32_t>& slots);
+    // Numbers the page's rows 1, 2, … in this order (the page's own order when empty).
+    void renumber(std::span<const std::uint32_t> pageOrder = {});
+    // Stores `text` in the field of the row in `slot`, as a user typed it (in `locale`, "." also
+    // accepted). Blank text blanks the field. Returns why it was refused, in Russian; the stored value
+    // is then kept.
+    std::optional<QString> editField(std::uint32_t slot, table::Field field, const QString& text,
+                                     const QLocale& locale = QLocale());
+    // Sorts the page's rows by the field through the page's sort tag. Throws UserError when the field
+    // cannot be a key; the rows are then in file order.
+    void sortBy(Page page, table::Field field, bool descending);
+    // Back to file order, both pages.
+    void resetSorting();
+    // The user turned to the other page.
+    void showPage(Page page);
+    // Exports the page in view in file order (the sort orders go first); throws UserError.
+    void exportPage(const QString& path);
+    // The report of the page in view, in its current order; nothing when `progress` said stop.
+    std::optional<output::report::ComposedReport> composeReport(const std::function<bool(int, int)>& progress = {});
+
+    // An instrument told its device information (also one then refused, also in a transfer that
+    // failed later): its device type is that of the data in hand from now on.
+    void instrumentAnswered(std::uint8_t deviceType);
+    // Row counts and dates, for darni-cli's "info".
+    TableSummary summary();
+
+    // Where a transfer is kept that the table could not take, as a sentence for the user.
+    static QString keepTransfer(const QString& tablePath, const transfer::Transfer& transfer);
+
+    table::TableDocument& document() { return m_document; }
+
+private:
+    bool openWith(const QString& path, table::DbfTable::Access access);
+    void afterOpening();
+    void choosePage();
+    void recompute();
+    void postPending();
+
+    table::TableDocument m_document;
+    Page m_page = Page::Ultrasonic;
+    table::TableStatistics m_statistics;
+};
+
+} // namespace darni::workspace
