@@ -2,7 +2,7 @@
 // table bytes sequentially with buffered stdio.
 #include "benchharness.h"
 
-#include "decode/recorddecoder.h"
+#include "decode/transferdecoding.h"
 #include "instrumentmemory.h"
 #include "table/dbftable.h"
 
@@ -21,12 +21,12 @@ constexpr int kRepetitions = 5;
 constexpr double kGoal = 3.0;
 constexpr std::size_t kChunk = 1086;
 
-void decodeInto(const QString& path, const decode::DeviceImage& image, const link::DeviceHeader& header)
+void decodeInto(const QString& path, const transfer::Transfer& received)
 {
     table::DbfTable::create(path);
     table::DbfTable t;
     t.open(path);
-    decode::flash2klivo(t, {image, header.recordCountA, header.surfaceBase}, decode::DecodeMode::Create);
+    decode::flash2klivo(t, received, decode::DecodeMode::Create);
     t.close();
 }
 
@@ -46,19 +46,17 @@ void writeSameBytes(const std::string& path, long bytes)
 int main()
 {
     const auto memory = sim::InstrumentMemory::generated({kRecordsPerBlock, kRecordsPerBlock, 11});
-    const link::SavedTransfer transfer = memory.asSavedTransfer();
-    decode::DeviceImage image;
-    image.assign(transfer.image);
-    const link::DeviceHeader header = link::DeviceHeader::fromPayload(transfer.headerPayload);
+    const transfer::Transfer received = memory.asTransfer();
+    const transfer::DeviceImage& image = received.image;
 
     QTemporaryDir dir;
     const QString table = dir.filePath(QStringLiteral("decoded.db"));
-    decodeInto(table, image, header);
+    decodeInto(table, received);
     const long bytes = static_cast<long>(QFileInfo(table).size());
     std::printf("decode: %d records, image %zu bytes, table %ld bytes\n", 2 * kRecordsPerBlock, image.size(), bytes);
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
     const auto c = bench::compare(
-        kRepetitions, [&] { decodeInto(table, image, header); }, [&] { writeSameBytes(raw, bytes); });
+        kRepetitions, [&] { decodeInto(table, received); }, [&] { writeSameBytes(raw, bytes); });
     bench::printRatio("decode.create", c, kGoal);
     return 0;
 }

@@ -3,8 +3,8 @@
 // from ornak-sim at 9600 baud against the time the line itself needs for those characters.
 #include "benchharness.h"
 
-#include "decode/deviceimage.h"
-#include "link/deviceheader.h"
+#include "transfer/deviceimage.h"
+#include "transfer/deviceheader.h"
 #include "link/portnames.h"
 #include "link/receivebuffer.h"
 #include "link/serialportdriver.h"
@@ -56,10 +56,9 @@ public:
     };
 
     link::ReceiveBuffer buffer;
-    link::DeviceHeader header;
-    decode::DeviceImage image;
+    transfer::Transfer received;
     Port port;
-    link::TransferSession session{port, buffer, header, image};
+    link::TransferSession session{port, buffer, received};
 
     void toMemoryPhase()
     {
@@ -115,9 +114,8 @@ std::pair<double, double> timedTransfer()
 
     link::SerialPortDriver port(link::PortNameMap::explicitDevices(device, {}));
     link::ReceiveBuffer buffer;
-    link::DeviceHeader header;
-    decode::DeviceImage image;
-    link::TransferSession session(port, buffer, header, image);
+    transfer::Transfer received;
+    link::TransferSession session(port, buffer, received);
     QEventLoop loop;
     bool ok = false;
     QObject::connect(&session, &link::TransferSession::finished,

@@ -25,7 +25,7 @@ constexpr double kExtraMibGoal = 64.0;
 
 std::size_t printReport(table::DbfTable& t, const QString& pdf)
 {
-    const auto report = output::report::composeReport(t, output::report::report1());
+    const auto report = output::report::composeReport(t.view(), output::report::report1());
     output::report::writeReportPdf(*report, pdf);
     return report->pages.size();
 }

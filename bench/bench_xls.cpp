@@ -38,14 +38,14 @@ int main()
     volatile double sink = bench::walkPage(t);
     (void)sink;
     const double before = bench::peakResidentMib();
-    output::exportToExcel(t, workbook);
+    output::exportToExcel(t.view(), workbook);
     const double extra = bench::peakResidentMib() - before;
     const long bytes = static_cast<long>(QFileInfo(workbook).size());
     std::printf("xls: %d rows, %ld bytes\n", kRows, bytes);
 
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
     const auto write = bench::compare(
-        kRepetitions, [&] { output::exportToExcel(t, workbook); }, [&] { bench::writeSequentially(raw, bytes); });
+        kRepetitions, [&] { output::exportToExcel(t.view(), workbook); }, [&] { bench::writeSequentially(raw, bytes); });
     bench::printRatio("xls.write", write, kWriteGoal);
     std::printf("xls.extra_mib: %.1f MiB above the open table (peak %.1f MiB)\n", extra, before + extra);
     std::printf("RATIO xls.extra_mib %.1f goal <= %g\n", extra, kExtraMibGoal);

@@ -1,8 +1,8 @@
 // Any stream of characters, in chunks of any size, leaves the transfer session in a defined state:
 // it never reads or writes outside its buffers, the image it reports fits the image, and a cancel
 // always ends it with the port closed.
-#include "decode/deviceimage.h"
-#include "link/deviceheader.h"
+#include "transfer/deviceimage.h"
+#include "transfer/deviceheader.h"
 #include "link/receivebuffer.h"
 #include "link/serialport.h"
 #include "link/transfersession.h"
@@ -40,8 +40,7 @@ private:
 struct World
 {
     link::ReceiveBuffer buffer;
-    link::DeviceHeader header;
-    decode::DeviceImage image;
+    transfer::Transfer received;
     NullPort port;
 };
 
@@ -63,7 +62,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     World& w = world();
-    link::TransferSession session(w.port, w.buffer, w.header, w.image);
+    link::TransferSession session(w.port, w.buffer, w.received);
     bool ended = false;
     QObject::connect(&session, &link::TransferSession::finished, [&] {
         if (w.port.isConnected())
@@ -78,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t n = std::min(chunk, size - at);
         session.receive(reinterpret_cast<const char*>(data + at), static_cast<int>(n));
     }
-    if (w.buffer.count() > link::ReceiveBuffer::kCapacity || w.image.size() > decode::image::kCapacity)
+    if (w.buffer.count() > link::ReceiveBuffer::kCapacity || w.received.image.size() > transfer::image::kCapacity)
         std::abort();
     session.cancel();
     if (session.isRunning() || w.port.isConnected() || !ended)

@@ -1,7 +1,7 @@
 // darni-cli on tables it must not harm: commands that only read change no byte and work on tables
 // they cannot write; refusals name their cause before any instrument is asked; rows are deleted and
 // renumbered by the numbers the page shows; damaged inputs end in a sentence, never a crash.
-#include "link/imagefile.h"
+#include "transfer/transferfile.h"
 #include "support/dbffilebuilder.h"
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
@@ -144,9 +144,9 @@ TEST_F(TableSafety, SavedTransfersAreCheckedAndOddInputsEndInASentence)
     darni::testing::SimulatorProcess sim({QStringLiteral("--records"), QStringLiteral("3,2"),
                                           QStringLiteral("--dump-image"), path("good.img"), QStringLiteral("--silent")});
     ASSERT_TRUE(sim.started());
-    darni::link::SavedTransfer other = darni::link::loadTransferFile(path("good.img"));
-    other.headerPayload[1] = 0; // device type 0
-    darni::link::saveTransferFile(path("other.img"), other);
+    darni::transfer::Transfer other = darni::transfer::loadTransferFile(path("good.img")).transfer;
+    other.header.payload[1] = 0; // device type 0
+    darni::transfer::saveTransferFile(path("other.img"), other);
 
     const struct
     {

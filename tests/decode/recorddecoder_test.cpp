@@ -1,5 +1,6 @@
 // Decoding memory records into table rows: field rules per mode and block, create and append.
 #include "decode/recorddecoder.h"
+#include "decode/transferdecoding.h"
 #include "support/imagebuilder.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
@@ -16,6 +17,17 @@ namespace {
 
 using Fields = std::map<Field, QString>;
 
+// The transfer of an instrument that stated this first-block count and surface base.
+transfer::Transfer transferOf(const transfer::DeviceImage& image, std::uint16_t firstCount, std::uint16_t surfaceBase)
+{
+    transfer::Transfer t;
+    t.header.deviceType = transfer::DeviceHeader::kOrnakDeviceType;
+    t.header.recordCountA = firstCount;
+    t.header.surfaceBase = surfaceBase;
+    t.image = image;
+    return t;
+}
+
 class RecordDecoder : public darni::testing::TableFixture
 {
 protected:
@@ -28,7 +40,7 @@ protected:
     decode::DecodeResult decodeImage(const ImageBuilder& b, decode::DecodeMode mode, std::uint16_t surfaceBase = 1500)
     {
         b.buildInto(m_image);
-        return decode::flash2klivo(m_table, {m_image, b.firstCount(), surfaceBase}, mode);
+        return decode::flash2klivo(m_table, transferOf(m_image, b.firstCount(), surfaceBase), mode);
     }
 
     // Every field of every row, in file order, as text ("" for blank).
@@ -51,7 +63,7 @@ protected:
     }
 
     DbfTable m_table;
-    decode::DeviceImage m_image;
+    transfer::DeviceImage m_image;
 };
 
 TestRecord record(std::uint16_t flags, std::uint16_t a, std::uint16_t b, std::vector<std::uint16_t> series = {},
@@ -241,23 +253,41 @@ TEST_F(RecordDecoder, RecordsBeyondTheBytesReceivedAreNotDecoded)
     b.first(at(1, 8)).first(at(1, 9)).second(at(1, 10));
     std::vector<std::uint8_t> bytes = b.bytes();
     // Claim ten first-block records: the second block's count then lies beyond the image.
-    decode::DeviceImage image;
+    transfer::DeviceImage image;
     image.assign(bytes);
-    const auto result = decode::flash2klivo(m_table, {image, 10, 1500}, decode::DecodeMode::Create);
+    const auto result = decode::flash2klivo(m_table, transferOf(image, 10, 1500), decode::DecodeMode::Create);
     // 136 bytes of memory hold three whole records' worth after the first header; the counts promise ten.
     EXPECT_EQ(result.addedFirstBlock, 3) << "only the records wholly received";
     EXPECT_EQ(result.addedSecondBlock, 0);
 
     // Stale bytes past the received size are not memory either.
-    decode::DeviceImage stale;
+    transfer::DeviceImage stale;
     std::vector<std::uint8_t> big(4000, 0x11);
     stale.assign(big);
     stale.assign(bytes);
     m_table.close();
     DbfTable::create(tablePath());
     m_table.open(tablePath());
-    const auto again = decode::flash2klivo(m_table, {stale, 2, 1500}, decode::DecodeMode::Create);
+    const auto again = decode::flash2klivo(m_table, transferOf(stale, 2, 1500), decode::DecodeMode::Create);
     EXPECT_EQ(again.addedFirstBlock + again.addedSecondBlock, 3);
+}
+
+TEST_F(RecordDecoder, DecodingIsAFunctionOfTheTransferAlone)
+{
+    ImageBuilder b;
+    b.first(at(1, 8)).first(at(1, 9)).second(at(2, 10));
+    b.buildInto(m_image);
+    const transfer::Transfer received = transferOf(m_image, b.firstCount(), 1500);
+    const decode::MemoryLayout layout = decode::layoutOf(received);
+    ASSERT_EQ(layout.first.count, 2u);
+    ASSERT_EQ(layout.second.count, 1u);
+    const auto rows = decode::decodeRecords(received, layout.first, 1, 5);
+    ASSERT_EQ(rows.size(), 1u) << "cut to the block's records";
+    EXPECT_EQ(rows[0].number, 2.0);
+    EXPECT_EQ(rows[0].dependence, QStringLiteral("Базовая"));
+    EXPECT_EQ(decode::decodeRecords(received, layout.second, 0, 5)[0].dependence, QStringLiteral("Индивидуальная"));
+    EXPECT_EQ(decode::recordStamp(received, layout.first, 0) < decode::recordStamp(received, layout.first, 1), true);
+    EXPECT_EQ(m_table.view().size(), 0) << "no table was touched";
 }
 
 TEST_F(RecordDecoder, AClosedTableIsLeftAlone)
@@ -266,7 +296,7 @@ TEST_F(RecordDecoder, AClosedTableIsLeftAlone)
     ImageBuilder b;
     b.first(at(1, 8));
     b.buildInto(m_image);
-    const auto result = decode::flash2klivo(m_table, {m_image, 1, 1500}, decode::DecodeMode::Append);
+    const auto result = decode::flash2klivo(m_table, transferOf(m_image, 1, 1500), decode::DecodeMode::Append);
     EXPECT_EQ(result.addedFirstBlock, 0);
     EXPECT_TRUE(result.messages.isEmpty());
 }

@@ -1,5 +1,5 @@
 // Whole transfers through the real serial port driver, from ornak-sim on a pseudo-terminal.
-#include "link/imagefile.h"
+#include "transfer/transferfile.h"
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 #include "link/transfersession.h"
@@ -37,7 +37,7 @@ protected:
     Ending transfer(const QString& com1, const QString& com2)
     {
         link::SerialPortDriver port(link::PortNameMap::explicitDevices(com1, com2));
-        TransferSession session(port, m_buffer, m_header, m_image);
+        TransferSession session(port, m_buffer, m_received);
         session.setAnswerTimeout(kAnswerTimeoutMs);
         Ending ending;
         QObject::connect(&session, &TransferSession::deviceInfoChanged,
@@ -53,12 +53,17 @@ protected:
         return ending;
     }
 
-    std::vector<std::uint8_t> receivedImage() const { return {m_image.data(), m_image.data() + m_image.size()}; }
+    std::vector<std::uint8_t> receivedImage() const { return bytesOf(m_image); }
+    static std::vector<std::uint8_t> bytesOf(const transfer::DeviceImage& image)
+    {
+        return {image.data(), image.data() + image.size()};
+    }
 
     QTemporaryDir m_dir;
     link::ReceiveBuffer m_buffer;
-    link::DeviceHeader m_header;
-    decode::DeviceImage m_image;
+    transfer::Transfer m_received;
+    transfer::DeviceHeader& m_header = m_received.header;
+    transfer::DeviceImage& m_image = m_received.image;
 };
 
 TEST_F(SerialTransfer, TheImageArrivesByteForByte)
@@ -70,9 +75,9 @@ TEST_F(SerialTransfer, TheImageArrivesByteForByte)
     const Ending e = transfer(sim.device(), missingDevice());
     EXPECT_EQ(e.outcome, Outcome::Ok) << e.message.toStdString();
     EXPECT_EQ(e.counters, QStringLiteral(" 12/500"));
-    const auto served = link::loadTransferFile(dump);
-    EXPECT_EQ(receivedImage(), served.image);
-    EXPECT_EQ(m_header.payload, served.headerPayload);
+    const auto served = transfer::loadTransferFile(dump).transfer;
+    EXPECT_EQ(m_image, served.image);
+    EXPECT_EQ(m_header.payload, served.header.payload);
 }
 
 TEST_F(SerialTransfer, TheInstrumentOnCom2IsFoundAfterCom1)
@@ -121,7 +126,7 @@ TEST_F(SerialTransfer, ARestartInTheMemoryPhaseRunsTheExchangeAgain)
     ASSERT_TRUE(sim.started());
     const Ending e = transfer(sim.device(), missingDevice());
     EXPECT_EQ(e.outcome, Outcome::Ok) << e.message.toStdString();
-    EXPECT_EQ(receivedImage(), link::loadTransferFile(dump).image);
+    EXPECT_EQ(receivedImage(), bytesOf(transfer::loadTransferFile(dump).transfer.image));
 }
 
 TEST_F(SerialTransfer, CancelDuringTheMemoryFrameClosesThePort)
@@ -129,7 +134,7 @@ TEST_F(SerialTransfer, CancelDuringTheMemoryFrameClosesThePort)
     SimulatorProcess sim({QStringLiteral("--records"), QStringLiteral("100,100")}); // paced: about 20 s
     ASSERT_TRUE(sim.started());
     link::SerialPortDriver port(link::PortNameMap::explicitDevices(sim.device(), missingDevice()));
-    TransferSession session(port, m_buffer, m_header, m_image);
+    TransferSession session(port, m_buffer, m_received);
     QSignalSpy status(&session, &TransferSession::statusChanged);
     QSignalSpy done(&session, &TransferSession::finished);
     session.start();

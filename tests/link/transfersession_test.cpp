@@ -51,7 +51,7 @@ class TransferSessionTest : public ::testing::Test
 protected:
     SessionRun runWith(ScriptedPort& port)
     {
-        TransferSession session(port, m_buffer, m_header, m_image);
+        TransferSession session(port, m_buffer, m_received);
         session.setAnswerTimeout(kShortTimeoutMs);
         SessionRun run;
         QObject::connect(&session, &TransferSession::statusChanged, [&](const QString& s) { run.statuses << s; });
@@ -79,11 +79,16 @@ protected:
         return run;
     }
 
-    std::vector<std::uint8_t> receivedImage() const { return {m_image.data(), m_image.data() + m_image.size()}; }
+    std::vector<std::uint8_t> receivedImage() const { return bytesOf(m_image); }
+    static std::vector<std::uint8_t> bytesOf(const transfer::DeviceImage& image)
+    {
+        return {image.data(), image.data() + image.size()};
+    }
 
     link::ReceiveBuffer m_buffer;
-    link::DeviceHeader m_header;
-    decode::DeviceImage m_image;
+    transfer::Transfer m_received;
+    transfer::DeviceHeader& m_header = m_received.header;
+    transfer::DeviceImage& m_image = m_received.image;
 };
 
 TEST_F(TransferSessionTest, AGoodTransferFillsHeaderAndImage)
@@ -104,7 +109,7 @@ TEST_F(TransferSessionTest, AGoodTransferFillsHeaderAndImage)
     EXPECT_EQ(m_header.deviceType, 1);
     EXPECT_EQ(m_header.recordCountA, 12);
     EXPECT_EQ(m_header.surfaceBase, 1500);
-    EXPECT_EQ(receivedImage(), sim->memory().asSavedTransfer().image);
+    EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image));
     EXPECT_GT(run.lastProgress, 0);
 }
 
@@ -125,7 +130,7 @@ TEST_F(TransferSessionTest, TheInstrumentIsLookedForOnCom1ThenCom2)
         const SessionRun run = runWith(port);
         EXPECT_EQ(run.outcome, Outcome::Ok) << c.what;
         EXPECT_EQ(port.openings(), c.openings) << c.what;
-        EXPECT_EQ(receivedImage(), sim->memory().asSavedTransfer().image) << c.what;
+        EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image)) << c.what;
     }
 }
 
@@ -188,7 +193,7 @@ TEST_F(TransferSessionTest, ARestartInTheMemoryPhaseStartsTheWholeExchangeAgain)
     const SessionRun run = runWith(port);
     EXPECT_EQ(run.outcome, Outcome::Ok);
     EXPECT_EQ(port.sent(), QByteArray("VNVN"));
-    EXPECT_EQ(receivedImage(), sim->memory().asSavedTransfer().image);
+    EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image));
 }
 
 TEST_F(TransferSessionTest, ChunksOfAnySizeGiveTheSameImage)
@@ -198,7 +203,7 @@ TEST_F(TransferSessionTest, ChunksOfAnySizeGiveTheSameImage)
         ScriptedPort port({link::com1PortName()}, instrumentOn(link::com1PortName(), sim), chunk);
         const SessionRun run = runWith(port);
         EXPECT_EQ(run.outcome, Outcome::Ok) << chunk;
-        EXPECT_EQ(receivedImage(), sim->memory().asSavedTransfer().image) << chunk;
+        EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image)) << chunk;
     }
 }
 
@@ -247,7 +252,7 @@ TEST_F(TransferSessionTest, CancelEndsEveryPhaseWithThePortClosed)
                               return answer;
                           },
                           16);
-        TransferSession session(port, m_buffer, m_header, m_image);
+        TransferSession session(port, m_buffer, m_received);
         live = &session;
         session.setAnswerTimeout(phase == Phase::AskingCom2 ? kShortTimeoutMs : kWaitMs);
         QSignalSpy done(&session, &TransferSession::finished);

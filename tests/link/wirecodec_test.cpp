@@ -1,5 +1,4 @@
 // The instrument's wire encoding and frame checksum.
-#include "link/deviceheader.h"
 #include "link/wirecodec.h"
 #include "support/qtprinters.h"
 
@@ -72,29 +71,6 @@ TEST(WireCodec, CharacterNumbersWrapAt65536)
     for (std::uint32_t i = 1; i <= 70000; ++i)
         expected += ('3' ^ (i % 65536)) & 0xFFFF;
     EXPECT_EQ(wire::checksum(payload.constData(), 70000), expected);
-}
-
-TEST(WireCodec, FirmwareVersionText)
-{
-    EXPECT_EQ(wire::formatVersion(1, 12, 7), QStringLiteral("01.12.07"));
-    EXPECT_EQ(wire::formatVersion(100, 0, 9), QStringLiteral("100.00.09"));
-}
-
-TEST(DeviceHeaderTest, FieldsComeFromTheirPayloadBytes)
-{
-    const std::vector<std::uint8_t> payload = {9, 1, 7, 12, 1, 0xD2, 0x04, 0xDC, 0x05, 12, 0, 0xF4, 0x01, 0xEE};
-    const DeviceHeader h = DeviceHeader::fromPayload(payload);
-    EXPECT_EQ(h.deviceType, 1);
-    EXPECT_EQ(h.firmwareVersion, QStringLiteral("01.12.07"));
-    EXPECT_EQ(h.serialNumber, 1234);
-    EXPECT_EQ(h.surfaceBase, 1500);
-    EXPECT_EQ(h.recordCountA, 12);
-    EXPECT_EQ(h.recordCountB, 500);
-    EXPECT_EQ(h.countersText(), QStringLiteral(" 12/500"));
-
-    const DeviceHeader shortOne = DeviceHeader::fromPayload({0, 15});
-    EXPECT_EQ(shortOne.deviceType, 15);
-    EXPECT_EQ(shortOne.recordCountB, 0);
 }
 
 } // namespace

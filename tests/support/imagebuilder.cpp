@@ -52,7 +52,7 @@ std::vector<std::uint8_t> ImageBuilder::bytes() const
     return out;
 }
 
-void ImageBuilder::buildInto(decode::DeviceImage& image) const
+void ImageBuilder::buildInto(transfer::DeviceImage& image) const
 {
     image.assign(bytes());
 }

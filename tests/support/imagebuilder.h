@@ -1,7 +1,7 @@
 // Builds memory images record by record, as the instrument lays them out, for decoder tests.
 #pragma once
 
-#include "decode/deviceimage.h"
+#include "transfer/deviceimage.h"
 
 #include <array>
 #include <cstdint>
@@ -35,7 +35,7 @@ public:
     ImageBuilder& second(const TestRecord& r);
     std::uint16_t firstCount() const { return static_cast<std::uint16_t>(m_first.size()); }
     // The image as received: both blocks, then four checksum bytes.
-    void buildInto(decode::DeviceImage& image) const;
+    void buildInto(transfer::DeviceImage& image) const;
     std::vector<std::uint8_t> bytes() const;
 
 private:

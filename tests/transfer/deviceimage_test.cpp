@@ -1,5 +1,5 @@
 // The memory image's readers and the ordering of measurements in time.
-#include "decode/deviceimage.h"
+#include "transfer/deviceimage.h"
 #include "decode/stampseconds.h"
 #include "support/qtprinters.h"
 
@@ -7,7 +7,8 @@
 
 #include <vector>
 
-using namespace darni::decode;
+using namespace darni::transfer;
+using darni::decode::stampSeconds;
 
 namespace {
 
@@ -23,7 +24,8 @@ TEST(DeviceImageReaders, Words)
     const DeviceImage image = imageOf({0x34, 0x12, 0xFF, 0xFF});
     EXPECT_EQ(image.word(0), 0x1234);
     EXPECT_EQ(image.word(2), 0xFFFF);
-    EXPECT_EQ(image.word(image::kCapacity - 1), image.word(image::kCapacity - 1) & 0xFF) << "no read past the end";
+    EXPECT_EQ(image.word(3), 0x00FF) << "bytes beyond those received read as 0";
+    EXPECT_EQ(image.word(image::kCapacity - 1), 0) << "no read past the end";
 }
 
 TEST(DeviceImageReaders, TimesAreAlwaysTimesOfDay)

@@ -1,6 +1,6 @@
 // Saved transfers: written, read back, and refused when damaged.
 #include "instrumentmemory.h"
-#include "link/imagefile.h"
+#include "transfer/transferfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,22 +16,22 @@ namespace {
 TEST(SavedTransfer, RoundTripsAndServesTheSameMemory)
 {
     const auto memory = sim::InstrumentMemory::generated({7, 3, 9});
-    const link::SavedTransfer saved = memory.asSavedTransfer();
-    const QByteArray bytes = link::encodeSavedTransfer(saved);
-    const auto back = link::decodeSavedTransfer(bytes);
+    const transfer::Transfer saved = memory.asTransfer();
+    const QByteArray bytes = transfer::encodeSavedTransfer(saved);
+    const auto back = transfer::decodeSavedTransfer(bytes);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->headerPayload, saved.headerPayload);
-    EXPECT_EQ(back->image, saved.image);
+    EXPECT_EQ(back->transfer.header.payload, saved.header.payload);
+    EXPECT_EQ(back->transfer.image, saved.image);
 
     // The simulator serves a saved transfer as the same memory.
-    const auto again = sim::InstrumentMemory::fromSavedTransfer(*back);
+    const auto again = sim::InstrumentMemory::fromTransfer(back->transfer);
     EXPECT_EQ(again.imagePayload(), memory.imagePayload());
     EXPECT_EQ(again.headerPayload(), memory.headerPayload());
 }
 
 TEST(SavedTransfer, DamagedFilesAreRefused)
 {
-    const QByteArray good = link::encodeSavedTransfer(sim::InstrumentMemory::generated({2, 1, 1}).asSavedTransfer());
+    const QByteArray good = transfer::encodeSavedTransfer(sim::InstrumentMemory::generated({2, 1, 1}).asTransfer());
     QByteArray wrongMagic = good;
     wrongMagic[0] = 'X';
     QByteArray wrongVersion = good;
@@ -48,36 +48,36 @@ TEST(SavedTransfer, DamagedFilesAreRefused)
              {"trailing bytes", good + 'x'},
              {"a bit flipped", flipped},
              {"an image beyond the capacity", hugeImage}})
-        EXPECT_FALSE(link::decodeSavedTransfer(bytes)) << what;
+        EXPECT_FALSE(transfer::decodeSavedTransfer(bytes)) << what;
 }
 
 TEST(SavedTransfer, FilesOfTheFirstVersionReadWithoutAChecksum)
 {
-    const link::SavedTransfer saved = sim::InstrumentMemory::generated({2, 1, 1}).asSavedTransfer();
-    QByteArray first = link::encodeSavedTransfer(saved);
+    const transfer::Transfer saved = sim::InstrumentMemory::generated({2, 1, 1}).asTransfer();
+    QByteArray first = transfer::encodeSavedTransfer(saved);
     first.chop(4);   // no CRC-32
     first[8] = 1;    // version 1
-    const auto back = link::decodeSavedTransfer(first);
+    const auto back = transfer::decodeSavedTransfer(first);
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->checksummed);
-    EXPECT_EQ(back->image, saved.image);
-    EXPECT_TRUE(link::decodeSavedTransfer(link::encodeSavedTransfer(saved))->checksummed);
+    EXPECT_EQ(back->transfer.image, saved.image);
+    EXPECT_TRUE(transfer::decodeSavedTransfer(transfer::encodeSavedTransfer(saved))->checksummed);
 }
 
 TEST(SavedTransfer, TransfersAreCheckedAsTheInstrumentLinkChecksThem)
 {
-    const link::SavedTransfer good = sim::InstrumentMemory::generated({3, 2, 5}).asSavedTransfer();
-    EXPECT_EQ(link::transferProblem(good), std::nullopt);
+    const transfer::Transfer good = sim::InstrumentMemory::generated({3, 2, 5}).asTransfer();
+    EXPECT_EQ(transfer::transferProblem(good), std::nullopt);
 
-    link::SavedTransfer otherDevice = good;
-    otherDevice.headerPayload[1] = 0; // the device type byte
-    link::SavedTransfer allOnes = good;
-    std::fill(allOnes.image.begin(), allOnes.image.end(), 0xFF);
-    link::SavedTransfer cut = good;
-    cut.image.resize(cut.image.size() / 2);
-    for (const auto& [what, transfer] : std::vector<std::pair<const char*, link::SavedTransfer>>{
-             {"device type 0", otherDevice}, {"every byte 0xFF", allOnes}, {"memory cut short", cut}}) {
-        const auto problem = link::transferProblem(transfer);
+    transfer::Transfer otherDevice = good;
+    otherDevice.header.deviceType = 0;
+    transfer::Transfer allOnes = good;
+    allOnes.image.assign(std::vector<std::uint8_t>(good.image.size(), 0xFF));
+    transfer::Transfer cut = good;
+    cut.image.setSize(cut.image.size() / 2);
+    for (const auto& [what, received] : std::vector<std::pair<const char*, const transfer::Transfer*>>{
+             {"device type 0", &otherDevice}, {"every byte 0xFF", &allOnes}, {"memory cut short", &cut}}) {
+        const auto problem = transfer::transferProblem(*received);
         ASSERT_TRUE(problem) << what;
         EXPECT_FALSE(problem->isEmpty()) << what;
     }
@@ -88,7 +88,7 @@ TEST(SavedTransfer, OnlyRegularFilesOfAPossibleSizeAreRead)
     QTemporaryDir dir;
     for (const QString& path : {QStringLiteral("/dev/zero"), dir.path(), dir.filePath(QStringLiteral("none"))}) {
         try {
-            (void)link::loadTransferFile(path);
+            (void)transfer::loadTransferFile(path);
             ADD_FAILURE() << "read " << path.toStdString();
         } catch (const std::runtime_error& e) {
             EXPECT_TRUE(QString::fromUtf8(e.what()).contains(path)) << e.what();
@@ -96,9 +96,9 @@ TEST(SavedTransfer, OnlyRegularFilesOfAPossibleSizeAreRead)
     }
     QFile big(dir.filePath(QStringLiteral("big.img")));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(big.resize(link::largestSavedTransfer() + 1));
+    ASSERT_TRUE(big.resize(transfer::largestSavedTransfer() + 1));
     big.close();
-    EXPECT_THROW((void)link::loadTransferFile(big.fileName()), std::runtime_error);
+    EXPECT_THROW((void)transfer::loadTransferFile(big.fileName()), std::runtime_error);
 }
 
 } // namespace

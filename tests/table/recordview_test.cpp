@@ -1,0 +1,89 @@
+// Read views: each reader's own rows of the page, read without the table's cursor, and stale once the
+// rows change.
+#include "support/tablefixture.h"
+#include "table/dbftable.h"
+#include "table/tableorder.h"
+
+using namespace darni::table;
+
+namespace {
+
+class RecordViews : public darni::testing::TableFixture
+{
+protected:
+    // Rows numbered 1…n with P = 10·N, every third row a pull-off row.
+    void make(int n)
+    {
+        DbfTable::create(tablePath());
+        t.open(tablePath());
+        for (int i = 1; i <= n; ++i) {
+            t.append();
+            t.setReal(Field::N, i);
+            t.setReal(Field::P, 10.0 * i);
+            t.setInteger(Field::NB_TYPE, i % 3 == 0 ? 1 : 0);
+            t.post();
+        }
+        t.flush();
+        t.setFilter(RowFilter::recordKind(0));
+    }
+    static std::vector<double> numbers(const RecordView& v)
+    {
+        std::vector<double> out;
+        for (int row = 0; row < v.size(); ++row)
+            out.push_back(v.real(row, Field::N));
+        return out;
+    }
+    DbfTable t;
+};
+
+TEST_F(RecordViews, FollowThePageAndItsOrderWithoutMovingTheCursor)
+{
+    make(6);
+    t.goToSlot(4);
+    const RecordView fileOrder = t.view();
+    sortByField(t, QStringLiteral("tab1"), Field::P, true);
+    t.goToSlot(2);
+    const RecordView sorted = t.view();
+    EXPECT_EQ(numbers(sorted), (std::vector<double>{5, 4, 2, 1}));
+    EXPECT_EQ(t.currentSlot(), 2u) << "taking and reading a view moves no cursor";
+    EXPECT_TRUE(fileOrder.isStale()) << "the order changed after it was taken";
+    EXPECT_FALSE(sorted.isStale());
+    // Two readers side by side, each at its own place.
+    EXPECT_EQ(sorted.real(0, Field::P), 50.0);
+    EXPECT_EQ(RecordView(t.view()).real(3, Field::P), 10.0);
+    EXPECT_EQ(t.currentSlot(), 2u);
+}
+
+TEST_F(RecordViews, EditsShowAtOnceAndChangesOfRowsMakeViewsStale)
+{
+    make(4);
+    const RecordView before = t.view();
+    ASSERT_TRUE(t.goToSlot(2));
+    t.edit();
+    t.setReal(Field::P, 7.5);
+    t.post();
+    EXPECT_FALSE(before.isStale()) << "an edit keeps the rows";
+    EXPECT_EQ(before.real(1, Field::P), 7.5);
+
+    // Rows appended and not yet in the file read from where the table holds them.
+    t.append();
+    t.setReal(Field::N, 9);
+    t.post();
+    EXPECT_TRUE(before.isStale());
+    EXPECT_TRUE(before.text(0, Field::N).isEmpty()) << "a stale view reads blank, never a wrong row";
+    const RecordView withNew = t.view();
+    EXPECT_EQ(numbers(withNew), (std::vector<double>{1, 2, 4, 9}));
+
+    const std::vector<std::uint32_t> gone = {1};
+    t.removeRows(gone);
+    EXPECT_TRUE(withNew.isStale());
+    EXPECT_EQ(numbers(t.view()), (std::vector<double>{2, 4, 9}));
+
+    const RecordView last = t.view();
+    t.close();
+    EXPECT_TRUE(last.isStale());
+    EXPECT_FALSE(last.number(0, Field::N).has_value());
+    EXPECT_EQ(RecordView().size(), 0);
+}
+
+} // namespace
