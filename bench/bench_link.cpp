@@ -92,7 +92,7 @@ void protocolBenchmark()
         session->toMemoryPhase();
         for (qsizetype at = 0; at < frame.size(); at += kChunk)
             session->session.receive(frame.constData() + at, static_cast<int>(std::min<qsizetype>(kChunk, frame.size() - at)));
-        ok = ok && !session->session.isRunning() && session->image.size() > 0;
+        ok = ok && !session->session.isRunning() && session->received.image.size() > 0;
     };
     const auto reference = [&] { std::memcpy(copy.data(), frame.constData(), copy.size()); };
     const auto c = bench::compare(kProtocolRepetitions, feed, reference);
@@ -133,8 +133,8 @@ std::pair<double, double> timedTransfer()
     if (!ok)
         return {0, 0};
     // Both frames: 'S', two characters a byte, the checksum, 'P'.
-    const double headerChars = 2 + 2.0 * static_cast<double>(header.payload.size()) + 8;
-    const double memoryChars = 2 + 2.0 * static_cast<double>(image.size());
+    const double headerChars = 2 + 2.0 * static_cast<double>(received.header.payload.size()) + 8;
+    const double memoryChars = 2 + 2.0 * static_cast<double>(received.image.size());
     return {seconds, headerChars + memoryChars};
 }
 
