@@ -1,15 +1,16 @@
-// The table layer: one dBase table file of measurement records, opened for reading and writing, with
-// a cursor over its live rows under a row filter, field access by name, append, edit, post, delete
-// and pack.
+// One table of measurement records as its users see it: a cursor over the live rows under a row
+// filter in the active sort order, field access, append, edit, post, delete and the rewrites (pack,
+// delete rows, renumber). The records themselves are the RecordStore's, the orders the SortTags'; this
+// class is the thin cursor and editor over both.
 #pragma once
 
 #include "dbfheader.h"
-#include "fielddescriptor.h"
 #include "fieldlayout.h"
-#include "indextag.h"
-#include "recordview.h"
 #include "recordschema.h"
+#include "recordstore.h"
+#include "recordview.h"
 #include "rowfilter.h"
+#include "sorttags.h"
 #include "tablefile.h"
 
 #include <QByteArray>
@@ -58,12 +59,12 @@ public:
     // Posts a row being edited and writes what is pending; the file is released even when that fails.
     // A new table not yet committed is thrown away.
     void close();
-    bool isOpen() const { return m_file.isOpen(); }
-    bool isWritable() const { return m_file.isWritable(); }
-    QString path() const { return m_file.path(); }
-    const DbfHeader& header() const { return m_header; }
+    bool isOpen() const { return m_store.isOpen(); }
+    bool isWritable() const { return m_store.isWritable(); }
+    QString path() const { return m_store.path(); }
+    const DbfHeader& header() const { return m_store.header(); }
     // Record slots in the file, deleted ones included.
-    std::uint32_t slotCount() const { return m_slotCount; }
+    std::uint32_t slotCount() const { return m_store.slotCount(); }
 
     // The filter stays with the table across close and open.
     void setFilter(const RowFilter& filter);
@@ -91,12 +92,15 @@ public:
     // The cursor does not move. The view goes stale at the next change of rows, order or filter.
     RecordView view();
     // Counts those changes (and every open and close); views compare it with their own.
-    std::uint64_t generation() const { return m_generation; }
+    std::uint64_t generation() const { return m_store.generation() + m_orderGeneration; }
     // The record in this slot as every reader sees it, pending writes included; nullptr when there is
     // no such slot or it cannot be read. `scratch` holds the bytes where the table has no map. Never
     // throws: a view reads through this while the grid paints.
-    const char* recordForReading(std::uint32_t slot, QByteArray& scratch) const noexcept;
-    const FieldLayout& layout() const { return m_layout; }
+    const char* recordForReading(std::uint32_t slot, QByteArray& scratch) const noexcept
+    {
+        return m_store.recordForReading(slot, scratch);
+    }
+    const FieldLayout& layout() const { return m_store.layout(); }
 
     // Fields of the current row. A blank field is null: 0 as a number, the empty text as text. Text is
     // code page 1251 bytes, without trailing blanks.
@@ -132,10 +136,6 @@ public:
     // Gives the rows in these slots the numbers 1, 2, … in this order in field N, through a new copy
     // of the table that replaces it in one step.
     void renumberRows(std::span<const std::uint32_t> slotsInOrder);
-    // Between these two, rows rewritten one after another (as renumbering does) reach the file together
-    // rather than one by one; the end, flush() and close() write what is held.
-    void beginWriteBatch();
-    void endWriteBatch();
     // Writes appended rows that are still buffered, syncs them, then the header with their count (the
     // moment they become part of the table), and the index file when the sort tags changed. On any
     // failure the file is cut back to the rows it held before and the error thrown.
@@ -156,41 +156,21 @@ public:
     QString indexPath() const;
 
 private:
-    enum class Direction { Forward, Backward };
-
-    // What a rewrite does to the rows it copies, by slot (1-based); empty vectors change nothing.
-    struct Rewrite
-    {
-        std::vector<bool> drop;
-        std::vector<std::uint32_t> number; // the new N, 0 to keep the row's own
-    };
+    using Direction = RecordStore::Direction;
 
     void requireOpen() const;
     void requireWritable() const;
-    // Makes `file` the table's file and reads it; on failure the table is closed again.
-    void take(TableFile file, const QString& path);
-    void load(const QString& path);
-    void rewrite(const Rewrite& plan);
-    std::uint32_t writeRewrittenCopy(TableFile& out, const Rewrite& plan);
-    void writeAppends();
-    void commitWrittenRows();
-    void rollBackAppends();
-    void keepEndMark(qint64 offset, const char* data, qint64 size);
     void requireEditing() const;
-    void resetState();
-    void readHeaderAndFields(const QString& path);
-    void correctRecordCount();
-    void writeHeader();
-    void flushAppends(); // writes and commits
-    void writeRecord(std::uint32_t slot, const char* record);
-    std::uint32_t dirtyCount() const;
-    char* dirtyRecord(std::uint32_t slot);
-    const char* dirtyRecord(std::uint32_t slot) const;
-    void flushDirtyRows();
-    const char* recordAt(std::uint32_t slot, Direction direction);
-    const char* storedRecordAt(std::uint32_t slot, Direction direction);
-    bool holdsEndMark(std::uint32_t slot) const;
-    void remap();
+    // After the store opened a file: the tags from its index file, the cursor on the first row.
+    void afterLoading(const QString& path);
+    void resetCursor();
+    void rewrite(const RecordStore::Rewrite& plan);
+    // The store's writes that may take rows back; the cursor and the orders follow when they do.
+    void writeAppends();
+    void flushRows();
+    void followRollBack();
+    void writeIndexFile();
+    const char* recordAt(std::uint32_t slot, Direction direction = Direction::Forward);
     bool isShown(const char* record) const;
     std::optional<std::uint32_t> findShown(std::uint32_t from, Direction direction);
     void moveTo(std::uint32_t slot);
@@ -199,56 +179,21 @@ private:
     char* fieldBytes(Field f);
     std::string_view fieldView(Field f) const;
     void checkedWriteNumber(Field f, bool fits);
-    void loadIndexFile(const QString& path);
-    void buildTag(IndexTag& tag);
-    IndexTag makeTag(const QString& name, Field field, bool descending) const;
-    void writeIndexFile();
-    int findTag(const QString& name) const;
     std::optional<std::uint32_t> firstInOrder(Direction direction);
     std::optional<std::uint32_t> nextInOrder(Direction direction);
     void updateTags(std::uint32_t slot, const char* before, const char* after);
+    void orderChanged();
 
-    TableFile m_file;
-    DbfHeader m_header = DbfHeader::forNewTable(0, 0);
-    std::vector<FieldDescriptor> m_descriptors;
-    QByteArray m_descriptorArea; // from the end of the header to the first record, kept for pack
-    FieldLayout m_layout;
-    int m_recordLength = 0;
-    int m_headerLength = 0;
+    RecordStore m_store;
+    SortTags m_tags;
     RowFilter m_filter;
+    // Counts changes of filter and order, which the store does not see; views compare the sum.
+    std::uint64_t m_orderGeneration = 0;
 
-    std::uint32_t m_slotCount = 0;     // slots, buffered appends included
-    std::uint32_t m_writtenSlots = 0;   // slots on disk
-    std::uint32_t m_committedSlots = 0; // slots that the header counts
-    // While rows stand written past the counted ones, the end mark stays at the first of them in the
-    // file, so that readers that stop at the end mark rather than at the count see the counted rows
-    // only; this is that row's own flag, written when the rows are committed.
-    std::optional<char> m_heldFlag;
-    QByteArray m_heldRecord; // that row with its own flag, as recordAt() gives it
-    QByteArray m_pendingAppends;      // rows appended after the written slots, not yet written
-    // Rewritten rows of consecutive written slots from m_dirtyFirst on, not yet written; reads see them
-    // here before the file.
-    QByteArray m_dirtyRows;
-    std::uint32_t m_dirtyFirst = 0;
-    bool m_batchingWrites = false;
-
-    // The written slots mapped for reading, so that walks in any order cost no more than touching the
-    // records; the window below serves where the platform does not map files.
-    const char* m_mapped = nullptr;
-    std::uint32_t m_mappedSlots = 0;
-    QByteArray m_window; // consecutive records read from the file
-    std::uint32_t m_windowFirst = 0;
-    std::uint32_t m_windowCount = 0;
-
-    std::uint64_t m_generation = 0;
-
-    std::vector<IndexTag> m_tags;
-    int m_activeTag = -1;                    // into m_tags; −1 for file order
     std::optional<std::size_t> m_orderPosition; // the current row's place in the active tag, once known
-    bool m_indexStale = false;               // the tags changed since the index file was written
-
-    QByteArray m_row;        // the current row's record, unless it is read from the map
-    bool m_rowInMap = false; // the current row is read where the map holds it
+    QByteArray m_row;           // the current row being edited or inserted, or read when not in the store
+    bool m_rowInStore = false;  // the current row is read where the store holds it
+    mutable QByteArray m_scratch; // the current row's bytes where the store has them only in the file
     std::uint32_t m_current = 0;
     State m_state = State::Browse;
     bool m_bof = true;

@@ -286,41 +286,6 @@ TEST_F(DbfTableFile, PostRewritesTheRowInPlaceWithoutTouchingTheHeader)
     EXPECT_EQ(after.mid(kHeaderLength + kRecordLength), before.mid(kHeaderLength + kRecordLength));
 }
 
-TEST_F(DbfTableFile, BatchedRewritesAreReadBackAtOnceAndReachTheFileAtTheEnd)
-{
-    DbfTable::create(tablePath());
-    DbfTable t;
-    t.open(tablePath());
-    for (int i = 1; i <= 5; ++i) {
-        t.append();
-        t.setReal(Field::N, i);
-        t.post();
-    }
-    t.flush();
-    const QByteArray before = readAll(tablePath());
-
-    t.beginWriteBatch();
-    for (const std::uint32_t slot : {2u, 3u, 4u, 1u}) { // a run, then a row elsewhere
-        ASSERT_TRUE(t.goToSlot(slot));
-        t.edit();
-        t.setReal(Field::N, 10 * slot);
-        t.post();
-    }
-    std::vector<int> shown;
-    for (bool ok = t.first(); ok; ok = t.next())
-        shown.push_back(t.integer(Field::N));
-    EXPECT_EQ(shown, (std::vector<int>{10, 20, 30, 40, 5}));
-    EXPECT_EQ(readAll(tablePath()).mid(kHeaderLength + 4 * kRecordLength),
-              before.mid(kHeaderLength + 4 * kRecordLength));
-    t.endWriteBatch();
-    t.close();
-    t.open(tablePath());
-    shown.clear();
-    for (bool ok = t.first(); ok; ok = t.next())
-        shown.push_back(t.integer(Field::N));
-    EXPECT_EQ(shown, (std::vector<int>{10, 20, 30, 40, 5}));
-}
-
 TEST_F(DbfTableFile, FieldsAreReachedByNameWithoutRegardToCase)
 {
     EXPECT_EQ(DbfTable::fieldNamed("comment"), Field::COMMENT);

@@ -1,0 +1,142 @@
+// The records of one dBase table file: its header and field layout, the rows read through a memory map
+// (or a read window where the platform maps nothing), rows appended in batches and committed all at
+// once, rows rewritten in place, and copies of the table that replace it in one step (pack, delete,
+// renumber). It knows no order, no filter and no current row: the sort tags and the cursor sit above.
+#pragma once
+
+#include "dbfheader.h"
+#include "fielddescriptor.h"
+#include "fieldlayout.h"
+#include "tablefile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace darni::table {
+
+class RecordStore
+{
+public:
+    using Access = TableFile::Access;
+    // Which way a walk goes, so that the read window holds the records that come next.
+    enum class Direction { Forward, Backward };
+
+    // What a rewrite does to the rows it copies, by slot (1-based); empty vectors change nothing.
+    struct Rewrite
+    {
+        std::vector<bool> drop;
+        std::vector<std::uint32_t> number; // the new N, 0 to keep the row's own
+    };
+
+    RecordStore() = default;
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Opens the file and reads its header and fields; throws TableError. The header's count is the
+    // count of rows: rows beyond it are an append that never finished and are not read (an opening for
+    // writing cuts them off). An opening for reading changes no byte.
+    void open(const QString& path, Access access);
+    // An empty table in a file beside `path` that takes the name on commitNew(); an existing table of
+    // that name stays as it was, held locked, until then.
+    void openNew(const QString& path);
+    // Writes the rows and puts the new table in place of the old in one step; throws TableError.
+    void commitNew();
+    // Writes and commits pending rows (a table never committed is thrown away) and releases the file.
+    // The file is released even when writing fails; the failure is thrown then.
+    void close();
+    // Releases the file at once, writing nothing.
+    void abandon();
+
+    bool isOpen() const { return m_file.isOpen(); }
+    bool isWritable() const { return m_file.isWritable(); }
+    bool isReplacement() const { return m_file.isReplacement(); }
+    QString path() const { return m_file.path(); }
+    const DbfHeader& header() const { return m_header; }
+    const FieldLayout& layout() const { return m_layout; }
+    int recordLength() const { return m_recordLength; }
+    // Record slots, deleted rows and rows not yet written included.
+    std::uint32_t slotCount() const { return m_slotCount; }
+    // Changes whenever slots are added or taken away, the file is replaced, opened or closed.
+    std::uint64_t generation() const { return m_generation; }
+
+    // The record in this slot (1 ≤ slot ≤ slotCount()); valid until the next call that reads or writes.
+    // Throws TableError when the file cannot be read.
+    const char* record(std::uint32_t slot, Direction direction = Direction::Forward);
+    // The same for readers that must not fail (a grid painting): nullptr when there is no such slot or
+    // it cannot be read; `scratch` holds the bytes where they are not in memory.
+    const char* recordForReading(std::uint32_t slot, QByteArray& scratch) const noexcept;
+    // The first record of the map and the slots it holds, for walks that prefetch ahead.
+    const char* mapped() const { return m_mapped; }
+    std::uint32_t mappedSlots() const { return m_mappedSlots; }
+
+    // A new row after the last; it stays in memory until a batch is full or flush(). Returns its slot.
+    std::uint32_t append(const char* record);
+    // Replaces the record in this slot.
+    void writeRecord(std::uint32_t slot, const char* record);
+    // Writes appended rows that are still in memory past the counted ones, the end mark held at the
+    // first of them, so that readers stopping at the end mark see only counted rows. On failure the
+    // file and the store go back to the counted rows, and the error is thrown.
+    void writeAppends();
+    // writeAppends(), then syncs them and commits them: the first new row's flag, then the header's
+    // count (the moment they become part of the table). On failure as writeAppends().
+    void flush();
+    // Whether the last failed write took rows back (the owner of an order over them rebuilds it).
+    bool rolledBack() const { return m_rolledBack; }
+
+    // The production index flag: set in memory, and written at once when asked.
+    void setProductionIndex(bool present, bool writeNow);
+
+    // Writes a copy of the table as the plan says and puts it in the table's place in one step; the
+    // store then holds the copy, keeping the lock. `withIndex` is the copy's production index flag.
+    // Throws TableError; the table is then unchanged.
+    void rewrite(const Rewrite& plan, bool withIndex);
+
+private:
+    void take(TableFile file, const QString& path);
+    void load(const QString& path);
+    void readHeaderAndFields(const QString& path);
+    void correctRecordCount();
+    void writeHeader();
+    void commitWrittenRows();
+    void rollBackAppends();
+    void keepEndMark(qint64 offset, const char* data, qint64 size);
+    void remap();
+    void reset();
+    bool holdsEndMark(std::uint32_t slot) const;
+    const char* storedRecord(std::uint32_t slot, Direction direction);
+    std::uint32_t writeRewrittenCopy(TableFile& out, const Rewrite& plan, bool withIndex);
+    qint64 offsetOf(std::uint32_t slot) const;
+
+    TableFile m_file;
+    DbfHeader m_header = DbfHeader::forNewTable(0, 0);
+    std::vector<FieldDescriptor> m_descriptors;
+    QByteArray m_descriptorArea; // from the end of the header to the first record, kept for rewrites
+    FieldLayout m_layout;
+    int m_recordLength = 0;
+    int m_headerLength = 0;
+
+    std::uint32_t m_slotCount = 0;      // slots, rows in memory included
+    std::uint32_t m_writtenSlots = 0;   // slots on disk
+    std::uint32_t m_committedSlots = 0; // slots that the header counts
+    // While rows stand written past the counted ones, the end mark stays at the first of them in the
+    // file; this is that row's own flag, written when the rows are committed.
+    std::optional<char> m_heldFlag;
+    QByteArray m_heldRecord;     // that row with its own flag, as record() gives it
+    QByteArray m_pendingAppends; // rows appended after the written slots, not yet written
+    bool m_rolledBack = false;
+    std::uint64_t m_generation = 0;
+
+    // The written slots mapped for reading, so that walks in any order cost no more than touching the
+    // records; the window below serves where the platform does not map files.
+    const char* m_mapped = nullptr;
+    std::uint32_t m_mappedSlots = 0;
+    QByteArray m_window; // consecutive records read from the file
+    std::uint32_t m_windowFirst = 0;
+    std::uint32_t m_windowCount = 0;
+};
+
+} // namespace darni::table
