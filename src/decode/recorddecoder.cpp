@@ -13,15 +13,13 @@ namespace image = transfer::image;
 
 namespace {
 
-// Bits of a record's Flags word.
-constexpr std::uint16_t kMaterialCodeMask = 0x7F;
-constexpr std::uint16_t kMaterialGiven = 1u << 7;
-constexpr int kTypeCodeShift = 8;
-constexpr std::uint16_t kTypeCodeMask = 0x1F;
-constexpr std::uint16_t kThrough = 1u << 13;
-constexpr std::uint16_t kCrack = 1u << 14;
-constexpr std::uint16_t kSeriesMode = 1u << 15;
-constexpr std::uint16_t kExcluded = 1u << 15;
+using image::kCrack;
+using image::kMaterialCodeMask;
+using image::kMaterialGiven;
+using image::kSeriesMode;
+using image::kThrough;
+using image::kTypeCodeMask;
+using image::kTypeCodeShift;
 
 // The memory frame's last four bytes are its checksum, not memory.
 constexpr std::size_t kChecksumBytes = 4;
@@ -70,7 +68,7 @@ std::optional<double> strengthOf(const transfer::DeviceImage& image, std::size_t
     int count = 0;
     for (std::size_t w = 0; w < image::kSeriesWords; ++w) {
         const std::uint16_t word = image.word(at + image::kSeriesOffset + 2 * w);
-        if (word & kExcluded)
+        if (word & image::kExcludedFromSeries)
             continue;
         sum += word / kHundredths;
         ++count;

@@ -31,6 +31,17 @@ inline constexpr std::size_t kDateOffset = 11;
 inline constexpr std::size_t kSeriesOffset = 14; // the first series word doubles as ValueC
 inline constexpr std::size_t kSeriesWords = 14;
 
+// Bits of a record's Flags word.
+inline constexpr std::uint16_t kMaterialCodeMask = 0x7F;
+inline constexpr std::uint16_t kMaterialGiven = 1u << 7;
+inline constexpr int kTypeCodeShift = 8;
+inline constexpr std::uint16_t kTypeCodeMask = 0x1F;
+inline constexpr std::uint16_t kThrough = 1u << 13;
+inline constexpr std::uint16_t kCrack = 1u << 14;
+inline constexpr std::uint16_t kSeriesMode = 1u << 15;
+// The bit of a series word that leaves it out of the series' mean.
+inline constexpr std::uint16_t kExcludedFromSeries = 1u << 15;
+
 // Offset of the second block's count word, which follows from the first block's record count alone.
 constexpr std::size_t secondBlockOffset(std::size_t firstBlockCount)
 {

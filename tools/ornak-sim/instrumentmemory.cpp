@@ -11,12 +11,12 @@ namespace darni::sim {
 namespace {
 namespace img = transfer::image;
 
-constexpr std::uint16_t kMaterialGiven = 1u << 7;
-constexpr int kTypeCodeShift = 8;
-constexpr std::uint16_t kThrough = 1u << 13;
-constexpr std::uint16_t kCrack = 1u << 14;
-constexpr std::uint16_t kSeriesMode = 1u << 15;
-constexpr std::uint16_t kExcluded = 1u << 15;
+using img::kCrack;
+using img::kMaterialGiven;
+using img::kSeriesMode;
+using img::kThrough;
+using img::kTypeCodeShift;
+constexpr std::uint16_t kExcluded = img::kExcludedFromSeries;
 constexpr int kYearBase = 2000;
 constexpr int kFirstBlockMaterials = 4;   // codes 0..3 are named; others are not
 constexpr int kSecondBlockDependences = 20;
