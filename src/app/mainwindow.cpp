@@ -9,6 +9,7 @@
 #include "output/excelexport.h"
 #include "decode/transferdecoding.h"
 #include "output/report/reportpainter.h"
+#include "printing/reportprinter.h"
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
@@ -679,10 +680,14 @@ void MainWindow::printReport()
     if (!report || QPrinterInfo::availablePrinterNames().isEmpty())
         return;
     QPrinter printer(QPrinter::HighResolution);
+    // The dialog opens on the report's paper and orientation; what the chosen printer takes is checked
+    // once more before anything is printed.
+    (void)printing::preparePrinter(printer, *report->layout);
     if (!m_dialogs.choosePrinter(this, printer))
         return;
     const BusyCursor busy;
-    output::report::paintReport(*report, printer, printer.pageRanges());
+    if (const auto refused = printing::printReport(*report, printer))
+        reportError(*refused);
 }
 
 // ---- export -------------------------------------------------------------------------------------

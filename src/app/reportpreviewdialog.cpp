@@ -2,9 +2,11 @@
 #include "reportpreviewdialog.h"
 
 #include "helpwindow.h"
+#include "mainwindow.h"
 #include "userdialogs.h"
 
 #include "output/report/reportpainter.h"
+#include "printing/reportprinter.h"
 
 #include <QComboBox>
 #include <QPrintPreviewWidget>
@@ -66,6 +68,8 @@ ReportPreviewDialog::ReportPreviewDialog(const output::report::ComposedReport& r
     tools->addAction(QStringLiteral("Помощь"), this, &ReportPreviewDialog::showHelp)->setObjectName(QStringLiteral("PreviewHelp"));
     tools->addAction(QStringLiteral("Закрыть"), this, &QDialog::accept)->setObjectName(QStringLiteral("PreviewClose"));
 
+    // The pages as a printer takes them: A4 in the report's orientation, from the paper's edge.
+    (void)printing::preparePrinter(*m_printer, *report.layout);
     m_view = new QPrintPreviewWidget(m_printer.get(), this);
     connect(m_view, &QPrintPreviewWidget::paintRequested, this,
             [this](QPrinter* printer) { output::report::paintReport(m_report, *printer); });
@@ -97,9 +101,11 @@ void ReportPreviewDialog::print()
     if (QPrinterInfo::availablePrinterNames().isEmpty())
         return;
     QPrinter printer(QPrinter::HighResolution);
+    (void)printing::preparePrinter(printer, *m_report.layout);
     if (!m_dialogs.choosePrinter(this, printer))
         return;
-    output::report::paintReport(m_report, printer, printer.pageRanges());
+    if (const auto refused = printing::printReport(m_report, printer))
+        m_dialogs.message(this, UserDialogs::Icon::Error, MainWindow::applicationTitle(), *refused);
 }
 
 void ReportPreviewDialog::showHelp()

@@ -127,10 +127,28 @@ TEST_F(Composer, RowsComeInTheTablesOrderWithTheirFormats)
     EXPECT_EQ(column(*r, 72), (QStringList{QStringLiteral("2"), QStringLiteral("1")})) << "sorted, descending P";
     EXPECT_EQ(column(*r, 639), (QStringList{QStringLiteral("30,00"), QStringLiteral("12,30")})) << "P as 0.00";
     EXPECT_EQ(column(*r, 795), (QStringList{QStringLiteral("4,5"), QStringLiteral("12,3")})) << "T in general form";
-    EXPECT_EQ(column(*r, 575), (QStringList{QStringLiteral("0,00"), QStringLiteral("425,00")})) << "D9 as 0.00";
-    EXPECT_EQ(column(*r, 855), (QStringList{QStringLiteral("7"), QStringLiteral("0")})) << "no crack: 0";
-    EXPECT_EQ(column(*r, 911), (QStringList{QStringLiteral("120"), QStringLiteral("0")}));
+    // A measurement not taken prints blank: a crack row has no velocity, and "0,00" would read as one.
+    EXPECT_EQ(column(*r, 575), (QStringList{QString(), QStringLiteral("425,00")})) << "D9 as 0.00, blank as blank";
+    EXPECT_EQ(column(*r, 855), (QStringList{QStringLiteral("7"), QString()})) << "no crack: blank";
+    EXPECT_EQ(column(*r, 911), (QStringList{QStringLiteral("120"), QString()}));
     EXPECT_EQ(column(*r, 379), (QStringList{QString(), QStringLiteral("Kolonna")})) << "an empty text prints nothing";
+}
+
+TEST_F(Composer, ANumberWiderThanItsCellIsDrawnSmallerWithAllItsDigits)
+{
+    open({{{"N", "54446"}, {"P", "12.3"}}, {{"N", "7"}}});
+    const auto r = composeReport(t.view(), report1());
+    ASSERT_TRUE(r);
+    std::vector<const PlacedCell*> numbers;
+    for (const PlacedCell& c : r->pages[0].cells) {
+        if (c.font == CellFont::Data && c.rect.x() == 72)
+            numbers.push_back(&c);
+    }
+    ASSERT_EQ(numbers.size(), 2u);
+    EXPECT_EQ(numbers[0]->lines, QStringList{QStringLiteral("54446")}) << "one line, every digit";
+    EXPECT_GT(numbers[0]->pointSize, 0.0);
+    EXPECT_LT(numbers[0]->pointSize, kDataPoints);
+    EXPECT_EQ(numbers[1]->pointSize, 0.0) << "a number that fits keeps the font's size";
 }
 
 TEST_F(Composer, ALongCommentWrapsInsideItsFixedRow)

@@ -9,12 +9,15 @@
 #include "files/usererror.h"
 #include "output/excelexport.h"
 #include "output/report/reportpainter.h"
+#include "printing/reportprinter.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
 #include "transfer/transferfile.h"
 #include "workspace/workspace.h"
 
 #include <QCommandLineParser>
+#include <QPageRanges>
+#include <QPrinter>
 #include <QTextStream>
 
 #include <functional>
@@ -282,18 +285,54 @@ int exportCommand(const QStringList& arguments)
 int printCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Prints the report of the page the program shows, in the grid's "
-                                                 "order, to a PDF file of A4 pages."),
-                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.pdf")});
-    if (!positional)
+    const QCommandLineOption printerOption(QStringLiteral("printer"),
+                                           QStringLiteral("Print on the queue NAME instead of writing a PDF file."),
+                                           QStringLiteral("NAME"));
+    const QCommandLineOption copiesOption(QStringLiteral("copies"), QStringLiteral("Copies to print (with --printer)."),
+                                          QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption pagesOption(QStringLiteral("pages"),
+                                         QStringLiteral("The pages to print, as \"2-5\" or \"1,3\" (with --printer)."),
+                                         QStringLiteral("RANGES"));
+    parser.addOptions({printerOption, copiesOption, pagesOption});
+    parser.setApplicationDescription(QStringLiteral(
+        "Prints the report of the page the program shows, in the grid's order: to a PDF file of A4 pages, or "
+        "with --printer on a printer queue, checked as the window checks it (A4, the report's orientation)."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("TABLE.db"), QStringLiteral("TABLE.db"));
+    parser.addPositionalArgument(QStringLiteral("OUT.pdf"), QStringLiteral("OUT.pdf, without --printer"));
+    parser.process(arguments);
+    const QStringList positional = parser.positionalArguments();
+    const bool toPrinter = parser.isSet(printerOption);
+    if (positional.size() != (toPrinter ? 1 : 2)) {
+        err() << parser.helpText();
         return kUsage;
-    return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
+    }
+    bool copiesOk = false;
+    const int copies = parser.value(copiesOption).toInt(&copiesOk);
+    if (!copiesOk || copies < 1)
+        return fail(QStringLiteral("\"%1\" — не число копий.").arg(parser.value(copiesOption)));
+    const QPageRanges pages = QPageRanges::fromString(parser.value(pagesOption));
+    if (parser.isSet(pagesOption) && pages.isEmpty())
+        return fail(QStringLiteral("\"%1\" — не диапазон страниц.").arg(parser.value(pagesOption)));
+
+    return onShownPage(positional.at(0), Access::Read, [&](Workspace& workspace) {
         const auto report = workspace.composeReport();
         if (!report)
             return fail(QStringLiteral("Не удалось составить отчет."));
-        output::report::writeReportPdf(*report, positional->at(1));
-        out() << "Страниц: " << report->pages.size() << Qt::endl;
+        if (!toPrinter) {
+            output::report::writeReportPdf(*report, positional.at(1));
+            out() << "Страниц: " << report->pages.size() << Qt::endl;
+            return 0;
+        }
+        QPrinter printer(QPrinter::HighResolution);
+        if (const auto missing = printing::usePrinterNamed(printer, parser.value(printerOption)))
+            return fail(*missing);
+        printer.setCopyCount(copies);
+        printer.setPageRanges(pages);
+        if (const auto refused = printing::printReport(*report, printer))
+            return fail(*refused);
+        out() << "Отправлено на принтер " << parser.value(printerOption) << ": страниц " << report->pages.size()
+              << Qt::endl;
         return 0;
     });
 }

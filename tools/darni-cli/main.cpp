@@ -30,6 +30,9 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   export TABLE.db OUT.xls
                          страница в книгу Excel 97-2003, как "Экспорт в Excel"
   print TABLE.db OUT.pdf отчет страницы в PDF, как "Печать"
+  print --printer NAME [--copies N] [--pages 2-5] TABLE.db
+                         отчет страницы на принтер NAME, с той же проверкой листа A4
+                         и ориентации, что и в программе
   delete TABLE.db --rows N[,N...]
                          удаление строк страницы по номеру N, как "Удалить строки"
   renumber TABLE.db      перенумерация строк страницы, как "Перенумеровать строки"

@@ -57,8 +57,12 @@ public:
     void addRow(int row)
     {
         for (const ReportColumn& c : m_layout.columns) {
-            add(QRectF(c.x, m_y, c.width, m_layout.dataCellHeight), reportValue(m_rows, row, c.field, c.format),
-                c.dataAlignment, CellFont::Data, true);
+            const QRectF rect(c.x, m_y, c.width, m_layout.dataCellHeight);
+            const QString value = reportValue(m_rows, row, c.field, c.format);
+            if (table::fieldSpec(c.field).valueType == table::ValueType::Text)
+                add(rect, value, c.dataAlignment, CellFont::Data, true);
+            else
+                addNumber(rect, value, c.dataAlignment);
         }
         m_y += m_layout.rowHeight;
     }
@@ -80,11 +84,23 @@ private:
             CellFont::Title, false);
     }
 
+    // A number stays on one line: where it is wider than its cell it is drawn smaller.
+    void addNumber(const QRectF& rect, const QString& text, Qt::Alignment alignment)
+    {
+        const double innerWidth = rect.width() - 2 * kHorizontalInset;
+        const auto points = m_fitter.shrunkPoints(CellFont::Data, text, innerWidth);
+        if (!points) {
+            add(rect, text, alignment, CellFont::Data, true);
+            return;
+        }
+        m_page->cells.push_back({rect, {text}, alignment, CellFont::Data, true, *points});
+    }
+
     void add(const QRectF& rect, const QString& text, Qt::Alignment alignment, CellFont font, bool framed)
     {
         const double innerWidth = rect.width() - 2 * kHorizontalInset;
         const double innerHeight = rect.height() - 2 * kVerticalInset;
-        m_page->cells.push_back({rect, m_fitter.fit(font, text, innerWidth, innerHeight), alignment, font, framed});
+        m_page->cells.push_back({rect, m_fitter.fit(font, text, innerWidth, innerHeight), alignment, font, framed, 0});
     }
 
     // The title names the serial number of the page's first row.
@@ -124,7 +140,11 @@ QString reportValue(const table::RecordView& rows, int row, table::Field field, 
     const bool isText = table::fieldSpec(field).valueType == table::ValueType::Text;
     if (isText)
         return table::cp1251::toUnicode(rows.text(row, field));
-    const double value = rows.real(row, field);
+    const auto number = rows.number(row, field);
+    // A measurement not taken is not a measured zero.
+    if (!number)
+        return {};
+    const double value = *number;
     if (format == ValueFormat::Fixed2)
         return QString::number(value, 'f', kFixedDecimals).replace(u'.', kFixedDecimalComma);
     return table::numberText(value);

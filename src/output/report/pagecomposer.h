@@ -28,6 +28,9 @@ struct PlacedCell
     Qt::Alignment alignment;
     CellFont font;
     bool framed;
+    // The size the text is drawn in when the font's own would not fit it on one line (a number keeps
+    // all its digits); 0 for the font's own size.
+    double pointSize = 0;
 };
 
 struct ComposedPage
@@ -46,7 +49,7 @@ int rowsOnFirstPage(const ReportLayout& layout);
 int rowsOnOtherPages(const ReportLayout& layout);
 int pageCount(const ReportLayout& layout, int rows);
 
-// The value of a field of a row as a report cell shows it.
+// The value of a field of a row as a report cell shows it; a blank number is blank, never 0.
 QString reportValue(const table::RecordView& rows, int row, table::Field field, ValueFormat format);
 
 // Reads the rows of the page in the view's order, touching no cursor: the grids go on reading theirs.

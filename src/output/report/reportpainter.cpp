@@ -35,7 +35,9 @@ public:
     void draw(QPainter& painter, const PlacedCell& cell, const QRectF& inner)
     {
         const auto f = static_cast<std::size_t>(cell.font);
-        const QFont font = m_fitter.font(cell.font);
+        QFont font = m_fitter.font(cell.font);
+        if (cell.pointSize > 0)
+            font.setPointSizeF(cell.pointSize);
         painter.setFont(font);
         const QFontMetricsF metrics(font, &m_device);
         const double lineHeight = metrics.height();
@@ -46,7 +48,14 @@ public:
         else if (cell.alignment.testFlag(Qt::AlignBottom))
             y += inner.height() - blockHeight;
         for (const QString& line : cell.lines) {
-            QStaticText& text = prepared(f, line, painter);
+            // A text drawn smaller than its font is rare; it is laid out on its own.
+            QStaticText own;
+            if (cell.pointSize > 0) {
+                own.setText(line);
+                own.setTextFormat(Qt::PlainText);
+                own.prepare(painter.transform(), font);
+            }
+            QStaticText& text = cell.pointSize > 0 ? own : prepared(f, line, painter);
             const double width = text.size().width();
             double x = inner.left();
             if (cell.alignment.testFlag(Qt::AlignHCenter))
@@ -102,9 +111,10 @@ void paintPage(QPainter& painter, const ComposedPage& page, TextDrawer& drawer, 
 bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only)
 {
     const ReportLayout& layout = *report.layout;
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
-                                     layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                     QMarginsF(0, 0, 0, 0)));
+    QPageLayout page(QPageSize(QPageSize::A4), layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                     QMarginsF(0, 0, 0, 0));
+    page.setMode(QPageLayout::FullPageMode);
+    device.setPageLayout(page);
     QPainter painter;
     if (!painter.begin(&device))
         return false;

@@ -12,7 +12,7 @@ namespace darni::output::report {
 
 // Sets the device to A4 in the layout's orientation without margins (positions are measured from the
 // paper's corner) and draws the pages, those of `only` when it is not empty. False when the device
-// cannot be painted on.
+// cannot be painted on. A printer may not take that setup: printing/reportprinter.h checks it first.
 bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only = {});
 
 // The report as a PDF file of A4 pages, replacing one of that name only once the whole file is on the

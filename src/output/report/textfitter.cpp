@@ -68,6 +68,26 @@ double TextFitter::lineHeight(CellFont which) const
     return m_metrics[indexOf(which)].height() / kMeasureDotsPerInch * kUnitsPerInch;
 }
 
+std::optional<double> TextFitter::shrunkPoints(CellFont which, const QString& text, double maxWidth) const
+{
+    const double natural = width(which, text);
+    if (natural <= maxWidth || natural <= 0)
+        return std::nullopt;
+    constexpr double kStep = 0.1;
+    constexpr double kSmallest = 1.0;
+    const double ownPoints = m_fonts[indexOf(which)].pointSizeF();
+    // Widths grow with the size; start where proportion puts the size and step down until it fits.
+    double points = std::floor(ownPoints * maxWidth / natural / kStep) * kStep;
+    while (points > kSmallest) {
+        QFont f = m_measureFonts[indexOf(which)];
+        f.setPixelSize(static_cast<int>(std::lround(points * kMeasureDotsPerInch / kPointsPerInch)));
+        if (QFontMetricsF(f).horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch <= maxWidth)
+            break;
+        points -= kStep;
+    }
+    return std::max(points, kSmallest);
+}
+
 QStringList TextFitter::wrap(CellFont which, const QString& paragraph, double maxWidth) const
 {
     QStringList lines;

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace darni::output::report {
 
@@ -26,6 +27,9 @@ public:
     double width(CellFont which, const QString& text) const;
     double lineHeight(CellFont which) const;
     QStringList fit(CellFont which, const QString& text, double width, double height) const;
+    // The largest size (points, in steps of a tenth) in which the text fits the width on one line, when
+    // the font's own size does not; nothing when it fits as it is.
+    std::optional<double> shrunkPoints(CellFont which, const QString& text, double width) const;
 
 private:
     QStringList wrap(CellFont which, const QString& paragraph, double width) const;
