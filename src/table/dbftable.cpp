@@ -258,6 +258,8 @@ void DbfTable::moveTo(std::uint32_t slot)
     // The row is read where the store holds it: a walk touches only the fields it reads.
     m_current = slot;
     m_rowInStore = true;
+    m_mappedRow = m_store.mappedRecord(slot);
+    m_mappedRowGeneration = m_store.mapGeneration();
 }
 
 void DbfTable::clearRow()
@@ -270,6 +272,8 @@ const char* DbfTable::rowData() const
 {
     if (!m_rowInStore)
         return m_row.isEmpty() ? nullptr : m_row.constData();
+    if (m_mappedRow && m_mappedRowGeneration == m_store.mapGeneration())
+        return m_mappedRow;
     return m_store.recordForReading(m_current, m_scratch);
 }
 

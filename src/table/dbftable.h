@@ -194,6 +194,9 @@ private:
     QByteArray m_row;           // the current row being edited or inserted, or read when not in the store
     bool m_rowInStore = false;  // the current row is read where the store holds it
     mutable QByteArray m_scratch; // the current row's bytes where the store has them only in the file
+    // Where the current row lies in the store's map, while the map stays as it was.
+    const char* m_mappedRow = nullptr;
+    std::uint64_t m_mappedRowGeneration = 0;
     std::uint32_t m_current = 0;
     State m_state = State::Browse;
     bool m_bof = true;

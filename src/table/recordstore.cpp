@@ -210,6 +210,7 @@ void RecordStore::abandon()
 void RecordStore::reset()
 {
     ++m_generation;
+    ++m_mapGeneration;
     m_descriptors.clear();
     m_descriptorArea.clear();
     m_slotCount = m_writtenSlots = m_committedSlots = 0;
@@ -264,6 +265,7 @@ void RecordStore::writeAppends()
     if (m_writtenSlots == m_committedSlots) {
         m_heldFlag = m_pendingAppends[0];
         m_pendingAppends[0] = dbf::kEndOfFile;
+        ++m_mapGeneration;
     }
     try {
         m_file.writeAt(offset, m_pendingAppends.constData(), m_pendingAppends.size());
@@ -302,6 +304,7 @@ void RecordStore::commitWrittenRows()
     if (m_heldFlag) {
         m_file.writeAt(offsetOf(m_committedSlots + 1), &*m_heldFlag, 1);
         m_heldFlag.reset();
+        ++m_mapGeneration;
     }
     const std::uint32_t committed = std::exchange(m_committedSlots, m_writtenSlots);
     try {
@@ -328,6 +331,7 @@ void RecordStore::rollBackAppends()
     // The file goes back to the rows the header counted; so does the store.
     m_pendingAppends.clear();
     m_heldFlag.reset();
+    ++m_mapGeneration;
     m_slotCount = m_writtenSlots = m_committedSlots;
     m_rolledBack = true;
     ++m_generation;
@@ -366,16 +370,12 @@ void RecordStore::writeRecord(std::uint32_t slot, const char* record)
 
 void RecordStore::remap()
 {
+    ++m_mapGeneration;
     m_mapped = m_file.map(m_headerLength, static_cast<qint64>(m_writtenSlots) * m_recordLength);
     m_mappedSlots = m_mapped ? m_writtenSlots : 0;
 }
 
-bool RecordStore::holdsEndMark(std::uint32_t slot) const
-{
-    return m_heldFlag && slot == m_committedSlots + 1;
-}
-
-const char* RecordStore::record(std::uint32_t slot, Direction direction)
+const char* RecordStore::recordOutsideMap(std::uint32_t slot, Direction direction)
 {
     const char* stored = storedRecord(slot, direction);
     if (!holdsEndMark(slot))

@@ -65,13 +65,29 @@ public:
 
     // The record in this slot (1 ≤ slot ≤ slotCount()); valid until the next call that reads or writes.
     // Throws TableError when the file cannot be read.
-    const char* record(std::uint32_t slot, Direction direction = Direction::Forward);
+    const char* record(std::uint32_t slot, Direction direction = Direction::Forward)
+    {
+        // Walks and tag builds ask for every record: the mapped ones cost no call.
+        if (slot <= m_mappedSlots && !holdsEndMark(slot))
+            return m_mapped + static_cast<qsizetype>(slot - 1) * m_recordLength;
+        return recordOutsideMap(slot, direction);
+    }
     // The same for readers that must not fail (a grid painting): nullptr when there is no such slot or
     // it cannot be read; `scratch` holds the bytes where they are not in memory.
     const char* recordForReading(std::uint32_t slot, QByteArray& scratch) const noexcept;
     // The first record of the map and the slots it holds, for walks that prefetch ahead.
     const char* mapped() const { return m_mapped; }
     std::uint32_t mappedSlots() const { return m_mappedSlots; }
+    // Where the mapped record of this slot lies, for as long as mapGeneration() stays; nullptr when it
+    // is not read from the map as it stands (not mapped, or standing in for the held end mark).
+    const char* mappedRecord(std::uint32_t slot) const
+    {
+        return slot >= 1 && slot <= m_mappedSlots && !holdsEndMark(slot)
+                   ? m_mapped + static_cast<qsizetype>(slot - 1) * m_recordLength
+                   : nullptr;
+    }
+    // Changes whenever the map moves or the held end mark moves.
+    std::uint64_t mapGeneration() const { return m_mapGeneration; }
 
     // A new row after the last; it stays in memory until a batch is full or flush(). Returns its slot.
     std::uint32_t append(const char* record);
@@ -106,7 +122,8 @@ private:
     void keepEndMark(qint64 offset, const char* data, qint64 size);
     void remap();
     void reset();
-    bool holdsEndMark(std::uint32_t slot) const;
+    bool holdsEndMark(std::uint32_t slot) const { return m_heldFlag && slot == m_committedSlots + 1; }
+    const char* recordOutsideMap(std::uint32_t slot, Direction direction);
     const char* storedRecord(std::uint32_t slot, Direction direction);
     std::uint32_t writeRewrittenCopy(TableFile& out, const Rewrite& plan, bool withIndex);
     qint64 offsetOf(std::uint32_t slot) const;
@@ -129,6 +146,7 @@ private:
     QByteArray m_pendingAppends; // rows appended after the written slots, not yet written
     bool m_rolledBack = false;
     std::uint64_t m_generation = 0;
+    std::uint64_t m_mapGeneration = 0;
 
     // The written slots mapped for reading, so that walks in any order cost no more than touching the
     // records; the window below serves where the platform does not map files.
