@@ -43,7 +43,8 @@ crash-test: deps
 	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli
 	tools/crash-test --build build/debug --kills $(KILLS) --rows $(CRASH_ROWS)
 
-bench: deps
+bench:
+	@tools/install-deps --bench
 	cmake -S . -B build/release $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DDARNI_BENCH=ON
 	cmake --build build/release -j $(JOBS)
 	for b in build/release/bench/bench_*; do echo "== $$b"; "$$b"; done

@@ -10,9 +10,12 @@
 #include <QHash>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QStaticText>
+#include <QGlyphRun>
+#include <QTextLayout>
 
 #include <array>
+#include <optional>
+#include <vector>
 
 namespace darni::output::report {
 
@@ -26,7 +29,8 @@ QRectF onDevice(const QRectF& units, double scale)
     return {units.x() * scale, units.y() * scale, units.width() * scale, units.height() * scale};
 }
 
-// Draws lines of text with their layout prepared once per text and font: reports repeat their texts.
+// Draws lines of text as glyph runs laid out once per text and font: reports repeat their texts, and a
+// PDF or printer engine would otherwise lay out every text it is given afresh.
 class TextDrawer
 {
 public:
@@ -38,9 +42,13 @@ public:
         QFont font = m_fitter.font(cell.font);
         if (cell.pointSize > 0)
             font.setPointSizeF(cell.pointSize);
-        painter.setFont(font);
-        const QFontMetricsF metrics(font, &m_device);
-        const double lineHeight = metrics.height();
+        // Most cells share the font of the one before: the painter changes state only when it differs.
+        if (f != m_lastFont || cell.pointSize != m_lastPointSize) {
+            painter.setFont(font);
+            m_lastFont = f;
+            m_lastPointSize = cell.pointSize;
+        }
+        const double lineHeight = cell.pointSize > 0 ? QFontMetricsF(font, &m_device).height() : this->lineHeight(f, font);
         const double blockHeight = lineHeight * static_cast<double>(cell.lines.size());
         double y = inner.top();
         if (cell.alignment.testFlag(Qt::AlignVCenter))
@@ -49,59 +57,83 @@ public:
             y += inner.height() - blockHeight;
         for (const QString& line : cell.lines) {
             // A text drawn smaller than its font is rare; it is laid out on its own.
-            QStaticText own;
-            if (cell.pointSize > 0) {
-                own.setText(line);
-                own.setTextFormat(Qt::PlainText);
-                own.prepare(painter.transform(), font);
-            }
-            QStaticText& text = cell.pointSize > 0 ? own : prepared(f, line, painter);
-            const double width = text.size().width();
+            const PreparedText own = cell.pointSize > 0 ? layOut(line, font) : PreparedText{};
+            const PreparedText& text = cell.pointSize > 0 ? own : prepared(f, line, font);
             double x = inner.left();
             if (cell.alignment.testFlag(Qt::AlignHCenter))
-                x += (inner.width() - width) / 2;
+                x += (inner.width() - text.width) / 2;
             else if (cell.alignment.testFlag(Qt::AlignRight))
-                x += inner.width() - width;
-            painter.drawStaticText(QPointF(x, y), text);
+                x += inner.width() - text.width;
+            for (const QGlyphRun& run : text.runs)
+                painter.drawGlyphRun(QPointF(x, y), run);
             y += lineHeight;
         }
     }
 
 private:
-    QStaticText& prepared(std::size_t font, const QString& line, QPainter& painter)
+    double lineHeight(std::size_t f, const QFont& font)
+    {
+        if (!m_lineHeights[f])
+            m_lineHeights[f] = QFontMetricsF(font, &m_device).height();
+        return *m_lineHeights[f];
+    }
+
+    struct PreparedText
+    {
+        QList<QGlyphRun> runs; // positioned from the line's top left corner
+        double width = 0;
+    };
+
+    PreparedText layOut(const QString& line, const QFont& font) const
+    {
+        QTextLayout layout(line, font, &m_device);
+        layout.beginLayout();
+        QTextLine textLine = layout.createLine();
+        layout.endLayout();
+        if (!textLine.isValid())
+            return {};
+        return {layout.glyphRuns(), textLine.naturalTextWidth()};
+    }
+
+    const PreparedText& prepared(std::size_t font, const QString& line, const QFont& qfont)
     {
         auto& cache = m_texts[font];
         auto it = cache.find(line);
-        if (it == cache.end()) {
-            it = cache.insert(line, QStaticText(line));
-            it->setTextFormat(Qt::PlainText);
-            it->prepare(painter.transform(), painter.font());
-        }
+        if (it == cache.end())
+            it = cache.insert(line, layOut(line, qfont));
         return *it;
     }
 
     const TextFitter& m_fitter;
     QPaintDevice& m_device;
-    std::array<QHash<QString, QStaticText>, 4> m_texts;
+    std::array<QHash<QString, PreparedText>, 4> m_texts;
+    std::array<std::optional<double>, 4> m_lineHeights;
+    std::size_t m_lastFont = m_texts.size(); // none yet
+    double m_lastPointSize = 0;
 };
 
 void paintPage(QPainter& painter, const ComposedPage& page, TextDrawer& drawer, double scale)
 {
+    // The frames first, all in one call: one state for the lines, one for the texts.
     QPen frame(Qt::black);
     frame.setWidthF(kFrameWidthUnits * scale);
+    std::vector<QRectF> frames;
+    frames.reserve(page.cells.size());
     for (const PlacedCell& cell : page.cells) {
-        const QRectF rect = onDevice(cell.rect, scale);
-        if (cell.framed) {
-            painter.setPen(frame);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(rect);
-        }
+        if (cell.framed)
+            frames.push_back(onDevice(cell.rect, scale));
+    }
+    painter.setPen(frame);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRects(frames.data(), static_cast<int>(frames.size()));
+    painter.setPen(Qt::black);
+    for (const PlacedCell& cell : page.cells) {
         if (cell.lines.isEmpty())
             continue;
+        const QRectF rect = onDevice(cell.rect, scale);
         const QRectF inner = rect.adjusted(kHorizontalInset * scale, kVerticalInset * scale, -kHorizontalInset * scale,
                                            -kVerticalInset * scale);
         // The lines were fitted to the cell, so no clipping is needed to keep them inside it.
-        painter.setPen(Qt::black);
         drawer.draw(painter, cell, inner);
     }
 }
