@@ -61,13 +61,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString tablePath = dir.filePath(QStringLiteral("bench.db"));
     const QString pdf = dir.filePath(QStringLiteral("bench.pdf"));
-    bench::makeMeasurementTable(tablePath, kRows);
-
     table::DbfTable t;
-    t.open(tablePath);
-    t.setFilter(table::RowFilter::recordKind(0));
-    volatile double sink = bench::walkPage(t);
-    (void)sink;
+    bench::openWalkedPage(t, tablePath, kRows);
     const double before = bench::peakResidentMib();
     const std::size_t pages = printReport(t, pdf);
     const double extra = bench::peakResidentMib() - before;

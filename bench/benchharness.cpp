@@ -2,6 +2,7 @@
 #include "benchharness.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -46,6 +47,19 @@ double peakResidentMib()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / kKibPerMib;
+}
+
+double currentResidentMib()
+{
+    constexpr double kBytesPerMib = 1024.0 * 1024.0;
+    long pages = 0;
+    long resident = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / kBytesPerMib;
 }
 
 void writeSequentially(const std::string& path, long bytes)

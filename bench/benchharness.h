@@ -25,6 +25,8 @@ Comparison compare(int repetitions, const std::function<void()>& subject, const 
 
 // The process's peak resident memory so far, in MiB.
 double peakResidentMib();
+// The process's resident memory now, in MiB (what it holds, after what it gave back).
+double currentResidentMib();
 
 // The reference for writers: the same number of bytes written front to back with buffered stdio.
 void writeSequentially(const std::string& path, long bytes);

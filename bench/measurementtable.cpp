@@ -53,4 +53,13 @@ double walkPage(DbfTable& t)
     return sum;
 }
 
+void openWalkedPage(table::DbfTable& t, const QString& path, int rows)
+{
+    makeMeasurementTable(path, rows);
+    t.open(path);
+    t.setFilter(table::RowFilter::recordKind(0));
+    volatile double sink = walkPage(t);
+    (void)sink;
+}
+
 } // namespace darni::bench

@@ -16,4 +16,8 @@ void makeMeasurementTable(const QString& path, int rows);
 // benchmarks measure against. The sum keeps the reads from being optimised away.
 double walkPage(table::DbfTable& table);
 
+// The table as the window holds it: made with `rows` rows at `path`, opened on the ultrasonic page,
+// and that page walked once.
+void openWalkedPage(table::DbfTable& t, const QString& path, int rows);
+
 } // namespace darni::bench

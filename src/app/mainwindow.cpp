@@ -668,8 +668,13 @@ std::optional<output::report::ComposedReport> MainWindow::composeShownReport()
 
 void MainWindow::previewReport()
 {
-    const auto report = composeShownReport();
-    if (report && !report->pages.empty())
+    if (!activeGrid())
+        return;
+    commitEdits();
+    // The preview composes each page as it comes into view: the first page shows at once, whatever
+    // the page's length, and no composing is left waiting behind a full progress bar.
+    const auto report = m_workspace.reportPages();
+    if (report)
         m_dialogs.previewReport(this, *report);
 }
 

@@ -5,13 +5,14 @@
 #include "mainwindow.h"
 #include "userdialogs.h"
 
-#include "output/report/reportpainter.h"
+#include "reportpageview.h"
+
 #include "printing/reportprinter.h"
 
 #include <QComboBox>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -22,6 +23,8 @@ namespace darni::app {
 namespace {
 
 constexpr QSize kInitialSize(900, 700);
+// Composing for print that ends sooner than this shows no progress window.
+constexpr int kProgressDelayMs = 500;
 
 // The zoom choices: a factor, or 0 for "fit the width" and −1 for "the whole page".
 constexpr double kFitWidth = 0;
@@ -49,9 +52,9 @@ QString ReportPreviewDialog::caption()
     return QStringLiteral("Предварительный просмотр");
 }
 
-ReportPreviewDialog::ReportPreviewDialog(const output::report::ComposedReport& report, UserDialogs& dialogs,
+ReportPreviewDialog::ReportPreviewDialog(const output::report::PageByPageReport& report, UserDialogs& dialogs,
                                          QWidget* parent)
-    : QDialog(parent), m_report(report), m_dialogs(dialogs), m_printer(std::make_unique<QPrinter>())
+    : QDialog(parent), m_report(report), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("PreviewForm"));
     setWindowTitle(caption());
@@ -68,11 +71,8 @@ ReportPreviewDialog::ReportPreviewDialog(const output::report::ComposedReport& r
     tools->addAction(QStringLiteral("Помощь"), this, &ReportPreviewDialog::showHelp)->setObjectName(QStringLiteral("PreviewHelp"));
     tools->addAction(QStringLiteral("Закрыть"), this, &QDialog::accept)->setObjectName(QStringLiteral("PreviewClose"));
 
-    // The pages as a printer takes them: A4 in the report's orientation, from the paper's edge.
-    (void)printing::preparePrinter(*m_printer, *report.layout);
-    m_view = new QPrintPreviewWidget(m_printer.get(), this);
-    connect(m_view, &QPrintPreviewWidget::paintRequested, this,
-            [this](QPrinter* printer) { output::report::paintReport(m_report, *printer); });
+    // The pages as a printer takes them: A4 in the report's orientation, measured from the paper's edge.
+    m_view = new ReportPageView(report, this);
     connect(m_zoom, &QComboBox::currentIndexChanged, this, &ReportPreviewDialog::zoomChosen);
 
     auto* layout = new QVBoxLayout(this);
@@ -80,6 +80,9 @@ ReportPreviewDialog::ReportPreviewDialog(const output::report::ComposedReport& r
     layout->addWidget(tools);
     layout->addWidget(m_view);
     m_view->fitToWidth();
+    // The pages take the keyboard, so that Home, End and the page keys move through them.
+    m_zoom->setFocusPolicy(Qt::ClickFocus);
+    m_view->setFocus();
 }
 
 ReportPreviewDialog::~ReportPreviewDialog() = default;
@@ -101,10 +104,20 @@ void ReportPreviewDialog::print()
     if (QPrinterInfo::availablePrinterNames().isEmpty())
         return;
     QPrinter printer(QPrinter::HighResolution);
-    (void)printing::preparePrinter(printer, *m_report.layout);
+    (void)printing::preparePrinter(printer, m_report.layout());
     if (!m_dialogs.choosePrinter(this, printer))
         return;
-    if (const auto refused = printing::printReport(m_report, printer))
+    QProgressDialog progress(QStringLiteral("Формирование отчета…"), QStringLiteral("Отмена"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    const auto whole = m_report.composeAll([&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
+    if (!whole)
+        return;
+    if (const auto refused = printing::printReport(*whole, printer))
         m_dialogs.message(this, UserDialogs::Icon::Error, MainWindow::applicationTitle(), *refused);
 }
 

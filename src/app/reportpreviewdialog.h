@@ -1,5 +1,6 @@
-// "Предварительный просмотр": the pages of a composed report, with a choice of zoom, printing through
-// the print dialog, help and close — and nothing else (no opening, saving or searching of reports).
+// "Предварительный просмотр": the pages of a report, composed as they come into view, with a choice of
+// zoom, printing through the print dialog, help and close — and nothing else (no opening, saving or
+// searching of reports).
 #pragma once
 
 #include "output/report/pagecomposer.h"
@@ -7,11 +8,10 @@
 #include <QDialog>
 
 class QComboBox;
-class QPrintPreviewWidget;
-class QPrinter;
 
 namespace darni::app {
 
+class ReportPageView;
 class UserDialogs;
 
 class ReportPreviewDialog : public QDialog
@@ -20,8 +20,10 @@ class ReportPreviewDialog : public QDialog
 public:
     static QString caption(); // "Предварительный просмотр"
 
-    ReportPreviewDialog(const output::report::ComposedReport& report, UserDialogs& dialogs,
+    // The report outlives the dialog.
+    ReportPreviewDialog(const output::report::PageByPageReport& report, UserDialogs& dialogs,
                         QWidget* parent = nullptr);
+    ReportPageView& pages() const { return *m_view; }
     ~ReportPreviewDialog() override;
 
 private:
@@ -29,10 +31,9 @@ private:
     void print();
     void showHelp();
 
-    const output::report::ComposedReport& m_report;
+    const output::report::PageByPageReport& m_report;
     UserDialogs& m_dialogs;
-    std::unique_ptr<QPrinter> m_printer;
-    QPrintPreviewWidget* m_view = nullptr;
+    ReportPageView* m_view = nullptr;
     QComboBox* m_zoom = nullptr;
 };
 

@@ -75,7 +75,7 @@ bool QtUserDialogs::choosePrinter(QWidget* parent, QPrinter& printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
-void QtUserDialogs::previewReport(QWidget* parent, const output::report::ComposedReport& report)
+void QtUserDialogs::previewReport(QWidget* parent, const output::report::PageByPageReport& report)
 {
     ReportPreviewDialog preview(report, *this, parent);
     preview.exec();

@@ -9,7 +9,7 @@ class QPrinter;
 class QWidget;
 
 namespace darni::output::report {
-struct ComposedReport;
+class PageByPageReport;
 }
 
 namespace darni::app {
@@ -32,8 +32,8 @@ public:
     // The print dialog (copies, collate, pages, printer) for a printer about to print; false when
     // the user cancels.
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
-    // The modal preview of a composed report, from which it can also be printed.
-    virtual void previewReport(QWidget* parent, const output::report::ComposedReport& report) = 0;
+    // The modal preview of a report, composed page by page as it is shown; it can also print it.
+    virtual void previewReport(QWidget* parent, const output::report::PageByPageReport& report) = 0;
 };
 
 // The real dialogs of the platform, through Qt.
@@ -48,7 +48,7 @@ public:
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     QColor chooseColor(QWidget* parent, const QColor& initial) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
-    void previewReport(QWidget* parent, const output::report::ComposedReport& report) override;
+    void previewReport(QWidget* parent, const output::report::PageByPageReport& report) override;
 };
 
 } // namespace darni::app

@@ -294,6 +294,14 @@ std::optional<output::report::ComposedReport> Workspace::composeReport(const std
     return output::report::composeReport(pageRows(), layout, progress);
 }
 
+std::optional<output::report::PageByPageReport> Workspace::reportPages()
+{
+    if (!isOpen())
+        return std::nullopt;
+    postPending();
+    return output::report::PageByPageReport(pageRows(), output::report::chooseReport(m_page, deviceType()));
+}
+
 TableSummary Workspace::summary()
 {
     TableSummary s;

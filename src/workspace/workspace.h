@@ -113,6 +113,9 @@ public:
     void showPage(Page page);
     // Exports the page in view in file order (the sort orders go first); throws UserError.
     void exportPage(const QString& path);
+    // The report of the page in view, in its current order, composed page by page as it is asked for;
+    // nothing with no table open.
+    std::optional<output::report::PageByPageReport> reportPages();
     // The report of the page in view, in its current order; nothing when `progress` said stop.
     std::optional<output::report::ComposedReport> composeReport(const std::function<bool(int, int)>& progress = {});
 

@@ -1,12 +1,14 @@
 // The report commands in the window: the layout chosen for the page and the instrument, rows in the
 // grid's order, printing without a printer, and the preview window's controls.
+#include "app/reportpageview.h"
 #include "app/reportpreviewdialog.h"
 #include "mainwindowfixture.h"
 #include "support/dbffilebuilder.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QPrintPreviewWidget>
+#include <QSignalSpy>
+#include <QTest>
 #include <QPrinterInfo>
 
 using namespace darni;
@@ -82,7 +84,7 @@ TEST_F(ReportCommands, ThePreviewOffersZoomPrintHelpAndCloseOnly)
     auto w = openWith({{{"N", "1"}}});
     w->command(QStringLiteral("N8"))->trigger();
     ASSERT_EQ(dialogs.previews.size(), 1u);
-    app::ReportPreviewDialog preview(dialogs.previews[0], dialogs);
+    app::ReportPreviewDialog preview(*dialogs.previewed[0], dialogs);
     preview.show();
     EXPECT_EQ(preview.windowTitle(), QStringLiteral("Предварительный просмотр"));
     EXPECT_TRUE(preview.isModal());
@@ -98,10 +100,36 @@ TEST_F(ReportCommands, ThePreviewOffersZoomPrintHelpAndCloseOnly)
     ASSERT_NE(zoom, nullptr);
     EXPECT_GE(zoom->count(), 4);
     zoom->setCurrentIndex(zoom->count() - 1);
-    auto* pages = preview.findChild<QPrintPreviewWidget*>();
-    ASSERT_NE(pages, nullptr);
-    pages->updatePreview();
-    EXPECT_EQ(pages->pageCount(), 1);
+    EXPECT_EQ(preview.pages().pageCount(), 1);
+}
+
+TEST_F(ReportCommands, ALongPageShowsItsFirstPageAtOnceAndHoldsOnlyThePagesNearTheView)
+{
+    std::vector<Values> rows;
+    for (int n = 1; n <= 3000; ++n)
+        rows.push_back({{"N", std::to_string(n)}});
+    auto w = openWith(rows);
+    w->command(QStringLiteral("N8"))->trigger();
+    ASSERT_EQ(dialogs.previewed.size(), 1u);
+    app::ReportPreviewDialog preview(*dialogs.previewed[0], dialogs);
+    QSignalSpy shown(&preview.pages(), &app::ReportPageView::pageShown);
+    preview.resize(900, 700);
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.first().first().toInt(), 1) << "the first page first";
+    const int pages = preview.pages().pageCount();
+    EXPECT_GT(pages, 100);
+    EXPECT_LE(preview.pages().pagesHeld(), 12) << "not the whole report";
+
+    // The pages have the keyboard: End goes to the last page, Home back to the first.
+    QTest::keyClick(&preview.pages(), Qt::Key_End);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview.pages().currentPage(), pages);
+    EXPECT_LE(preview.pages().pagesHeld(), 12);
+    QTest::keyClick(&preview.pages(), Qt::Key_Home);
+    EXPECT_EQ(preview.pages().currentPage(), 1);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <memory>
 
 namespace darni::testing {
 
@@ -30,6 +31,7 @@ public:
     std::vector<QColor> colorDialogStarts; // the colour each colour dialog opened on
     int printDialogs = 0;                   // print dialogs shown; each is cancelled
     std::vector<output::report::ComposedReport> previews; // the reports previewed
+    std::vector<std::unique_ptr<output::report::PageByPageReport>> previewed; // and as the preview gets them
 
     QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
     {
@@ -67,7 +69,12 @@ public:
         ++printDialogs;
         return false;
     }
-    void previewReport(QWidget*, const output::report::ComposedReport& report) override { previews.push_back(report); }
+    // The whole report, composed, so that tests read every page of what would be shown.
+    void previewReport(QWidget*, const output::report::PageByPageReport& report) override
+    {
+        previews.push_back(*report.composeAll());
+        previewed.push_back(std::make_unique<output::report::PageByPageReport>(report.rows(), report.layout()));
+    }
 
 private:
     QString nextFileName(const QString& filter)

@@ -31,15 +31,30 @@ int footerTop(const ReportLayout& l)
 class Composer
 {
 public:
-    Composer(const table::RecordView& rows, const ReportLayout& layout, int pages)
-        : m_rows(rows), m_layout(layout), m_fitter(layout.headingFontPoints), m_pages(pages)
+    Composer(const table::RecordView& rows, const ReportLayout& layout, const TextFitter& fitter, int pages)
+        : m_rows(rows), m_layout(layout), m_fitter(fitter), m_pages(pages)
     {
     }
 
-    void startPage(ComposedReport& report, bool first)
+    // Page `index` (from 0) with the rows that the layout puts on it.
+    ComposedPage compose(int index)
     {
-        report.pages.emplace_back();
-        m_page = &report.pages.back();
+        ComposedPage page;
+        m_page = &page;
+        const bool first = index == 0;
+        startPage(first);
+        const int from = first ? 0 : rowsOnFirstPage(m_layout) + (index - 1) * rowsOnOtherPages(m_layout);
+        const int to = std::min(m_rows.size(), from + (first ? rowsOnFirstPage(m_layout) : rowsOnOtherPages(m_layout)));
+        for (int row = from; row < to; ++row)
+            addRow(row);
+        finishPage(index + 1);
+        m_page = nullptr;
+        return page;
+    }
+
+private:
+    void startPage(bool first)
+    {
         int y = kOtherMargin;
         if (first) {
             addTitle(y);
@@ -51,8 +66,6 @@ public:
         }
         m_y = y + m_layout.headerHeight;
     }
-
-    bool rowFits() const { return m_y + m_layout.rowHeight <= footerTop(m_layout); }
 
     void addRow(int row)
     {
@@ -74,7 +87,6 @@ public:
             kFooterText.arg(number).arg(m_pages), Qt::AlignRight | Qt::AlignVCenter, CellFont::Footer, false);
     }
 
-private:
     void addTitle(int y)
     {
         QString text = QString::fromUtf16(m_layout.titleText);
@@ -108,7 +120,7 @@ private:
 
     const table::RecordView& m_rows;
     const ReportLayout& m_layout;
-    TextFitter m_fitter;
+    const TextFitter& m_fitter;
     int m_pages;
     ComposedPage* m_page = nullptr;
     int m_y = 0;
@@ -150,32 +162,51 @@ QString reportValue(const table::RecordView& rows, int row, table::Field field, 
     return table::numberText(value);
 }
 
-std::optional<ComposedReport> composeReport(const table::RecordView& page, const ReportLayout& layout,
-                                            const std::function<bool(int, int)>& progress)
+PageByPageReport::PageByPageReport(table::RecordView rows, const ReportLayout& layout)
+    : m_rows(std::move(rows)), m_layout(&layout), m_fitter(std::make_unique<TextFitter>(layout.headingFontPoints))
 {
-    // The view knows how many rows, so how many pages, before the first footer.
-    const int rows = page.size();
-    const int pages = pageCount(layout, rows);
+}
 
+PageByPageReport::~PageByPageReport() = default;
+PageByPageReport::PageByPageReport(PageByPageReport&&) noexcept = default;
+
+int PageByPageReport::pageCount() const
+{
+    return report::pageCount(*m_layout, m_rows.size());
+}
+
+ComposedPage PageByPageReport::page(int index) const
+{
+    return Composer(m_rows, *m_layout, *m_fitter, pageCount()).compose(index);
+}
+
+std::optional<ComposedReport> PageByPageReport::composeAll(const std::function<bool(int, int)>& progress) const
+{
+    const int rows = m_rows.size();
+    const int pages = pageCount();
     ComposedReport report;
-    report.layout = &layout;
+    report.layout = m_layout;
     report.pages.reserve(static_cast<std::size_t>(pages));
-    Composer composer(page, layout, pages);
-    composer.startPage(report, true);
-    for (int row = 0; row < rows; ++row) {
-        if (!composer.rowFits()) {
-            composer.finishPage(static_cast<int>(report.pages.size()));
-            composer.startPage(report, false);
+    Composer composer(m_rows, *m_layout, *m_fitter, pages);
+    int told = 0;
+    for (int index = 0; index < pages; ++index) {
+        report.pages.push_back(composer.compose(index));
+        const int done = std::min(rows, rowsOnFirstPage(*m_layout) + index * rowsOnOtherPages(*m_layout));
+        if (progress && done / kProgressEveryRows > told / kProgressEveryRows && done < rows) {
+            told = done;
+            if (!progress(done, rows))
+                return std::nullopt;
         }
-        composer.addRow(row);
-        const int done = row + 1;
-        if (progress && done % kProgressEveryRows == 0 && !progress(done, rows))
-            return std::nullopt;
     }
-    composer.finishPage(static_cast<int>(report.pages.size()));
     if (progress && !progress(rows, rows))
         return std::nullopt;
     return report;
+}
+
+std::optional<ComposedReport> composeReport(const table::RecordView& page, const ReportLayout& layout,
+                                            const std::function<bool(int, int)>& progress)
+{
+    return PageByPageReport(page, layout).composeAll(progress);
 }
 
 } // namespace darni::output::report

@@ -8,16 +8,15 @@
 #include "reportlayout.h"
 #include "textfitter.h"
 
+#include "table/recordview.h"
+
 #include <QRectF>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
-
-namespace darni::table {
-class RecordView;
-}
 
 namespace darni::output::report {
 
@@ -51,6 +50,30 @@ int pageCount(const ReportLayout& layout, int rows);
 
 // The value of a field of a row as a report cell shows it; a blank number is blank, never 0.
 QString reportValue(const table::RecordView& rows, int row, table::Field field, ValueFormat format);
+
+// A report composed a page at a time, as a reader asks for its pages: which rows a page holds follows
+// from the layout alone, so no page needs the ones before it, and a preview can show the first page of
+// any table at once. The rows are read through the view it holds (a stale view reads blank rows).
+class PageByPageReport
+{
+public:
+    PageByPageReport(table::RecordView rows, const ReportLayout& layout);
+    ~PageByPageReport();
+    PageByPageReport(PageByPageReport&&) noexcept;
+
+    const ReportLayout& layout() const { return *m_layout; }
+    const table::RecordView& rows() const { return m_rows; }
+    int pageCount() const;
+    // Page `index`, from 0.
+    ComposedPage page(int index) const;
+    // Every page, as composeReport() gives them; nothing when `progress` said stop.
+    std::optional<ComposedReport> composeAll(const std::function<bool(int, int)>& progress = {}) const;
+
+private:
+    table::RecordView m_rows;
+    const ReportLayout* m_layout;
+    std::unique_ptr<TextFitter> m_fitter; // its measurements are kept from page to page
+};
 
 // Reads the rows of the page in the view's order, touching no cursor: the grids go on reading theirs.
 // `progress` (rows done, rows in all) is asked now and then whether to go on; nothing when it says no.

@@ -165,6 +165,13 @@ bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const 
     return painter.end();
 }
 
+void paintReportPage(QPainter& painter, const ComposedPage& page, const ReportLayout& layout, double scale)
+{
+    const TextFitter fitter(layout.headingFontPoints);
+    TextDrawer drawer(fitter, *painter.device());
+    paintPage(painter, page, drawer, scale);
+}
+
 void writeReportPdf(const ComposedReport& report, const QString& path)
 {
     files::AtomicFile file(path);

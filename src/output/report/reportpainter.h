@@ -7,6 +7,7 @@
 #include <QPageRanges>
 
 class QPagedPaintDevice;
+class QPainter;
 
 namespace darni::output::report {
 
@@ -14,6 +15,10 @@ namespace darni::output::report {
 // paper's corner) and draws the pages, those of `only` when it is not empty. False when the device
 // cannot be painted on. A printer may not take that setup: printing/reportprinter.h checks it first.
 bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only = {});
+
+// One composed page drawn with its top left corner at the painter's origin, `scale` device pixels to
+// a report unit: for a preview that draws only the pages in view, at any zoom.
+void paintReportPage(QPainter& painter, const ComposedPage& page, const ReportLayout& layout, double scale);
 
 // The report as a PDF file of A4 pages, replacing one of that name only once the whole file is on the
 // disk. Throws files::FileError naming the cause (a full disk, no permission); the old file then stays.
