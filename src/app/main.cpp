@@ -1,6 +1,7 @@
 // The program: the splash screen, then the main window until it is closed.
 #include "guardedapplication.h"
 #include "mainwindow.h"
+#include "qttranslations.h"
 #include "settingsstore.h"
 #include "splashscreen.h"
 #include "userdialogs.h"
@@ -8,11 +9,16 @@
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 
+#include <QTranslator>
+
 int main(int argc, char** argv)
 {
     darni::app::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DARNI"));
     QApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
+    QTranslator qtTexts;
+    if (darni::app::wantsRussianQtTexts(QLocale::system()) && darni::app::loadRussianQtTexts(qtTexts))
+        QApplication::installTranslator(&qtTexts);
 
     darni::app::QtUserDialogs dialogs;
     darni::app::SettingsStore settings;

@@ -54,6 +54,11 @@ const QString kUltrasonicLayout = QStringLiteral("Table_1");
 const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
 constexpr int kPullOffPage = 1;
+// What the footer's figures are, for their tooltips.
+const QString kFiguresHint = QStringLiteral("минимум / среднее / максимум ");
+const QString kFiguresOfPage = QStringLiteral("по всей таблице");
+const QString kFiguresOfMarkedRows = QStringLiteral("по выделенным строкам");
+const QString kRowCountHint = QStringLiteral("строк на странице");
 // Work that ends sooner than this shows no progress window.
 constexpr int kProgressDelayMs = 500;
 // Error texts get a full stop unless they end in a character that sorts before it.
@@ -362,6 +367,10 @@ void MainWindow::updateFooters(view::GridView& grid)
     footer.setText(table::Field::P, triple(s.minP, s.meanP, s.maxP));
     footer.setText(table::Field::R, triple(s.minR, s.meanR, s.maxR));
     footer.setText(table::Field::N, QString::number(grid.measurementModel().rowCount()));
+    const QString over = grid.selectedRowCount() < 2 ? kFiguresOfPage : kFiguresOfMarkedRows;
+    footer.setHint(table::Field::P, kFiguresHint + over);
+    footer.setHint(table::Field::R, kFiguresHint + over);
+    footer.setHint(table::Field::N, kRowCountHint);
 }
 
 void MainWindow::commitEdits()

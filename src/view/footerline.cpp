@@ -4,9 +4,11 @@
 #include "measurementmodel.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTableView>
+#include <QToolTip>
 
 namespace darni::view {
 
@@ -34,6 +36,35 @@ QString FooterLine::text(table::Field field) const
 {
     const auto it = m_texts.find(field);
     return it == m_texts.end() ? QString() : it->second;
+}
+
+void FooterLine::setHint(table::Field field, const QString& hint)
+{
+    m_hints[field] = hint;
+}
+
+QString FooterLine::toolTipOf(table::Field field) const
+{
+    const QString shown = text(field);
+    if (shown.isEmpty())
+        return {};
+    const auto hint = m_hints.find(field);
+    return hint == m_hints.end() ? shown : hint->second + QStringLiteral(": ") + shown;
+}
+
+bool FooterLine::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const auto* model = qobject_cast<const MeasurementModel*>(m_grid.model());
+    const int column = m_grid.horizontalHeader()->logicalIndexAt(help->pos().x() - m_grid.viewport()->x());
+    const QString tip = model && column >= 0 ? toolTipOf(model->column(column).field) : QString();
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), tip, this);
+    return true;
 }
 
 void FooterLine::clear()

@@ -160,8 +160,12 @@ TEST_F(GridWork, FootersShowTheWholeTableOrTheMarkedRowsAsTheyWereMarked)
 
     mark(grid, {1});
     EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/7,4/9")) << "one marked row: the whole table";
+    EXPECT_EQ(w->activeFooter()->toolTipOf(table::Field::P),
+              QStringLiteral("минимум / среднее / максимум по всей таблице: 1,2/7,4/9"));
     mark(grid, {1, 2});
     EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/1,2/1,3"));
+    EXPECT_EQ(w->activeFooter()->toolTipOf(table::Field::R),
+              QStringLiteral("минимум / среднее / максимум по выделенным строкам: 30/30/30"));
     mark(grid, {1, 2, 5});
     EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("1,2/3,8/9"));
     EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("10")) << "the page's rows, not the marked ones";

@@ -2,6 +2,7 @@
 // with scripted dialogs over ornak-sim, the save question, closing versus "Выход", about and splash.
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
+#include "app/qttranslations.h"
 #include "mainwindowfixture.h"
 #include "app/splashscreen.h"
 #include "link/serialportdriver.h"
@@ -12,6 +13,9 @@
 #include "view/gridview.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QRegularExpression>
 #include <QToolButton>
 #include <QElapsedTimer>
@@ -257,6 +261,27 @@ TEST(AboutAndSplash, VersionAndTiming)
     clock.start();
     EXPECT_EQ(splash.exec(), QDialog::Accepted);
     EXPECT_GE(clock.elapsed(), 50);
+}
+
+} // namespace
+
+namespace {
+
+TEST(QtTexts, StandardButtonsSpeakRussianWithQtsTranslationLoaded)
+{
+    EXPECT_TRUE(darni::app::wantsRussianQtTexts(QLocale(QLocale::Russian, QLocale::Russia)));
+    EXPECT_TRUE(darni::app::wantsRussianQtTexts(QLocale::c())) << "a session with no locale set";
+    EXPECT_FALSE(darni::app::wantsRussianQtTexts(QLocale(QLocale::German, QLocale::Germany)));
+
+    QTranslator translator;
+    ASSERT_TRUE(darni::app::loadRussianQtTexts(translator)) << "qt6-translations-l10n is installed";
+    QApplication::installTranslator(&translator);
+    const QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    QString cancel = buttons.button(QDialogButtonBox::Cancel)->text();
+    QString open = buttons.button(QDialogButtonBox::Open)->text();
+    QApplication::removeTranslator(&translator);
+    EXPECT_EQ(cancel.remove(u'&'), QStringLiteral("Отмена"));
+    EXPECT_EQ(open.remove(u'&'), QStringLiteral("Открыть"));
 }
 
 } // namespace
