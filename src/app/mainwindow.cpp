@@ -68,6 +68,15 @@ constexpr char kFullStop = '.';
 enum class Menu { File, View, Edit, Service, Help, Context };
 
 namespace {
+// The caption as shown, its access letter marked for Alt: the text itself stays as it is.
+QString withAccessLetter(const QString& caption, char16_t letter)
+{
+    const qsizetype at = caption.indexOf(QChar(letter));
+    return at < 0 ? caption : caption.left(at) + QLatin1Char('&') + caption.mid(at);
+}
+} // namespace
+
+namespace {
 // The wait cursor while a command works without a dialog of its own.
 struct BusyCursor
 {
@@ -82,6 +91,7 @@ struct MainWindow::CommandSpec
 {
     const char* objectName;
     const char16_t* caption;
+    char16_t accessLetter; // marked for Alt in the menu; unique within its menu
     QKeySequence shortcut;
     std::optional<ToolbarImage> image;
     const char* toolButton; // objectName of its tool button, or nullptr
@@ -126,45 +136,47 @@ void MainWindow::buildCommands()
 {
     // clang-format off
     static const CommandSpec kCommands[] = {
-        {"N2", u"Создать", QKeySequence(Qt::CTRL | Qt::Key_N), ToolbarImage::Create, "ToolButton1", false, &MainWindow::createTable, {Menu::File}},
-        {"N3", u"Открыть", QKeySequence(Qt::CTRL | Qt::Key_O), ToolbarImage::Open, "ToolButton2", false, &MainWindow::openTable, {Menu::File}},
-        {"N4", u"Дополнить", {}, std::nullopt, nullptr, true, &MainWindow::appendTable, {Menu::File}},
-        {"N5", u"Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S), ToolbarImage::Save, "ToolButton3", true, &MainWindow::saveTable, {Menu::File}},
-        {"N7", u"Закрыть", {}, std::nullopt, nullptr, true, &MainWindow::closeTable, {Menu::File}},
-        {"N6", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
-        {"N8", u"Предварительный просмотр", {}, ToolbarImage::Preview, "ToolButton4", true, &MainWindow::previewReport, {Menu::File}},
-        {"N9", u"Печать", QKeySequence(Qt::CTRL | Qt::Key_P), ToolbarImage::Print, "ToolButton5", true, &MainWindow::printReport, {Menu::File}},
-        {"N10", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
-        {"N11", u"Выход", {}, std::nullopt, nullptr, false, &MainWindow::exitProgram, {Menu::File}},
-        {"N27", u"Выровнять столбцы", {}, std::nullopt, nullptr, true, &MainWindow::equalizeColumns, {Menu::View}},
-        {"N28", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
-        {"N29", u"Задать цвет", {}, std::nullopt, nullptr, true, &MainWindow::chooseColumnColor, {Menu::View}},
-        {"N30", u"Убрать цвет", {}, std::nullopt, nullptr, true, &MainWindow::removeColumnColor, {Menu::View}},
-        {"N31", u"Убрать все цвета", {}, std::nullopt, nullptr, true, &MainWindow::removeAllColumnColors, {Menu::View}},
-        {"N32", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
-        {"N33", u"Убрать сортировку", {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
-        {"N34", u"Удалить строки", {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
-        {"Excel1", u"Экспорт в Excel", {}, std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
-        {"N37", u"Перенумеровать строки", {}, std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
-        {"N24", u"Помощь", QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
-        {"N25", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
-        {"N26", u"О программе", {}, std::nullopt, nullptr, false, &MainWindow::showAbout, {Menu::Help}},
+        {"N2", u"Создать", u'С', QKeySequence(Qt::CTRL | Qt::Key_N), ToolbarImage::Create, "ToolButton1", false, &MainWindow::createTable, {Menu::File}},
+        {"N3", u"Открыть", u'О', QKeySequence(Qt::CTRL | Qt::Key_O), ToolbarImage::Open, "ToolButton2", false, &MainWindow::openTable, {Menu::File}},
+        {"N4", u"Дополнить", u'Д', QKeySequence(Qt::CTRL | Qt::Key_D), std::nullopt, nullptr, true, &MainWindow::appendTable, {Menu::File}},
+        {"N5", u"Сохранить", u'х', QKeySequence(Qt::CTRL | Qt::Key_S), ToolbarImage::Save, "ToolButton3", true, &MainWindow::saveTable, {Menu::File}},
+        {"N7", u"Закрыть", u'З', QKeySequence(Qt::CTRL | Qt::Key_W), std::nullopt, nullptr, true, &MainWindow::closeTable, {Menu::File}},
+        {"N6", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
+        {"N8", u"Предварительный просмотр", u'П', {}, ToolbarImage::Preview, "ToolButton4", true, &MainWindow::previewReport, {Menu::File}},
+        {"N9", u"Печать", u'ч', QKeySequence(Qt::CTRL | Qt::Key_P), ToolbarImage::Print, "ToolButton5", true, &MainWindow::printReport, {Menu::File}},
+        {"N10", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::File}},
+        {"N11", u"Выход", u'В', {}, std::nullopt, nullptr, false, &MainWindow::exitProgram, {Menu::File}},
+        {"N27", u"Выровнять столбцы", u'В', {}, std::nullopt, nullptr, true, &MainWindow::equalizeColumns, {Menu::View}},
+        {"N28", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
+        {"N29", u"Задать цвет", u'З', {}, std::nullopt, nullptr, true, &MainWindow::chooseColumnColor, {Menu::View}},
+        {"N30", u"Убрать цвет", u'У', {}, std::nullopt, nullptr, true, &MainWindow::removeColumnColor, {Menu::View}},
+        {"N31", u"Убрать все цвета", u'с', {}, std::nullopt, nullptr, true, &MainWindow::removeAllColumnColors, {Menu::View}},
+        {"N32", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
+        {"N33", u"Убрать сортировку", u'о', {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
+        {"N34", u"Удалить строки", u'У', {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
+        {"Excel1", u"Экспорт в Excel", u'Э', QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
+        {"N37", u"Перенумеровать строки", u'П', QKeySequence(Qt::CTRL | Qt::Key_R), std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
+        {"N24", u"Помощь", u'П', QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
+        {"N25", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
+        {"N26", u"О программе", u'О', {}, std::nullopt, nullptr, false, &MainWindow::showAbout, {Menu::Help}},
         // The grids' context menu: always enabled, as the grids show only while a table is open.
-        {"N22", u"Печать", {}, std::nullopt, nullptr, false, &MainWindow::printReport, {Menu::Context}},
-        {"N16", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
-        {"N17", u"Задать цвет", {}, std::nullopt, nullptr, false, &MainWindow::chooseColumnColor, {Menu::Context}},
-        {"N18", u"Убрать цвет", {}, std::nullopt, nullptr, false, &MainWindow::removeColumnColor, {Menu::Context}},
-        {"N19", u"Убрать все цвета", {}, std::nullopt, nullptr, false, &MainWindow::removeAllColumnColors, {Menu::Context}},
-        {"N38", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
-        {"N23", u"Выровнять столбцы", {}, std::nullopt, nullptr, false, &MainWindow::equalizeColumns, {Menu::Context}},
-        {"N20", nullptr, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
-        {"N21", u"Удалить", {}, std::nullopt, nullptr, false, &MainWindow::deleteSelectedRows, {Menu::Context}},
+        {"N22", u"Печать", u'П', {}, std::nullopt, nullptr, false, &MainWindow::printReport, {Menu::Context}},
+        {"N16", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
+        {"N17", u"Задать цвет", u'З', {}, std::nullopt, nullptr, false, &MainWindow::chooseColumnColor, {Menu::Context}},
+        {"N18", u"Убрать цвет", u'У', {}, std::nullopt, nullptr, false, &MainWindow::removeColumnColor, {Menu::Context}},
+        {"N19", u"Убрать все цвета", u'с', {}, std::nullopt, nullptr, false, &MainWindow::removeAllColumnColors, {Menu::Context}},
+        {"N38", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
+        {"N23", u"Выровнять столбцы", u'В', {}, std::nullopt, nullptr, false, &MainWindow::equalizeColumns, {Menu::Context}},
+        {"N20", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::Context}},
+        {"N21", u"Удалить", u'д', {}, std::nullopt, nullptr, false, &MainWindow::deleteSelectedRows, {Menu::Context}},
     };
     // clang-format on
 
-    QMenu* menus[] = {menuBar()->addMenu(QStringLiteral("Файл")), menuBar()->addMenu(QStringLiteral("Вид")),
-                      menuBar()->addMenu(QStringLiteral("Правка")), menuBar()->addMenu(QStringLiteral("Сервис")),
-                      menuBar()->addMenu(QStringLiteral("Справка")), new QMenu(this)};
+    QMenu* menus[] = {menuBar()->addMenu(withAccessLetter(QStringLiteral("Файл"), u'Ф')),
+                      menuBar()->addMenu(withAccessLetter(QStringLiteral("Вид"), u'В')),
+                      menuBar()->addMenu(withAccessLetter(QStringLiteral("Правка"), u'П')),
+                      menuBar()->addMenu(withAccessLetter(QStringLiteral("Сервис"), u'С')),
+                      menuBar()->addMenu(withAccessLetter(QStringLiteral("Справка"), u'р')), new QMenu(this)};
     menus[static_cast<int>(Menu::Context)]->setObjectName(QStringLiteral("PopupMenu1"));
     auto* toolBar = addToolBar(QStringLiteral("ToolBar1"));
     toolBar->setObjectName(QStringLiteral("ToolBar1"));
@@ -175,7 +187,9 @@ void MainWindow::buildCommands()
     std::vector<std::pair<const CommandSpec*, QAction*>> buttons;
     for (const CommandSpec& entry : kCommands) {
         QMenu* menu = menus[static_cast<int>(*entry.menus.begin())];
-        QAction* action = entry.caption ? menu->addAction(QString::fromUtf16(entry.caption)) : menu->addSeparator();
+        QAction* action = entry.caption
+                              ? menu->addAction(withAccessLetter(QString::fromUtf16(entry.caption), entry.accessLetter))
+                              : menu->addSeparator();
         action->setObjectName(QString::fromLatin1(entry.objectName));
         m_commands[action->objectName()] = action;
         if (!entry.caption)

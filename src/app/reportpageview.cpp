@@ -19,6 +19,8 @@ constexpr int kGap = 12;
 // Pages kept composed beyond those in view, so that scrolling back and forth composes nothing again.
 constexpr int kPagesKeptAround = 4;
 constexpr double kSmallestZoom = 0.05;
+// One press of + or − zooms by this much.
+constexpr double kZoomStep = 1.25;
 const QColor kBackground(0x80, 0x80, 0x80);
 } // namespace
 
@@ -178,6 +180,13 @@ void ReportPageView::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_End:
         showPage(pageCount());
+        return;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        setZoomFactor(m_zoom * kZoomStep);
+        return;
+    case Qt::Key_Minus:
+        setZoomFactor(m_zoom / kZoomStep);
         return;
     default:
         QAbstractScrollArea::keyPressEvent(event);

@@ -14,6 +14,9 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QPushButton>
 #include <QTranslator>
 #include <QRegularExpression>
@@ -282,6 +285,38 @@ TEST(QtTexts, StandardButtonsSpeakRussianWithQtsTranslationLoaded)
     QApplication::removeTranslator(&translator);
     EXPECT_EQ(cancel.remove(u'&'), QStringLiteral("Отмена"));
     EXPECT_EQ(open.remove(u'&'), QStringLiteral("Открыть"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, EveryMenuAndItemHasItsOwnAccessLetterAndKeepsItsCaption)
+{
+    auto w = makeWindow(port);
+    const auto letterOf = [](const QString& text) {
+        const qsizetype at = text.indexOf(u'&');
+        return at < 0 || at + 1 >= text.size() ? QChar() : text.at(at + 1).toLower();
+    };
+    QSet<QChar> menuLetters;
+    for (QAction* menuAction : w->menuBar()->actions()) {
+        const QChar menuLetter = letterOf(menuAction->text());
+        EXPECT_FALSE(menuLetter.isNull()) << menuAction->text().toStdString();
+        EXPECT_FALSE(menuLetters.contains(menuLetter)) << menuAction->text().toStdString();
+        menuLetters.insert(menuLetter);
+        QSet<QChar> itemLetters;
+        for (QAction* item : menuAction->menu()->actions()) {
+            if (item->isSeparator())
+                continue;
+            const QChar letter = letterOf(item->text());
+            EXPECT_FALSE(letter.isNull()) << item->text().toStdString();
+            EXPECT_FALSE(itemLetters.contains(letter)) << item->text().toStdString();
+            itemLetters.insert(letter);
+        }
+    }
+    EXPECT_EQ(w->command(QStringLiteral("N2"))->text().remove(u'&'), QStringLiteral("Создать"));
+    EXPECT_EQ(w->command(QStringLiteral("N4"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+    EXPECT_EQ(w->command(QStringLiteral("Excel1"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
 }
 
 } // namespace

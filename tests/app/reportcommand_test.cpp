@@ -130,6 +130,16 @@ TEST_F(ReportCommands, ALongPageShowsItsFirstPageAtOnceAndHoldsOnlyThePagesNearT
     EXPECT_LE(preview.pages().pagesHeld(), 12);
     QTest::keyClick(&preview.pages(), Qt::Key_Home);
     EXPECT_EQ(preview.pages().currentPage(), 1);
+    // + and − zoom, and the page stays in view.
+    preview.pages().showPage(50);
+    const double zoom = preview.pages().zoomFactor();
+    QTest::keyClick(&preview.pages(), Qt::Key_Plus);
+    EXPECT_GT(preview.pages().zoomFactor(), zoom);
+    EXPECT_EQ(preview.pages().currentPage(), 50);
+    QTest::keyClick(&preview.pages(), Qt::Key_Minus);
+    QTest::keyClick(&preview.pages(), Qt::Key_Minus);
+    EXPECT_LT(preview.pages().zoomFactor(), zoom);
+    EXPECT_EQ(preview.pages().currentPage(), 50);
 }
 
 } // namespace
