@@ -3,6 +3,7 @@
 
 #include "aboutbox.h"
 #include "helpwindow.h"
+#include "reportprogress.h"
 #include "toolbaricons.h"
 #include "transferdialog.h"
 
@@ -20,11 +21,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProgressDialog>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -54,13 +58,16 @@ const QString kUltrasonicLayout = QStringLiteral("Table_1");
 const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
 constexpr int kPullOffPage = 1;
+// The no-table panel.
+const QString kNoTableText = QStringLiteral(
+    "Таблица не открыта.\nСоздайте таблицу из памяти прибора ОРНАК-ТР5 или откройте сохранённую.");
+const QString kCreateButtonText = QStringLiteral("Создать из прибора…");
+const QString kOpenButtonText = QStringLiteral("Открыть таблицу…");
 // What the footer's figures are, for their tooltips.
 const QString kFiguresHint = QStringLiteral("минимум / среднее / максимум ");
 const QString kFiguresOfPage = QStringLiteral("по всей таблице");
 const QString kFiguresOfMarkedRows = QStringLiteral("по выделенным строкам");
 const QString kRowCountHint = QStringLiteral("строк на странице");
-// Work that ends sooner than this shows no progress window.
-constexpr int kProgressDelayMs = 500;
 // Error texts get a full stop unless they end in a character that sorts before it.
 constexpr char kFullStop = '.';
 } // namespace
@@ -239,7 +246,11 @@ void MainWindow::buildPages()
                     table::pageTitle(table::RecordKind::Ultrasonic));
     m_pages->addTab(page(QStringLiteral("TabSheet2"), m_pullOffGrid, m_pullOffFooter),
                     table::pageTitle(table::RecordKind::PullOff));
-    setCentralWidget(m_pages);
+    m_central = new QStackedWidget(this);
+    m_noTablePanel = buildNoTablePanel();
+    m_central->addWidget(m_noTablePanel);
+    m_central->addWidget(m_pages);
+    setCentralWidget(m_central);
 
     QMenu* context = findChild<QMenu*>(QStringLiteral("PopupMenu1"));
     for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid}) {
@@ -277,7 +288,7 @@ QAction* MainWindow::command(const QString& objectName) const
 
 view::GridView* MainWindow::activeGrid() const
 {
-    if (!m_workspace.isOpen() || m_pages->isHidden())
+    if (!m_workspace.isOpen() || m_central->currentWidget() != m_pages)
         return nullptr;
     return m_pages->currentIndex() == kPullOffPage ? m_pullOffGrid : m_ultrasonicGrid;
 }
@@ -308,7 +319,34 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
 
 void MainWindow::hidePages()
 {
-    m_pages->hide();
+    m_central->setCurrentWidget(m_noTablePanel);
+}
+
+QWidget* MainWindow::buildNoTablePanel()
+{
+    auto* panel = new QWidget;
+    panel->setObjectName(QStringLiteral("NoTablePanel"));
+    auto* text = new QLabel(kNoTableText, panel);
+    text->setAlignment(Qt::AlignCenter);
+    text->setWordWrap(true);
+    text->setForegroundRole(QPalette::BrightText);
+    auto* create = new QPushButton(kCreateButtonText, panel);
+    create->setObjectName(QStringLiteral("NoTableCreate"));
+    connect(create, &QPushButton::clicked, this, &MainWindow::createTable);
+    auto* open = new QPushButton(kOpenButtonText, panel);
+    open->setObjectName(QStringLiteral("NoTableOpen"));
+    connect(open, &QPushButton::clicked, this, &MainWindow::openTable);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(create);
+    buttons->addWidget(open);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(panel);
+    layout->addStretch();
+    layout->addWidget(text);
+    layout->addLayout(buttons);
+    layout->addStretch();
+    return panel;
 }
 
 void MainWindow::showWorkspace()
@@ -328,7 +366,7 @@ void MainWindow::showWorkspace()
         const QSignalBlocker quiet(m_pages);
         m_pages->setCurrentIndex(pullOff ? kPullOffPage : kUltrasonicPage);
     }
-    m_pages->show();
+    m_central->setCurrentWidget(m_pages);
     reloadGrids();
 }
 
@@ -678,15 +716,9 @@ std::optional<output::report::ComposedReport> MainWindow::composeShownReport()
     if (!activeGrid())
         return std::nullopt;
     commitEdits();
-    QProgressDialog progress(QStringLiteral("Формирование отчета…"), QStringLiteral("Отмена"), 0, 0, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelayMs);
+    ReportProgress progress(this);
     // The report reads through its own view of the rows, so the grids go on painting meanwhile.
-    return m_workspace.composeReport([&progress](int done, int total) {
-        progress.setMaximum(total);
-        progress.setValue(done);
-        return !progress.wasCanceled();
-    });
+    return m_workspace.composeReport(progress.callback());
 }
 
 void MainWindow::previewReport()

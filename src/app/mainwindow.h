@@ -25,6 +25,7 @@
 #include <vector>
 
 class QAction;
+class QStackedWidget;
 class QTabWidget;
 
 namespace darni::app {
@@ -81,6 +82,8 @@ private:
     struct CommandSpec;
     void buildCommands();
     void buildPages();
+    // What the window shows with no table open: a word on what to do and the two ways to begin.
+    QWidget* buildNoTablePanel();
     void setTableCommandsEnabled(bool enabled);
     void hidePages();
     void pageShown(int index);
@@ -118,6 +121,8 @@ private:
 
     std::map<QString, QAction*> m_commands;
     std::vector<QWidget*> m_toolButtons; // owned by the tool bar
+    QStackedWidget* m_central = nullptr; // the no-table panel or the pages
+    QWidget* m_noTablePanel = nullptr;
     QTabWidget* m_pages = nullptr;
     std::unique_ptr<view::MeasurementModel> m_ultrasonicModel;
     std::unique_ptr<view::MeasurementModel> m_pullOffModel;

@@ -6,13 +6,13 @@
 #include "userdialogs.h"
 
 #include "reportpageview.h"
+#include "reportprogress.h"
 
 #include "printing/reportprinter.h"
 
 #include <QComboBox>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProgressDialog>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -23,8 +23,6 @@ namespace darni::app {
 namespace {
 
 constexpr QSize kInitialSize(900, 700);
-// Composing for print that ends sooner than this shows no progress window.
-constexpr int kProgressDelayMs = 500;
 
 // The zoom choices: a factor, or 0 for "fit the width" and −1 for "the whole page".
 constexpr double kFitWidth = 0;
@@ -107,14 +105,8 @@ void ReportPreviewDialog::print()
     (void)printing::preparePrinter(printer, m_report.layout());
     if (!m_dialogs.choosePrinter(this, printer))
         return;
-    QProgressDialog progress(QStringLiteral("Формирование отчета…"), QStringLiteral("Отмена"), 0, 0, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelayMs);
-    const auto whole = m_report.composeAll([&progress](int done, int total) {
-        progress.setMaximum(total);
-        progress.setValue(done);
-        return !progress.wasCanceled();
-    });
+    ReportProgress progress(this);
+    const auto whole = m_report.composeAll(progress.callback());
     if (!whole)
         return;
     if (const auto refused = printing::printReport(*whole, printer))

@@ -16,6 +16,7 @@
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSet>
 #include <QPushButton>
 #include <QTranslator>
@@ -317,6 +318,32 @@ TEST_F(MainWindowTest, EveryMenuAndItemHasItsOwnAccessLetterAndKeepsItsCaption)
     EXPECT_EQ(w->command(QStringLiteral("N2"))->text().remove(u'&'), QStringLiteral("Создать"));
     EXPECT_EQ(w->command(QStringLiteral("N4"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
     EXPECT_EQ(w->command(QStringLiteral("Excel1"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, WithNoTableTheWindowSaysWhatToDoAndOffersBothWaysToBegin)
+{
+    auto w = makeWindow(port);
+    w->show();
+    auto* panel = w->findChild<QWidget*>(QStringLiteral("NoTablePanel"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    auto* open = w->findChild<QPushButton*>(QStringLiteral("NoTableOpen"));
+    ASSERT_NE(open, nullptr);
+    ASSERT_NE(w->findChild<QPushButton*>(QStringLiteral("NoTableCreate")), nullptr);
+
+    darni::testing::DbfFileBuilder b(darni::testing::measurementFields());
+    b.record({{"N", "1"}});
+    b.writeTo(dir.filePath(QStringLiteral("t.db")));
+    dialogs.fileNames.push_back(dir.filePath(QStringLiteral("t.db")));
+    open->click();
+    EXPECT_FALSE(panel->isVisible()) << "the pages take its place";
+    ASSERT_NE(w->activeGrid(), nullptr);
+    w->closeTable();
+    EXPECT_TRUE(panel->isVisible());
 }
 
 } // namespace
