@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QWidget>
+
+#include <algorithm>
 
 namespace darni::view {
 
@@ -20,6 +23,8 @@ GridHeader::GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
     setStretchLastSection(false);
     setDefaultAlignment(Qt::AlignCenter);
     connect(this, &QHeaderView::sectionClicked, this, &GridHeader::titleClicked);
+    // Narrower columns may need more lines for their titles: the row's height follows.
+    connect(this, &QHeaderView::sectionResized, this, [this] { updateGeometry(); });
 }
 
 TitleState GridHeader::titleState(int section) const
@@ -70,10 +75,31 @@ void GridHeader::titleClicked(int section)
     Q_EMIT titleStateChanged(section, *next);
 }
 
+int GridHeader::textWidthOf(int section) const
+{
+    const int markRoom = titleState(section) == TitleState::SortedNone ? 0 : kMarkSize + kMargin;
+    return std::max(1, sectionSize(section) - 2 * kMargin - markRoom);
+}
+
+int GridHeader::linesOf(int section) const
+{
+    if (!model())
+        return 0;
+    const QString caption = model()->headerData(section, orientation(), Qt::DisplayRole).toString();
+    const QRect needed = fontMetrics().boundingRect(QRect(0, 0, textWidthOf(section), QWIDGETSIZE_MAX),
+                                                    Qt::AlignCenter | Qt::TextWordWrap, caption);
+    return (needed.height() + fontMetrics().lineSpacing() - 1) / fontMetrics().lineSpacing();
+}
+
 QSize GridHeader::sizeHint() const
 {
     QSize size = QHeaderView::sizeHint();
-    size.setHeight(fontMetrics().lineSpacing() * kLines + 2 * kMargin + 2);
+    int lines = kLines;
+    for (int section = 0; section < count(); ++section) {
+        if (!isSectionHidden(section))
+            lines = std::max(lines, linesOf(section));
+    }
+    size.setHeight(fontMetrics().lineSpacing() * lines + 2 * kMargin + 2);
     return size;
 }
 

@@ -14,10 +14,13 @@ class GridHeader : public QHeaderView
 {
     Q_OBJECT
 public:
+    // Lines a title row has at least; it grows to what the longest wrapped title needs.
     static constexpr int kLines = 2;
 
     explicit GridHeader(QWidget* parent = nullptr);
     QSize sizeHint() const override;
+    // Lines the title needs, wrapped at word boundaries within its column.
+    int linesOf(int section) const;
 
     TitleState titleState(int section) const;
     // Sets a mark without raising titleStateChanged, as a stored layout or a reset does.
@@ -34,6 +37,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    int textWidthOf(int section) const;
     void titleClicked(int section);
     void paintMark(QPainter* painter, const QRect& rect, TitleState state) const;
 

@@ -47,6 +47,8 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
         Q_EMIT selectionStatisticsChanged();
     });
     connect(&m_header, &QHeaderView::sectionResized, this, &GridView::columnResized);
+    // The title row's height follows the titles' lines as the columns' widths change.
+    connect(&m_header, &QHeaderView::sectionResized, this, [this] { updateGeometries(); });
 }
 
 void GridView::equalizeColumns()

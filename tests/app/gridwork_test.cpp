@@ -390,3 +390,21 @@ TEST(GridLayoutText, RoundTripsAndRefusesWhatItDidNotWrite)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GridWork, TheTitleRowGrowsToTheLinesOfItsLongestTitle)
+{
+    auto w = openWith({{{"N", "1"}}});
+    view::GridView& grid = *w->activeGrid();
+    view::GridHeader& header = grid.gridHeader();
+    const int t = grid.measurementModel().columnOf(table::Field::P); // "Время прохождения УЗК, Т, мкс"
+    ASSERT_GE(t, 0);
+    grid.setColumnWidth(t, header.fontMetrics().horizontalAdvance(QStringLiteral("прохождения")) + 12);
+    QCoreApplication::processEvents();
+    const int lines = header.linesOf(t);
+    EXPECT_GE(lines, 3) << "the title needs three lines in a narrow column";
+    EXPECT_GE(header.height(), lines * header.fontMetrics().lineSpacing()) << "and the row shows them all";
+}
+
+} // namespace
