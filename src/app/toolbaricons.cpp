@@ -1,11 +1,22 @@
-// The program's own tool bar images.
+// The tool bar images: Breeze's where the build bundled them, else the program's own drawings.
 #include "toolbaricons.h"
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QPainterPath>
 #include <QPixmap>
 
 #include <array>
+
+// A static library's resources reach the program only when named.
+static void loadBundledImages()
+{
+#ifdef DARNI_BUNDLED_ICONS
+    Q_INIT_RESOURCE(toolbaricons);
+#endif
+}
 
 namespace darni::app {
 
@@ -107,9 +118,8 @@ void draw(QPainter& p, ToolbarImage image)
         break;
     }
 }
-} // namespace
 
-QIcon toolbarIcon(ToolbarImage image)
+QIcon drawnIcon(ToolbarImage image)
 {
     QIcon icon;
     for (const qreal scale : kScales) {
@@ -123,6 +133,49 @@ QIcon toolbarIcon(ToolbarImage image)
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+// The Breeze images the build bundles, by their names there, in the order of ToolbarImage.
+constexpr std::array<const char*, 7> kThemeNames = {"document-new",   "document-open", "document-save",
+                                                     "document-print-preview", "document-print", "help-contents",
+                                                     "edit-table-delete-row"};
+constexpr std::array<int, 5> kThemeSizes = {16, 24, 32, 48, 64};
+// Below this lightness a window's background counts as dark, and the images for dark themes are used.
+constexpr int kDarkLightness = 128;
+
+void loadBundledImagesOnce()
+{
+    static const bool loaded = (loadBundledImages(), true);
+    (void)loaded;
+}
+
+QIcon themeIcon(ToolbarImage image)
+{
+    loadBundledImagesOnce();
+    const bool dark = QGuiApplication::palette().color(QPalette::Window).lightness() < kDarkLightness;
+    const QString theme = dark ? QStringLiteral("breeze-dark") : QStringLiteral("breeze");
+    const QString name = QString::fromLatin1(kThemeNames[static_cast<std::size_t>(image)]);
+    QIcon icon;
+    for (const int size : kThemeSizes) {
+        const QString path = QStringLiteral(":/icons/%1/%2-%3.png").arg(theme, name).arg(size);
+        if (QFile::exists(path))
+            icon.addFile(path, QSize(size, size));
+    }
+    return icon;
+}
+
+} // namespace
+
+QIcon toolbarIcon(ToolbarImage image)
+{
+    const QIcon bundled = themeIcon(image);
+    return bundled.isNull() ? drawnIcon(image) : bundled;
+}
+
+bool toolbarIconsBundled()
+{
+    loadBundledImagesOnce();
+    return QFile::exists(QStringLiteral(":/icons/breeze/document-new-16.png"));
 }
 
 } // namespace darni::app

@@ -3,6 +3,7 @@
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
 #include "app/qttranslations.h"
+#include "app/toolbaricons.h"
 #include "mainwindowfixture.h"
 #include "app/splashscreen.h"
 #include "link/serialportdriver.h"
@@ -344,6 +345,26 @@ TEST_F(MainWindowTest, WithNoTableTheWindowSaysWhatToDoAndOffersBothWaysToBegin)
     ASSERT_NE(w->activeGrid(), nullptr);
     w->closeTable();
     EXPECT_TRUE(panel->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ToolbarImages, BreezesImagesAreBundledAtEverySizeTheToolBarUses)
+{
+    ASSERT_TRUE(darni::app::toolbarIconsBundled()) << "breeze-icon-theme and librsvg2-bin are installed";
+    for (const auto image : {darni::app::ToolbarImage::Create, darni::app::ToolbarImage::Print,
+                             darni::app::ToolbarImage::DeleteRows}) {
+        const QIcon icon = darni::app::toolbarIcon(image);
+        for (const int size : {16, 24, 32}) {
+            const QPixmap pixmap = icon.pixmap(size, size);
+            EXPECT_EQ(pixmap.width(), size);
+            EXPECT_FALSE(pixmap.toImage().allGray() && pixmap.toImage().pixelColor(size / 2, size / 2).alpha() == 0)
+                << "something is drawn at " << size;
+        }
+        EXPECT_GE(icon.availableSizes().size(), 5) << "16 to 64 pixels, no scaling of one size";
+    }
 }
 
 } // namespace
