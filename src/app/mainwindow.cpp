@@ -592,8 +592,8 @@ void MainWindow::loadGridLayouts()
             grid->applyLayout(*stored);
             continue;
         }
-        // None stored yet, or one that cannot be read: equal columns, stored at once.
-        grid->equalizeColumns();
+        // None stored yet, or one that cannot be read: columns sized to their contents, stored at once.
+        grid->fitColumnsToContents();
         m_settings.setGridLayout(layoutNameOf(*grid), grid->layout().toText());
     }
 }

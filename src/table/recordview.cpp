@@ -5,6 +5,8 @@
 #include "dbftable.h"
 #include "fieldcodec.h"
 
+#include <algorithm>
+
 namespace darni::table {
 
 RecordView::RecordView(const DbfTable& table, std::vector<std::uint32_t> slots, std::uint64_t generation)
@@ -47,6 +49,33 @@ std::optional<double> RecordView::number(int row, Field f) const
 std::int32_t RecordView::integer(int row, Field f) const
 {
     return fieldcodec::integerValue(fieldView(row, f));
+}
+
+std::vector<int> RecordView::longestRows(std::span<const Field> fields, int rows) const
+{
+    std::vector<int> longest(fields.size(), -1);
+    std::vector<std::size_t> lengths(fields.size(), 0);
+    if (!m_table || isStale())
+        return longest;
+    const FieldLayout& layout = m_table->layout();
+    for (int row = 0; row < std::min(rows, size()); ++row) {
+        const char* record = m_table->recordForReading(slotAt(row), m_scratch);
+        if (!record)
+            continue;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const BoundField& b = layout[fields[i]];
+            const std::string_view stored(record + b.offset, static_cast<std::size_t>(b.width));
+            const std::size_t first = stored.find_first_not_of(dbf::kBlank);
+            if (first == std::string_view::npos)
+                continue;
+            const std::size_t length = stored.find_last_not_of(dbf::kBlank) - first + 1;
+            if (length > lengths[i]) {
+                lengths[i] = length;
+                longest[i] = row;
+            }
+        }
+    }
+    return longest;
 }
 
 QByteArray RecordView::stored(int row, Field f) const

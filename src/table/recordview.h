@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace darni::table {
@@ -43,6 +44,9 @@ public:
     std::int32_t integer(int row, Field f) const;
     // The stored bytes of the field, blanks included; empty when blank for the reasons above.
     QByteArray stored(int row, Field f) const;
+    // For each field, the row among the first `rows` whose stored text is longest without its blanks
+    // (−1 when all are blank): the widest value a column shows. One pass, each record read once.
+    std::vector<int> longestRows(std::span<const Field> fields, int rows) const;
 
 private:
     std::string_view fieldView(int row, Field f) const;

@@ -11,6 +11,10 @@ namespace darni::view {
 namespace {
 const QString kGridStyle = QStringLiteral("QTableView { gridline-color: #c0c0c0; }");
 constexpr int kRowPadding = 6;
+// Room around a cell's text (the style's margins and the grid line), and around a title's longest
+// word (the header's margins and the sort mark).
+constexpr int kCellPadding = 14;
+constexpr int kTitlePadding = 18;
 } // namespace
 
 GridView::GridView(MeasurementModel& model, QWidget* parent)
@@ -60,21 +64,82 @@ void GridView::equalizeColumns()
     fitColumns();
 }
 
+void GridView::fitColumnsToContents()
+{
+    const int n = m_model.columnCount();
+    if (n == 0)
+        return;
+    const QFontMetrics cells(font());
+    const QFontMetrics titles(m_header.font());
+    std::vector<int> content(static_cast<std::size_t>(n));
+    m_minimumWidths.assign(static_cast<std::size_t>(n), 0);
+    const std::vector<QString> widest = m_model.widestTexts();
+    for (int c = 0; c < n; ++c) {
+        const int cell = cells.horizontalAdvance(widest[static_cast<std::size_t>(c)]) + kCellPadding;
+        int word = 0;
+        for (const QString& w : m_model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(u' '))
+            word = std::max(word, titles.horizontalAdvance(w));
+        content[static_cast<std::size_t>(c)] = std::max(cell, word + kTitlePadding);
+        if (m_model.showsNumbers(c))
+            m_minimumWidths[static_cast<std::size_t>(c)] = cell;
+    }
+    const int total = std::accumulate(content.begin(), content.end(), 0);
+    const int room = viewport()->width();
+    if (total < room) {
+        for (int& w : content)
+            w += (room - total) / n;
+    }
+    m_widths = std::move(content);
+    fitColumns();
+}
+
 void GridView::fitColumns()
 {
-    // The columns keep the proportions of their own widths and together fill the grid.
-    const int total = std::accumulate(m_widths.begin(), m_widths.end(), 0);
+    // The columns keep the proportions of their own widths and together fill the grid; a column of
+    // numbers keeps room for its widest number, and the others share what is left (the grid scrolls
+    // when the numbers alone need more than its width).
+    const std::size_t n = m_widths.size();
     const int room = viewport()->width();
-    if (total <= 0 || room <= 0)
+    if (n == 0 || room <= 0 || std::accumulate(m_widths.begin(), m_widths.end(), 0) <= 0)
         return;
+    // No column is narrower than the header lets a section be.
+    const auto least = [this](std::size_t c) {
+        return std::max(c < m_minimumWidths.size() ? m_minimumWidths[c] : 0, std::max(m_header.minimumSectionSize(), 1));
+    };
+    std::vector<bool> atLeast(n, false);
+    long long freeTotal = 0;
+    int freeRoom = room;
+    for (bool settled = false; !settled;) {
+        settled = true;
+        freeTotal = 0;
+        freeRoom = room;
+        for (std::size_t c = 0; c < n; ++c) {
+            if (atLeast[c])
+                freeRoom -= least(c);
+            else
+                freeTotal += m_widths[c];
+        }
+        for (std::size_t c = 0; c < n && freeTotal > 0; ++c) {
+            if (!atLeast[c] && m_widths[c] * static_cast<long long>(std::max(freeRoom, 0)) / freeTotal < least(c)) {
+                atLeast[c] = true;
+                settled = false;
+            }
+        }
+    }
     m_fitting = true;
     int used = 0;
-    for (std::size_t c = 0; c < m_widths.size(); ++c) {
-        const bool last = c + 1 == m_widths.size();
-        const int w = last ? room - used
-                           : static_cast<int>(static_cast<long long>(m_widths[c]) * room / total);
+    std::size_t lastFree = n;
+    for (std::size_t c = 0; c < n; ++c) {
+        if (!atLeast[c])
+            lastFree = c;
+    }
+    for (std::size_t c = 0; c < n; ++c) {
+        int w = least(c);
+        if (!atLeast[c]) {
+            w = c == lastFree ? freeRoom - used : static_cast<int>(m_widths[c] * static_cast<long long>(freeRoom) / freeTotal);
+            used += w;
+        }
         setColumnWidth(static_cast<int>(c), std::max(w, 1));
-        used += w;
     }
     m_fitting = false;
 }
@@ -190,6 +255,8 @@ GridLayout GridView::layout() const
 
 void GridView::applyLayout(const GridLayout& layout)
 {
+    // A stored layout wins over the widths taken from the contents.
+    m_minimumWidths.clear();
     for (const ColumnLayout& stored : layout.columns) {
         const auto c = [&]() -> int {
             for (int i = 0; i < m_model.columnCount(); ++i) {

@@ -29,6 +29,10 @@ public:
 
     // Every column as wide as the others (the grid's width shared out), then fitted to the grid.
     void equalizeColumns();
+    // Every column as wide as its widest cell and the longest word of its title, the rest of the
+    // grid's width shared out equally; a column of numbers is never narrower than its widest number.
+    // For a table's first open, before the user has a layout of their own.
+    void fitColumnsToContents();
     // The columns' own widths, before fitting them to the grid.
     const std::vector<int>& columnWidths() const { return m_widths; }
     // Writes the value of an open cell editor to the table and closes the editor.
@@ -69,6 +73,7 @@ private:
     MeasurementModel& m_model;
     GridHeader& m_header;
     std::vector<int> m_widths;                               // the columns' own widths
+    std::vector<int> m_minimumWidths;                        // the widest numbers, none for texts
     std::map<std::uint32_t, table::CapturedValues> m_marked; // by slot, so in file order
     bool m_fitting = false;
 };

@@ -30,6 +30,31 @@ CapturedValues MeasurementModel::capture(int row) const
     return {m_rows.number(row, Field::P), m_rows.number(row, Field::R)};
 }
 
+bool MeasurementModel::showsNumbers(int c) const
+{
+    return fieldSpec(column(c).field).valueType != ValueType::Text;
+}
+
+std::vector<QString> MeasurementModel::widestTexts() const
+{
+    // Texts are sized by the rows a user sees first; a longer one further down wraps or is cut.
+    constexpr int kTextRowsLooked = 200;
+    std::vector<table::Field> numbers;
+    std::vector<table::Field> texts;
+    for (int c = 0; c < columnCount(); ++c)
+        (showsNumbers(c) ? numbers : texts).push_back(column(c).field);
+    const std::vector<int> numberRows = m_rows.longestRows(numbers, rowCount());
+    const std::vector<int> textRows = m_rows.longestRows(texts, std::min(rowCount(), kTextRowsLooked));
+    std::vector<QString> widest;
+    std::size_t number = 0;
+    std::size_t text = 0;
+    for (int c = 0; c < columnCount(); ++c) {
+        const int row = showsNumbers(c) ? numberRows[number++] : textRows[text++];
+        widest.push_back(row < 0 ? QString() : cellText(column(c), m_rows.text(row, column(c).field)));
+    }
+    return widest;
+}
+
 void MeasurementModel::setLook(int c, const Look& look)
 {
     m_looks[static_cast<std::size_t>(c)] = look;

@@ -41,6 +41,12 @@ public:
     int columnOf(table::Field field) const;
     // P and R of the row as they are now.
     table::CapturedValues capture(int row) const;
+    // The widest text each column shows: for numbers, that of the row whose stored number is longest,
+    // over every row; for texts, the longest among the first rows.
+    std::vector<QString> widestTexts() const;
+    QString widestText(int column) const { return widestTexts().at(static_cast<std::size_t>(column)); }
+    // Whether the column shows numbers.
+    bool showsNumbers(int column) const;
 
     // How a column looks beyond its fixed definition; an invalid colour and no font mean the grid's.
     struct Look

@@ -2,6 +2,7 @@
 // stored layouts, deleting and renumbering rows, and the save question after an abandoned edit.
 #include "mainwindowfixture.h"
 #include "support/dbffilebuilder.h"
+#include "table/cp1251.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -298,8 +299,8 @@ TEST_F(GridWork, LayoutsSurviveCloseReopenAndRestart)
         EXPECT_FALSE(settings.gridLayout(QStringLiteral("Table_2")).isEmpty());
         view::GridView& grid = *w->activeGrid();
         const auto& widths = grid.columnWidths();
-        EXPECT_EQ(std::count(widths.begin(), widths.end(), widths.front()), static_cast<long>(widths.size()))
-            << "equal columns when nothing was stored";
+        EXPECT_LT(std::count(widths.begin(), widths.end(), widths.front()), static_cast<long>(widths.size()))
+            << "columns sized to their contents when nothing was stored";
 
         grid.setCurrentIndex(grid.model()->index(0, 2));
         dialogs.colors = {teal};
@@ -405,6 +406,30 @@ TEST_F(GridWork, TheTitleRowGrowsToTheLinesOfItsLongestTitle)
     const int lines = header.linesOf(t);
     EXPECT_GE(lines, 3) << "the title needs three lines in a narrow column";
     EXPECT_GE(header.height(), lines * header.fontMetrics().lineSpacing()) << "and the row shows them all";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(GridWork, OnTheFirstOpenColumnsFitTheirContentsAndNumbersAreNeverCut)
+{
+    auto w = openWith({{{"N", "54446"}, {"P", "1234.5"}, {"D9", "99999"}, {"R", "1500"},
+                        {"D2", table::cp1251::fromUnicode(u"Поверхностное").toStdString()}},
+                       {{"N", "7"}, {"P", "3.2"}}});
+    view::GridView& grid = *w->activeGrid();
+    const QFontMetrics metrics(grid.font());
+    for (int c = 0; c < grid.model()->columnCount(); ++c) {
+        const QString widest = grid.measurementModel().widestText(c);
+        if (grid.measurementModel().showsNumbers(c)) {
+            EXPECT_GE(grid.columnWidth(c), metrics.horizontalAdvance(widest)) << widest.toStdString();
+        }
+    }
+    // A narrow window: the numbers keep their room, the grid scrolls instead.
+    w->resize(300, 400);
+    QCoreApplication::processEvents();
+    const int n = grid.measurementModel().columnOf(table::Field::N);
+    EXPECT_GE(grid.columnWidth(n), metrics.horizontalAdvance(QStringLiteral("54446")));
 }
 
 } // namespace
