@@ -25,9 +25,7 @@ int main(int argc, char** argv)
     darni::link::SerialPortDriver port(
         darni::link::PortNameMap::forThisPlatform(settings.com1Device(), settings.com2Device()));
     darni::app::MainWindow window(dialogs, settings, port);
-    app.setFailureReporter([&](const QString& text) {
-        dialogs.message(&window, darni::app::UserDialogs::Icon::Error, QStringLiteral("Ошибка"), text);
-    });
+    app.setFailureReporter([&window](const QString& text) { window.showFailure(text); });
 
     darni::app::SplashScreen splash;
     splash.exec();

@@ -74,6 +74,8 @@ public:
     void showAbout();
     // "Open_DB": opens a table file; false (after telling the user) when it cannot be opened.
     bool openTablePath(const QString& path);
+    // A failure that no command handled: the program's error box, as for the failures commands report.
+    void showFailure(const QString& text) { reportError(text); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 
 #include <numeric>
+#include <utility>
 
 namespace darni::view {
 
@@ -52,7 +53,10 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
     });
     connect(&m_header, &QHeaderView::sectionResized, this, &GridView::columnResized);
     // The title row's height follows the titles' lines as the columns' widths change.
-    connect(&m_header, &QHeaderView::sectionResized, this, [this] { updateGeometries(); });
+    connect(&m_header, &QHeaderView::sectionResized, this, [this] {
+        if (!m_fitting)
+            updateGeometries();
+    });
 }
 
 void GridView::equalizeColumns()
@@ -71,25 +75,39 @@ void GridView::fitColumnsToContents()
         return;
     const QFontMetrics cells(font());
     const QFontMetrics titles(m_header.font());
-    std::vector<int> content(static_cast<std::size_t>(n));
+    // What each column needs for its cells, and what it would like for its title's longest word too.
+    std::vector<int> needed(static_cast<std::size_t>(n));
+    std::vector<int> wanted(static_cast<std::size_t>(n));
     m_minimumWidths.assign(static_cast<std::size_t>(n), 0);
     const std::vector<QString> widest = m_model.widestTexts();
     for (int c = 0; c < n; ++c) {
-        const int cell = cells.horizontalAdvance(widest[static_cast<std::size_t>(c)]) + kCellPadding;
+        const auto i = static_cast<std::size_t>(c);
+        const int cell = cells.horizontalAdvance(widest[i]) + kCellPadding;
         int word = 0;
         for (const QString& w : m_model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(u' '))
             word = std::max(word, titles.horizontalAdvance(w));
-        content[static_cast<std::size_t>(c)] = std::max(cell, word + kTitlePadding);
+        needed[i] = cell;
+        wanted[i] = std::max(cell, word + kTitlePadding);
         if (m_model.showsNumbers(c))
-            m_minimumWidths[static_cast<std::size_t>(c)] = cell;
+            m_minimumWidths[i] = cell;
     }
-    const int total = std::accumulate(content.begin(), content.end(), 0);
     const int room = viewport()->width();
-    if (total < room) {
-        for (int& w : content)
-            w += (room - total) / n;
+    const int allWanted = std::accumulate(wanted.begin(), wanted.end(), 0);
+    const int allNeeded = std::accumulate(needed.begin(), needed.end(), 0);
+    std::vector<int> widths = wanted;
+    if (allWanted <= room) {
+        // Everything fits: the rest of the width is shared out equally.
+        for (int& w : widths)
+            w += (room - allWanted) / n;
+    } else if (allNeeded < room) {
+        // The cells fit: the titles get what is left, in proportion to what they would like more.
+        for (std::size_t i = 0; i < widths.size(); ++i)
+            widths[i] = needed[i] + static_cast<int>(static_cast<long long>(wanted[i] - needed[i]) *
+                                                     (room - allNeeded) / (allWanted - allNeeded));
+    } else {
+        widths = needed;
     }
-    m_widths = std::move(content);
+    m_widths = std::move(widths);
     fitColumns();
 }
 
@@ -126,7 +144,9 @@ void GridView::fitColumns()
             }
         }
     }
-    m_fitting = true;
+    // Setting one width may change the grid's geometry and fit the columns again from within: the
+    // widths are the user's own only once the outermost fitting is done.
+    const bool wasFitting = std::exchange(m_fitting, true);
     int used = 0;
     std::size_t lastFree = n;
     for (std::size_t c = 0; c < n; ++c) {
@@ -141,7 +161,9 @@ void GridView::fitColumns()
         }
         setColumnWidth(static_cast<int>(c), std::max(w, 1));
     }
-    m_fitting = false;
+    m_fitting = wasFitting;
+    if (!m_fitting)
+        updateGeometries();
 }
 
 void GridView::columnResized(int column, int /*oldWidth*/, int newWidth)
