@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <array>
 
 namespace darni::output {
@@ -36,9 +38,15 @@ constexpr std::array<ExportColumn, 16> kColumns{{
 }};
 
 const QString kSheetName = QStringLiteral("ORNAK-ТР5");
+// Column widths in characters: the sheet's default, and the room beside a header's text.
+constexpr qsizetype kNarrowestColumn = 10;
+constexpr qsizetype kColumnMargin = 2;
 
 xls::XlsValue cellValue(const table::RecordView& rows, int row, const ExportColumn& c)
 {
+    // A measurement not taken is an empty cell: a 0 would count in every sum and mean over the column.
+    if (c.cell != ExportCell::Text && rows.isNull(row, c.field))
+        return QString();
     switch (c.cell) {
     case ExportCell::Real:
         return rows.real(row, c.field);
@@ -79,8 +87,12 @@ xls::XlsWorkbook exportWorkbook(const table::RecordView& page)
     xls::XlsWorkbook book;
     xls::XlsWorksheet& sheet = book.addSheet();
     sheet.setName(kSheetName);
-    for (std::size_t c = 0; c < kColumns.size(); ++c)
-        sheet.cell(static_cast<int>(c), 0).setValue(QString::fromUtf16(kColumns[c].header));
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+        const QString header = QString::fromUtf16(kColumns[c].header);
+        sheet.cell(static_cast<int>(c), 0).setValue(header);
+        // Wide enough for the header text, and never narrower than the sheet's own default.
+        sheet.setColumnWidth(static_cast<int>(c), std::max(kNarrowestColumn, header.size() + kColumnMargin));
+    }
     // Row 0 of the sheet holds the titles.
     for (int row = 0; row < rows; ++row) {
         for (std::size_t c = 0; c < kColumns.size(); ++c)

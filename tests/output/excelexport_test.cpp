@@ -60,16 +60,18 @@ TEST_F(ExcelExport, ThePullOffPageUsesTheSameSixteenColumns)
                                  u"Время прохождения УЗК, Т, мкс.", u"База прозвучивания, L, мм.",
                                  u"Вне трещены, Т0, мкс.", u"По трещине, Т1, мкс.", u"Глубина трещены, h, мм.",
                                  u"Прочность R, МПа", u"Примечание"};
-    for (int c = 0; c < 16; ++c)
+    for (int c = 0; c < 16; ++c) {
         EXPECT_EQ(at(book, c, 0), xls::XlsValue(text(headers[c]))) << c;
+        EXPECT_GT(book.sheet(0).columnWidths().at(c), text(headers[c]).size()) << "the header fits its column";
+    }
 
     EXPECT_EQ(at(book, 0, 1), xls::XlsValue(7.0)) << "N as a number";
     EXPECT_EQ(at(book, 1, 1), xls::XlsValue(QStringLiteral("05.03.2024"))) << "the date as text";
     EXPECT_EQ(at(book, 4, 1), xls::XlsValue(QStringLiteral("2"))) << "ZAV as text in E";
     EXPECT_EQ(at(book, 9, 1), xls::XlsValue(12.5)) << "the force in J";
     EXPECT_EQ(at(book, 10, 1), xls::XlsValue(3.1)) << "the strength in K";
-    EXPECT_EQ(at(book, 8, 1), xls::XlsValue(std::int32_t{0})) << "an empty number is 0";
-    EXPECT_EQ(at(book, 14, 1), xls::XlsValue(0.0));
+    EXPECT_EQ(at(book, 8, 1), xls::XlsValue(QString())) << "an empty number is an empty cell, not 0";
+    EXPECT_EQ(at(book, 14, 1), xls::XlsValue(QString()));
     EXPECT_EQ(at(book, 5, 1), xls::XlsValue(QString())) << "an empty text, a blank cell";
     EXPECT_EQ(at(book, 15, 1), xls::XlsValue(text(u"Плита 3")));
     EXPECT_EQ(at(book, 0, 2), xls::XlsValue(9.0));

@@ -248,6 +248,7 @@ TEST_F(XlsWriterTest, IndependentReadersSeeOneWorkbookStreamAndEveryCell)
     s.cell(1, 0).setValue(std::int32_t{4200});
     s.cell(0, 1).setValue(12.25);
     s.cell(2, 1).setValue(QString());
+    s.setColumnWidth(0, 18.5);
     write(book);
 
     QProcess python;
@@ -265,6 +266,9 @@ TEST_F(XlsWriterTest, IndependentReadersSeeOneWorkbookStreamAndEveryCell)
     EXPECT_EQ(cell(0, 1).at(1).toDouble(), 4200.0);
     EXPECT_EQ(cell(1, 0).at(1).toDouble(), 12.25);
     EXPECT_EQ(cell(1, 2).at(0).toString(), QStringLiteral("blank"));
+    const QJsonObject widths = first[QStringLiteral("column_widths")].toObject();
+    EXPECT_EQ(widths[QStringLiteral("0")].toInt(), 4736) << "18.5 characters, in 1/256 of one";
+    EXPECT_FALSE(widths.contains(QStringLiteral("1"))) << "the others keep the default";
 }
 
 TEST_F(XlsWriterTest, LargeStreamsNeedMoreAllocationSectorsThanTheHeaderLists)

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Reads an .xls file with Debian's olefile and xlrd and prints what they see as JSON:
-the compound file's streams, then each sheet's name and cells (type and value)."""
+the compound file's streams, then each sheet's name, cells (type and value) and the column widths it
+stores (1/256 of a character)."""
 import json
 import sys
 
@@ -24,7 +25,8 @@ def main(path):
                         xlrd.XL_CELL_BLANK: "blank", xlrd.XL_CELL_EMPTY: "empty"}.get(cell.ctype, str(cell.ctype))
                 row.append([kind, cell.value])
             rows.append(row)
-        sheets.append({"name": sheet.name, "rows": rows})
+        widths = {str(c): info.width for c, info in sheet.colinfo_map.items()}
+        sheets.append({"name": sheet.name, "rows": rows, "column_widths": widths})
     print(json.dumps({"streams": streams, "sheets": sheets}, ensure_ascii=False))
 
 

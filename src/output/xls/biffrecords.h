@@ -62,6 +62,7 @@ enum class Record : std::uint16_t {
     BottomMargin = 0x0029,
     Setup = 0x00A1,
     DefColWidth = 0x0055,
+    ColInfo = 0x007D,
     Dimensions = 0x0200,
     Row = 0x0208,
     Number = 0x0203,

@@ -73,6 +73,13 @@ void XlsRange::setStyle(const XlsCellStyle& style)
 
 XlsWorksheet::XlsWorksheet(QString name) : m_name(cutAndTrim(name, kMaxNameLength)) {}
 
+void XlsWorksheet::setColumnWidth(int column, double characters)
+{
+    if (column < 0 || column > kMaxColumn)
+        throw std::out_of_range("column outside a worksheet");
+    m_columnWidths[column] = characters;
+}
+
 void XlsWorksheet::setName(const QString& name)
 {
     m_name = cutAndTrim(name, kMaxNameLength);

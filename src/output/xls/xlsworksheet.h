@@ -1,5 +1,5 @@
 // One worksheet of a workbook: its name, its ranges kept by top row (within a row in the order they
-// were made), the used area and the page setup. Ranges are stored compactly and their texts shared,
+// were made), the used area, the columns' widths and the page setup. Ranges are stored compactly and their texts shared,
 // so that a sheet of 65,536 rows of sixteen cells stays within a few tens of megabytes.
 #pragma once
 
@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace darni::output::xls {
@@ -37,6 +38,11 @@ public:
     // The used area; all −1 while the sheet is empty.
     XlsBounds usedArea() const { return m_used; }
     bool isEmpty() const { return m_used.top < 0; }
+
+    // A column's width in characters of the workbook's default font; columns without one take the
+    // sheet's default width.
+    void setColumnWidth(int column, double characters);
+    const std::map<int, double>& columnWidths() const { return m_columnWidths; }
 
     XlsPageSetup& pageSetup() { return m_pageSetup; }
     const XlsPageSetup& pageSetup() const { return m_pageSetup; }
@@ -93,6 +99,7 @@ private:
     std::vector<QString> m_texts;
     QHash<QString, std::uint32_t> m_textIds;
     XlsPageSetup m_pageSetup;
+    std::map<int, double> m_columnWidths;
 };
 
 } // namespace darni::output::xls

@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cmath>
 #include <bit>
 #include <array>
 #include <map>
@@ -140,6 +141,9 @@ constexpr const char* kCalcDeltaRecord = "10 00 08 00 fc a9 f1 d2 4d 62 50 3f";
 constexpr std::uint16_t kWsBoolFlags = 0x04C1;
 constexpr std::uint16_t kPortraitFlag = 0x0002;
 constexpr std::uint16_t kDefaultColumnWidth = 8;
+// Column widths are stored in 1/256 of a character of the default font, at most 255 characters.
+constexpr double kColumnWidthUnitsPerCharacter = 256.0;
+constexpr std::uint16_t kLargestColumnWidth = 0xFF00;
 constexpr std::uint16_t kWindow2Flags = 0x04B6;
 constexpr std::uint16_t kWindow2Selected = 0x0200;
 constexpr std::uint32_t kGridColorIndex = 64;
@@ -485,7 +489,7 @@ private:
                                         .u32(static_cast<std::uint32_t>(endRow))
                                         .u32(0)
                                         .zeros(4 * blocks));
-        writeSheetSettings(sheet.pageSetup());
+        writeSheetSettings(sheet);
         m_out.record(Record::Dimensions, BiffData()
                                              .u32(static_cast<std::uint32_t>(firstRow))
                                              .u32(static_cast<std::uint32_t>(endRow))
@@ -513,8 +517,9 @@ private:
         m_out.record(Record::EOF_);
     }
 
-    void writeSheetSettings(const XlsPageSetup& page)
+    void writeSheetSettings(const XlsWorksheet& sheet)
     {
+        const XlsPageSetup& page = sheet.pageSetup();
         m_out.record(Record::CalcMode, BiffData().u16(kCalcAutomatic));
         m_out.record(Record::CalcCount, BiffData().u16(kIterationCount));
         m_out.record(Record::CalcRefMode, BiffData().u16(kA1References));
@@ -548,6 +553,17 @@ private:
                                         .f64(page.footerMargin)
                                         .u16(static_cast<std::uint16_t>(page.copies)));
         m_out.record(Record::DefColWidth, BiffData().u16(kDefaultColumnWidth));
+        for (const auto& [column, characters] : sheet.columnWidths()) {
+            const auto width = static_cast<std::uint16_t>(
+                std::clamp(std::lround(characters * kColumnWidthUnitsPerCharacter), 0L, static_cast<long>(kLargestColumnWidth)));
+            m_out.record(Record::ColInfo, BiffData()
+                                              .u16(static_cast<std::uint16_t>(column))
+                                              .u16(static_cast<std::uint16_t>(column))
+                                              .u16(width)
+                                              .u16(static_cast<std::uint16_t>(kFirstListedXf))
+                                              .u16(0)
+                                              .u16(0));
+        }
     }
 
     // Writes rows top…bottom: their Row records, their cells and the DBCell; returns the DBCell's position.
