@@ -47,6 +47,9 @@ const QString kTableFilter = QStringLiteral("Файлы данных|*.db");
 const QString kOpenFilter = QStringLiteral("Базы данных|*.db");
 const QString kWorkbookFilter = QStringLiteral("Книга Excel|*.xls");
 const QString kWorkbookSuffix = QStringLiteral("xls");
+const QString kCsvFilter = QStringLiteral("Файл CSV|*.csv");
+const QString kCsvSuffix = QStringLiteral("csv");
+const QString kCsvCaption = QStringLiteral("Экспорт в CSV");
 const QString kTableSuffix = QStringLiteral("db");
 const QString kTitleSeparator = QStringLiteral(" - ");
 // After the table's name in the title when the table is open only for reading.
@@ -162,6 +165,7 @@ void MainWindow::buildCommands()
         {"N33", u"Убрать сортировку", u'о', {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
         {"N34", u"Удалить строки", u'У', {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
         {"Excel1", u"Экспорт в Excel", u'Э', QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
+        {"ExportCsv", u"Экспорт в CSV", u'C', {}, std::nullopt, nullptr, true, &MainWindow::exportToCsv, {Menu::Service}},
         {"N37", u"Перенумеровать строки", u'П', QKeySequence(Qt::CTRL | Qt::Key_R), std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
         {"N24", u"Помощь", u'П', QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
         {"N25", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
@@ -773,6 +777,24 @@ void MainWindow::exportToExcel()
     reloadGrids();
     m_dialogs.message(this, UserDialogs::Icon::Information, output::exportCaption(),
                       output::exportSuccessMessage(path));
+}
+
+void MainWindow::exportToCsv()
+{
+    if (!m_workspace.isOpen() || !activeGrid())
+        return;
+    const QString path = m_dialogs.saveFileName(this, m_exportDirectory, kCsvFilter, kCsvSuffix);
+    if (path.isEmpty())
+        return;
+    commitEdits();
+    try {
+        const BusyCursor busy;
+        m_workspace.exportPageCsv(path);
+    } catch (const files::UserError& e) {
+        reportError(e);
+        return;
+    }
+    m_dialogs.message(this, UserDialogs::Icon::Information, kCsvCaption, output::exportSuccessMessage(path));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -68,6 +68,7 @@ public:
     void deleteSelectedRows();
     void renumberRows();
     void exportToExcel();
+    void exportToCsv();
     void previewReport();
     void printReport();
     void showHelp();

@@ -3,6 +3,7 @@
 
 #include "decode/stampseconds.h"
 #include "decode/transferdecoding.h"
+#include "output/csvexport.h"
 #include "output/excelexport.h"
 #include "output/report/reportlayout.h"
 #include "table/cp1251.h"
@@ -292,6 +293,14 @@ std::optional<output::report::ComposedReport> Workspace::composeReport(const std
     postPending();
     const auto& layout = output::report::chooseReport(m_page, deviceType());
     return output::report::composeReport(pageRows(), layout, progress);
+}
+
+void Workspace::exportPageCsv(const QString& path)
+{
+    if (!isOpen())
+        return;
+    postPending();
+    output::exportToCsv(pageRows(), path);
 }
 
 std::optional<output::report::PageByPageReport> Workspace::reportPages()

@@ -113,6 +113,9 @@ public:
     void showPage(Page page);
     // Exports the page in view in file order (the sort orders go first); throws UserError.
     void exportPage(const QString& path);
+    // The page in view, in the order it shows, as a CSV file for a Russian spreadsheet program; throws
+    // UserError.
+    void exportPageCsv(const QString& path);
     // The report of the page in view, in its current order, composed page by page as it is asked for;
     // nothing with no table open.
     std::optional<output::report::PageByPageReport> reportPages();

@@ -1,5 +1,6 @@
 // The export's worksheet: its name, the header row, the sixteen columns with numbers as numbers and
 // texts as texts, the rows of the page in the table's order, and the row limit of the format.
+#include "output/csvexport.h"
 #include "output/excelexport.h"
 #include "output/xls/xlserror.h"
 #include "support/tablefixture.h"
@@ -110,6 +111,32 @@ TEST_F(ExcelExport, APageBeyondTheSheetsRowsIsRefusedBeforeAnyFileIsWritten)
         EXPECT_TRUE(e.message().contains(QStringLiteral("65535"))) << e.message().toStdString();
     }
     EXPECT_FALSE(QFile::exists(out));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ExcelExport, TheCsvSpeaksRussianSpreadsheet)
+{
+    const std::string comment = table::cp1251::fromUnicode(u"Плита; \"угол\"").toStdString();
+    open({{{"N", "7"}, {"DATE", "05.03.2024"}, {"P", "12.5"}, {"D9", "3272"}, {"COMMENT", comment}},
+          {{"N", "8"}, {"P", "3"}}},
+         0);
+    const QByteArray csv = pageCsv(t.view());
+    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBF")) << "a byte order mark, so the program takes it as UTF-8";
+    const QStringList lines = QString::fromUtf8(csv.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("N;Дата;Время;Вид зависимости;"))) << "the export's headers";
+    const QStringList first = lines[1].split(u';');
+    EXPECT_EQ(first.at(0), QStringLiteral("7"));
+    EXPECT_EQ(first.at(1), QStringLiteral("05.03.2024")) << "the date as the grid shows it";
+    EXPECT_EQ(first.at(8), QStringLiteral("3272"));
+    EXPECT_EQ(first.at(9), QStringLiteral("12,5")) << "a decimal comma";
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\"Плита; \"\"угол\"\"\""))) << "quoted where it must be";
+    const QStringList second = lines[2].split(u';');
+    EXPECT_EQ(second.at(8), QString()) << "a blank is empty, not 0";
+    EXPECT_EQ(second.at(9), QStringLiteral("3"));
 }
 
 } // namespace

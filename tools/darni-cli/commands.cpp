@@ -7,6 +7,7 @@
 
 #include "decode/transferdecoding.h"
 #include "files/usererror.h"
+#include "output/csvexport.h"
 #include "output/excelexport.h"
 #include "output/report/reportpainter.h"
 #include "printing/reportprinter.h"
@@ -16,6 +17,7 @@
 #include "workspace/workspace.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QPageRanges>
 #include <QPrinter>
 #include <QTextStream>
@@ -233,12 +235,24 @@ int infoCommand(const QStringList& arguments)
 int dumpCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
+    const QCommandLineOption excel(QStringLiteral("excel"),
+                                   QStringLiteral("Write what \"Экспорт в CSV\" writes instead: the export's sixteen "
+                                                  "columns, \";\" between values, decimal commas, a byte order mark."));
+    parser.addOption(excel);
     const auto positional = parse(parser, arguments,
                                   QStringLiteral("Writes the rows of the page the program shows as UTF-8 CSV."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), Access::Read, [](Workspace& workspace) {
+    return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
+        if (parser.isSet(excel)) {
+            out().flush();
+            QFile standardOutput;
+            if (!standardOutput.open(stdout, QIODevice::WriteOnly))
+                return fail(QStringLiteral("Стандартный вывод недоступен."));
+            standardOutput.write(output::pageCsv(workspace.pageRows()));
+            return 0;
+        }
         writePageCsv(workspace.pageRows(), out());
         out().flush();
         return 0;

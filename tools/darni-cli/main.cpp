@@ -24,7 +24,9 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   decode [--append] IMAGE TABLE.db
                          таблица из сохраненной передачи (или дополнение с --append)
   info TABLE.db          число строк, статистика и даты таблицы
-  dump TABLE.db          строки показываемой страницы в CSV (UTF-8)
+  dump [--excel] TABLE.db
+                         строки показываемой страницы в CSV (UTF-8); с --excel — как
+                         "Экспорт в CSV" (";", десятичная запятая) для русского Excel
   sort TABLE.db FIELD [--descending]
                          сортировка страницы по полю, строки в CSV
   export TABLE.db OUT.xls
