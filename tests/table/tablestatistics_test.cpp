@@ -2,6 +2,7 @@
 #include "support/tablefixture.h"
 #include "table/dbftable.h"
 #include "table/numbertext.h"
+#include "table/seriesspread.h"
 #include "table/tablestatistics.h"
 
 #include <limits>
@@ -130,6 +131,33 @@ TEST(SelectionStatistics, MarkedRowsValuesWithBlanksLeftOut)
         EXPECT_DOUBLE_EQ(s.minR, c.expected.minR) << c.what;
         EXPECT_DOUBLE_EQ(s.meanR, c.expected.meanR) << c.what;
         EXPECT_DOUBLE_EQ(s.maxR, c.expected.maxR) << c.what;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SeriesSpread, CountMeanSampleDeviationAndVariation)
+{
+    const struct
+    {
+        const char* what;
+        std::vector<double> values;
+        SeriesSpread expected;
+    } cases[] = {
+        {"none", {}, {0, 0, 0, 0}},
+        {"one value", {31.5}, {1, 31.5, 0, 0}},
+        {"equal values", {20, 20, 20}, {3, 20, 0, 0}},
+        // Σ(x − 5)² = 32 over n − 1 = 7: S = √(32/7) = 2.13809, V = 42.76 %.
+        {"a known series", {2, 4, 4, 4, 5, 5, 7, 9}, {8, 5, 2.1380899352993952, 42.761798705987904}},
+    };
+    for (const auto& c : cases) {
+        const SeriesSpread s = spreadOf(c.values);
+        EXPECT_EQ(s.count, c.expected.count) << c.what;
+        EXPECT_DOUBLE_EQ(s.mean, c.expected.mean) << c.what;
+        EXPECT_DOUBLE_EQ(s.standardDeviation, c.expected.standardDeviation) << c.what;
+        EXPECT_DOUBLE_EQ(s.variationPercent, c.expected.variationPercent) << c.what;
     }
 }
 

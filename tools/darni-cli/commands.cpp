@@ -13,6 +13,8 @@
 #include "printing/reportprinter.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
+#include "table/seriesspread.h"
+#include "table/tablestatistics.h"
 #include "transfer/transferfile.h"
 #include "workspace/workspace.h"
 
@@ -227,7 +229,18 @@ int infoCommand(const QStringList& arguments)
               << "R (мин/сред/макс): " << triple(f.minR, f.meanR, f.maxR) << '\n'
               << "Даты: "
               << (s.earliest.isEmpty() ? QStringLiteral("нет") : s.earliest + QStringLiteral(" — ") + s.latest)
-              << Qt::endl;
+              << '\n';
+        // The spread engineers report beside the mean, over the rows that have a value.
+        const RecordView rows = workspace.pageRows();
+        const auto spread = [](const QString& what, const SeriesSpread& x) {
+            return QStringLiteral("%1: n %2, среднее %3, S %4, V %5 %")
+                .arg(what)
+                .arg(x.count)
+                .arg(numberText(roundToTenth(x.mean)), numberText(roundToTenth(x.standardDeviation)),
+                     numberText(roundToTenth(x.variationPercent)));
+        };
+        out() << spread(QStringLiteral("Скорость УЗК, м/с"), spreadOf(rows, Field::D9)) << '\n'
+              << spread(QStringLiteral("Прочность, МПа"), spreadOf(rows, Field::P2)) << Qt::endl;
         return 0;
     });
 }
