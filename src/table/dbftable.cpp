@@ -69,9 +69,7 @@ void DbfTable::afterLoading(const QString& path)
             m_store.setProductionIndex(false, false);
         first();
     } catch (...) {
-        m_store.abandon();
-        resetCursor();
-        m_tags.clear();
+        release();
         throw;
     }
 }
@@ -86,9 +84,7 @@ void DbfTable::commitNew()
         if (m_tags.isStale())
             writeIndexFile();
     } catch (...) {
-        m_store.abandon();
-        resetCursor();
-        m_tags.clear();
+        release();
         throw;
     }
 }
@@ -107,11 +103,14 @@ void DbfTable::close()
                 writeIndexFile();
         }
     } catch (...) {
-        m_store.abandon();
-        resetCursor();
-        m_tags.clear();
+        release();
         throw;
     }
+    release();
+}
+
+void DbfTable::release()
+{
     m_store.abandon();
     resetCursor();
     m_tags.clear();
@@ -643,12 +642,10 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
     try {
         m_store.rewrite(plan, !m_tags.isEmpty());
     } catch (...) {
-        if (m_store.isOpen()) {
+        if (m_store.isOpen())
             followRollBack();
-        } else {
-            resetCursor();
-            m_tags.clear();
-        }
+        else
+            release();
         throw;
     }
     // The same tags over the rewritten rows, in the same order.

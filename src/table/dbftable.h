@@ -163,6 +163,8 @@ private:
     void requireEditing() const;
     // After the store opened a file: the tags from its index file, the cursor on the first row.
     void afterLoading(const QString& path);
+    // Lets the file go at once, writing nothing, and forgets the cursor and the orders.
+    void release();
     void resetCursor();
     void rewrite(const RecordStore::Rewrite& plan);
     // The store's writes that may take rows back; the cursor and the orders follow when they do.

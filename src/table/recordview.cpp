@@ -78,10 +78,4 @@ std::vector<int> RecordView::longestRows(std::span<const Field> fields, int rows
     return longest;
 }
 
-QByteArray RecordView::stored(int row, Field f) const
-{
-    const auto value = fieldView(row, f);
-    return QByteArray(value.data(), static_cast<qsizetype>(value.size()));
-}
-
 } // namespace darni::table

@@ -42,8 +42,6 @@ public:
     std::optional<double> number(int row, Field f) const;
     double real(int row, Field f) const { return number(row, f).value_or(0.0); }
     std::int32_t integer(int row, Field f) const;
-    // The stored bytes of the field, blanks included; empty when blank for the reasons above.
-    QByteArray stored(int row, Field f) const;
     // For each field, the row among the first `rows` whose stored text is longest without its blanks
     // (−1 when all are blank): the widest value a column shows. One pass, each record read once.
     std::vector<int> longestRows(std::span<const Field> fields, int rows) const;

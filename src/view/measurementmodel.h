@@ -44,7 +44,6 @@ public:
     // The widest text each column shows: for numbers, that of the row whose stored number is longest,
     // over every row; for texts, the longest among the first rows.
     std::vector<QString> widestTexts() const;
-    QString widestText(int column) const { return widestTexts().at(static_cast<std::size_t>(column)); }
     // Whether the column shows numbers.
     bool showsNumbers(int column) const;
 

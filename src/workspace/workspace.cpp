@@ -202,15 +202,15 @@ std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, con
     if (!t.goToSlot(slot))
         return QStringLiteral("Этой строки на странице больше нет.");
     const QString trimmed = text.trimmed();
-    const table::FieldSpec& spec = table::fieldSpec(field);
+    const table::ValueType type = table::fieldSpec(field).valueType;
     try {
         if (trimmed.isEmpty()) {
             if (t.isNull(field))
                 return std::nullopt;
             t.edit();
             t.setNull(field);
-        } else if (spec.valueType == table::ValueType::Text) {
-            const int width = field == Field::COMMENT ? kCommentWidth : spec.width;
+        } else if (type == table::ValueType::Text) {
+            const int width = field == Field::COMMENT ? kCommentWidth : table::fieldSpec(field).width;
             const QByteArray bytes = table::cp1251::fromUnicode(QStringView(text).left(width));
             // Stored text keeps no trailing blanks, so text that differs only in them is no change.
             qsizetype end = bytes.size();
