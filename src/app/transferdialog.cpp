@@ -65,6 +65,9 @@ TransferDialog::TransferDialog(link::TransferSession& session, UserDialogs& dial
 
     connect(&m_session, &link::TransferSession::statusChanged, m_status, &QLabel::setText);
     connect(&m_session, &link::TransferSession::progressChanged, m_progress, &QProgressBar::setValue);
+    // The bar fills from empty to full over the memory the instrument announced.
+    connect(&m_session, &link::TransferSession::expectedLengthKnown, this,
+            [this](int total) { m_progress->setRange(0, total); });
     connect(&m_session, &link::TransferSession::deviceInfoChanged, this,
             [this](const QString& name, const QString& firmware, const QString& counters) {
                 m_deviceName->setText(name);
@@ -97,7 +100,7 @@ void TransferDialog::finish(link::TransferSession::Outcome outcome, const QStrin
 {
     // The port is closed by now, so nothing arrives while a box is open.
     if (!message.isEmpty())
-        m_dialogs.message(this, UserDialogs::Icon::Error, caption, message);
+        m_dialogs.message(this, UserDialogs::Icon::Error, caption, message, m_session.failureCause());
     if (outcome == link::TransferSession::Outcome::Ok)
         accept();
     else

@@ -46,12 +46,14 @@ QString QtUserDialogs::openFileName(QWidget* parent, const QString& directory, c
     return fileName(parent, QFileDialog::AcceptOpen, directory, filter, defaultSuffix);
 }
 
-void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& caption, const QString& text)
+void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& caption, const QString& text,
+                            const QString& help)
 {
     const QMessageBox::Icon qtIcon = icon == Icon::Error     ? QMessageBox::Critical
                                      : icon == Icon::Question ? QMessageBox::Question
                                                               : QMessageBox::Information;
     QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, parent);
+    box.setInformativeText(help);
     box.exec();
 }
 
@@ -59,6 +61,21 @@ bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QStr
 {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
+}
+
+UserDialogs::Answer QtUserDialogs::askYesNoCancel(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, caption, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
 }
 
 QColor QtUserDialogs::chooseColor(QWidget* parent, const QColor& initial)

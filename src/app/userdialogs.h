@@ -18,6 +18,7 @@ class UserDialogs
 {
 public:
     enum class Icon { Information, Question, Error };
+    enum class Answer { Yes, No, Cancel };
 
     virtual ~UserDialogs() = default;
     // An empty text when cancelled. `filter` is "Description|*.ext".
@@ -25,8 +26,16 @@ public:
                                  const QString& defaultSuffix) = 0;
     virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
                                  const QString& defaultSuffix) = 0;
-    virtual void message(QWidget* parent, Icon icon, const QString& caption, const QString& text) = 0;
+    void message(QWidget* parent, Icon icon, const QString& caption, const QString& text)
+    {
+        message(parent, icon, caption, text, {});
+    }
+    // `help`, when there is any, stands under the text: what caused it and what to do.
+    virtual void message(QWidget* parent, Icon icon, const QString& caption, const QString& text,
+                         const QString& help) = 0;
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // "Да", "Нет" and "Отмена"; closing the box is Cancel.
+    virtual Answer askYesNoCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
     // An invalid colour when cancelled.
     virtual QColor chooseColor(QWidget* parent, const QColor& initial) = 0;
     // The print dialog (copies, collate, pages, printer) for a printer about to print; false when
@@ -44,8 +53,11 @@ public:
                          const QString& defaultSuffix) override;
     QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
                          const QString& defaultSuffix) override;
-    void message(QWidget* parent, Icon icon, const QString& caption, const QString& text) override;
+    using UserDialogs::message;
+    void message(QWidget* parent, Icon icon, const QString& caption, const QString& text,
+                 const QString& help) override;
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    Answer askYesNoCancel(QWidget* parent, const QString& caption, const QString& text) override;
     QColor chooseColor(QWidget* parent, const QColor& initial) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     void previewReport(QWidget* parent, const output::report::PageByPageReport& report) override;

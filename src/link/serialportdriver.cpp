@@ -4,6 +4,7 @@
 #include "linklog.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 
 namespace darni::link {
 
@@ -12,6 +13,7 @@ SerialPortDriver::SerialPortDriver(PortNameMap names, QObject* parent)
 {
     m_pollTimer.setInterval(kPollingDelayMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &SerialPortDriver::poll);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortDriver::portError);
 }
 
 SerialPortDriver::~SerialPortDriver()
@@ -34,14 +36,54 @@ void SerialPortDriver::connectPort()
     // QSerialPort opens the device exclusively (a lock file and TIOCEXCL, or no sharing on Windows).
     if (!m_port.open(QIODevice::ReadWrite)) {
         qCInfo(lcLink) << "cannot open" << m_portName << "as" << device << m_port.errorString();
+        noteOpenFailure(device);
         return;
     }
     if (!configure()) {
         qCInfo(lcLink) << "cannot configure" << device << m_port.errorString();
+        m_failure = PortFailure::Other;
+        m_failedDevice = device;
+        m_systemText = m_port.errorString();
         m_port.close();
         return;
     }
+    m_failure = PortFailure::None;
     m_pollTimer.start();
+}
+
+void SerialPortDriver::noteOpenFailure(const QString& device)
+{
+    const QSerialPort::SerialPortError error = m_port.error();
+#ifdef Q_OS_WIN
+    const bool missing = error == QSerialPort::DeviceNotFoundError;
+#else
+    const bool missing = error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(device);
+#endif
+    m_failure = classifyOpenFailure(device, missing, error == QSerialPort::PermissionError);
+    m_failedDevice = device;
+    m_systemText = m_port.errorString();
+    m_port.clearError();
+}
+
+void SerialPortDriver::portError(QSerialPort::SerialPortError error)
+{
+    // A read that fails on an open port: the device is no longer there (an unplugged adapter gives a
+    // resource error, a line whose far end closed a read error).
+    const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (!gone || !isConnected())
+        return;
+    qCInfo(lcLink) << "lost" << m_portName << m_port.errorString();
+    m_failure = PortFailure::DeviceGone;
+    m_failedDevice = m_names.deviceFor(m_portName);
+    m_systemText = m_port.errorString();
+    m_pollTimer.stop();
+    m_port.close();
+    Q_EMIT lost();
+}
+
+QString SerialPortDriver::failureText() const
+{
+    return portFailureText(m_failure, m_portName, m_failedDevice, m_systemText);
 }
 
 bool SerialPortDriver::configure()

@@ -31,16 +31,23 @@ public:
     void disconnectPort() override;
     bool isConnected() const override { return m_port.isOpen(); }
     qint64 sendData(const char* data, qint64 size) override;
+    PortFailure failure() const override { return m_failure; }
+    QString failureText() const override;
 
 private:
     bool configure();
     void poll();
+    void noteOpenFailure(const QString& device);
+    void portError(QSerialPort::SerialPortError error);
 
     PortNameMap m_names;
     QString m_portName;
     QSerialPort m_port;
     QTimer m_pollTimer;
     QByteArray m_chunk; // reused for every delivery
+    PortFailure m_failure = PortFailure::None;
+    QString m_failedDevice;
+    QString m_systemText;
 };
 
 } // namespace darni::link

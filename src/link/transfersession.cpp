@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kLengthWordsSpan = 9;
 constexpr std::size_t kFirstLengthWord = 1;
 constexpr std::size_t kSecondLengthWord = kFirstLengthWord + wire::kCharsPerWord;
+// 'S' and 'P' around a frame's payload characters.
+constexpr std::size_t kMarkerChars = 2;
 } // namespace
 
 QString TransferSession::waitingText() { return QStringLiteral("Ожидание готовности прибора ..."); }
@@ -43,6 +45,7 @@ TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, transf
     m_answerTimer.setInterval(kAnswerTimeoutMs);
     connect(&m_answerTimer, &QTimer::timeout, this, &TransferSession::answerTimedOut);
     connect(&m_port, &SerialPort::dataReceived, this, &TransferSession::receive);
+    connect(&m_port, &SerialPort::lost, this, &TransferSession::portLost);
 }
 
 void TransferSession::resetPhase()
@@ -60,18 +63,46 @@ void TransferSession::sendRequest(char command)
 
 void TransferSession::start()
 {
+    begin(false);
+}
+
+void TransferSession::identify()
+{
+    begin(true);
+}
+
+void TransferSession::begin(bool identifyOnly)
+{
     m_port.disconnectPort();
-    m_port.setPortName(com1PortName());
     resetPhase();
     m_lengthKnown = false;
     m_headerReceived = false;
+    m_identifyOnly = identifyOnly;
+    m_causes.clear();
     m_running = true;
     Q_EMIT progressChanged(0);
     Q_EMIT deviceInfoChanged({}, {}, {});
     Q_EMIT statusChanged(waitingText());
+    tryPort(com1PortName());
+}
+
+void TransferSession::tryPort(const QString& portName)
+{
+    m_port.setPortName(portName);
     m_port.connectPort();
+    if (!m_port.isConnected())
+        m_causes.append(m_port.failureText());
     sendRequest(wire::kRequestDeviceInfo);
     m_answerTimer.start();
+}
+
+void TransferSession::portLost()
+{
+    if (!m_running)
+        return;
+    m_causes.append(m_port.failureText());
+    resetPhase();
+    fail(transferErrorMessage(), errorCaption());
 }
 
 void TransferSession::answerTimedOut()
@@ -81,12 +112,9 @@ void TransferSession::answerTimedOut()
     m_port.disconnectPort();
     resetPhase();
     Q_EMIT progressChanged(0);
-    if (m_port.portName() == com1PortName()) {
+    if (m_port.portName() == com1PortName() && !m_identifyOnly) {
         qCInfo(lcLink) << "no answer on COM1, trying COM2";
-        m_port.setPortName(com2PortName());
-        m_port.connectPort();
-        sendRequest(wire::kRequestDeviceInfo);
-        m_answerTimer.start();
+        tryPort(com2PortName());
         return;
     }
     m_port.setPortName(com1PortName());
@@ -174,6 +202,11 @@ void TransferSession::checkDataLength()
         fail(noDataMessage(), errorCaption());
         return;
     }
+    if (!m_lengthKnown) {
+        const std::size_t bytes = transfer::image::expectedTransferSize(dataLength, m_header.recordCountB);
+        const std::size_t total = static_cast<std::size_t>(s) + kMarkerChars + wire::kCharsPerByte * bytes;
+        Q_EMIT expectedLengthKnown(static_cast<int>(std::min(total, transfer::image::kCapacity)));
+    }
     m_lengthKnown = true;
 }
 
@@ -198,6 +231,11 @@ void TransferSession::handleDeviceInfoFrame()
         return;
     }
     Q_EMIT deviceInfoChanged(deviceName(), m_header.firmwareVersion, m_header.countersText());
+    if (m_identifyOnly) {
+        resetPhase();
+        finish(Outcome::Ok, {}, {});
+        return;
+    }
 
     m_frameStarted = false;
     m_frameEnded = false;

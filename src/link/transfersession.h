@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 namespace darni::link {
@@ -32,12 +33,18 @@ public:
 
     // Begins on "\\.\COM1", falling back to "\\.\COM2" when nothing answers.
     void start();
+    // Asks the instrument on "\\.\COM1" alone for its device information and ends there: Ok once it
+    // was told (deviceInfoChanged) and the device type is the instrument's.
+    void identify();
     // Ends the run at once with Cancel and no message; the port is closed.
     void cancel();
     bool isRunning() const { return m_running; }
     // The last run got as far as the instrument's device information (also when it then refused the
     // device type): only then does the header hold what this instrument said.
     bool headerReceived() const { return m_headerReceived; }
+    // Why the ports of the last run could not be used, a sentence per port, for the help under the
+    // transfer's message; empty when every port tried opened and stayed.
+    QString failureCause() const { return m_causes.join(QLatin1Char('\n')); }
 
     // A chunk of received characters, as the port delivers them.
     void receive(const char* data, int size);
@@ -58,11 +65,17 @@ Q_SIGNALS:
     void statusChanged(const QString& text);
     void deviceInfoChanged(const QString& deviceName, const QString& firmwareVersion, const QString& counters);
     void progressChanged(int position);
+    // The characters the memory frame will have brought when progressChanged reaches `total`; told
+    // once its length words are in.
+    void expectedLengthKnown(int total);
     // The port is closed before this is emitted; `message` is empty after a cancel.
     void finished(darni::link::TransferSession::Outcome outcome, const QString& message, const QString& caption);
 
 private:
+    void begin(bool identifyOnly);
     void resetPhase();
+    void tryPort(const QString& portName);
+    void portLost();
     void sendRequest(char command);
     void answerTimedOut();
     bool scanMarkers(const char* data, int size);
@@ -84,6 +97,8 @@ private:
     bool m_frameStarted = false;
     bool m_frameEnded = false;
     bool m_lengthKnown = false;
+    bool m_identifyOnly = false;
+    QStringList m_causes;
 };
 
 } // namespace darni::link

@@ -47,6 +47,16 @@ constexpr std::size_t secondBlockOffset(std::size_t firstBlockCount)
 {
     return kFirstBlockOffset + kBlockHeaderLength + kRecordLength * firstBlockCount;
 }
+
+// The checksum's bytes that follow the memory in a transfer.
+inline constexpr std::size_t kChecksumLength = 4;
+
+// The bytes a whole transfer brings: both blocks, with `firstBlockBytes` of records in the first (the
+// product of its two header words) and `secondBlockCount` records in the second, then the checksum.
+constexpr std::size_t expectedTransferSize(std::size_t firstBlockBytes, std::size_t secondBlockCount)
+{
+    return 2 * kBlockHeaderLength + firstBlockBytes + kRecordLength * secondBlockCount + kChecksumLength;
+}
 } // namespace image
 
 class DeviceImage

@@ -8,9 +8,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +98,41 @@ TEST_F(DarniCli, AFailedTransferCreatesNothingAndSaysWhy)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Вы подключили не тот прибор !")));
     EXPECT_FALSE(QFile::exists(path("t.db")));
+}
+
+TEST_F(DarniCli, APortThisUserMayNotOpenIsNamedWithTheRemedy)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--silent")});
+    ASSERT_TRUE(sim.started());
+    QStringList command{QStringLiteral(DARNI_CLI), QStringLiteral("receive"), path("t.db")};
+    if (::geteuid() == 0) {
+        // The administrator opens any device: the command runs as a user without rights instead.
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            GTEST_SKIP() << "setpriv is needed to drop the administrator's rights";
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+        command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups")} +
+                  command;
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(sim.device(), {}));
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DARNI_COM1"), sim.device());
+    env.insert(QStringLiteral("DARNI_COM2"), path("no-such-port"));
+    p.setProcessEnvironment(env);
+    p.start(command.takeFirst(), command);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("Прибор не обнаружен!"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("Порт COM1 (") + sim.device() + QStringLiteral("): нет прав")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("sudo usermod -aG"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("Порт COM2 (") + path("no-such-port") +
+                             QStringLiteral("): такого устройства нет")))
+        << err.toStdString();
 }
 
 TEST_F(DarniCli, InfoSortAndRefusals)

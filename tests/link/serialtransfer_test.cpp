@@ -152,11 +152,108 @@ TEST_F(SerialTransfer, CancelDuringTheMemoryFrameClosesThePort)
     session.cancel();
 }
 
+TEST_F(SerialTransfer, TheProgressRangeIsTheAnnouncedMemoryFrame)
+{
+    SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("30,7")});
+    ASSERT_TRUE(sim.started());
+    link::SerialPortDriver port(link::PortNameMap::explicitDevices(sim.device(), missingDevice()));
+    TransferSession session(port, m_buffer, m_received);
+    QSignalSpy range(&session, &TransferSession::expectedLengthKnown);
+    QSignalSpy progress(&session, &TransferSession::progressChanged);
+    QSignalSpy done(&session, &TransferSession::finished);
+    session.start();
+    ASSERT_TRUE(done.wait(kWaitMs));
+    ASSERT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Ok);
+    ASSERT_EQ(range.size(), 1);
+    // 'S', two characters per byte of the image and its checksum, 'P': the bar ends full.
+    const int total = range.at(0).at(0).toInt();
+    EXPECT_EQ(total, static_cast<int>(2 + 2 * m_image.size()));
+    EXPECT_EQ(progress.last().at(0).toInt(), total);
+}
+
+TEST_F(SerialTransfer, APortThatCannotBeUsedIsNamedWithItsCause)
+{
+    SimulatorProcess sim({QStringLiteral("--silent")});
+    ASSERT_TRUE(sim.started());
+    // Another program holding the port: here a second port object of this process.
+    link::SerialPortDriver holder(link::PortNameMap::explicitDevices(sim.device(), {}));
+    holder.connectPort();
+    ASSERT_TRUE(holder.isConnected());
+
+    link::SerialPortDriver port(link::PortNameMap::explicitDevices(missingDevice(), sim.device()));
+    TransferSession session(port, m_buffer, m_received);
+    session.setAnswerTimeout(kAnswerTimeoutMs);
+    QSignalSpy done(&session, &TransferSession::finished);
+    session.start();
+    ASSERT_TRUE(done.wait(kWaitMs));
+    EXPECT_EQ(done.at(0).at(1).toString(), TransferSession::notFoundMessage()) << "the message stays";
+    const QStringList causes = session.failureCause().split(QLatin1Char('\n'));
+    ASSERT_EQ(causes.size(), 2);
+    EXPECT_TRUE(causes[0].startsWith(QStringLiteral("Порт COM1 (") + missingDevice())) << causes[0].toStdString();
+    EXPECT_TRUE(causes[0].contains(QStringLiteral("такого устройства нет"))) << causes[0].toStdString();
+    EXPECT_TRUE(causes[1].contains(QStringLiteral("занят другой программой"))) << causes[1].toStdString();
+    EXPECT_EQ(port.failure(), link::PortFailure::Busy);
+
+    // Once the other program lets go, nothing stands in the way.
+    holder.disconnectPort();
+    port.setPortName(link::com2PortName());
+    port.connectPort();
+    EXPECT_TRUE(port.isConnected());
+    EXPECT_EQ(port.failure(), link::PortFailure::None);
+    EXPECT_TRUE(port.failureText().isEmpty());
+}
+
+TEST_F(SerialTransfer, AnInstrumentThatGoesAwayEndsTheTransferWithTheCause)
+{
+    auto sim = std::make_unique<SimulatorProcess>(QStringList{QStringLiteral("--records"), QStringLiteral("100,100")});
+    ASSERT_TRUE(sim->started());
+    link::SerialPortDriver port(link::PortNameMap::explicitDevices(sim->device(), missingDevice()));
+    TransferSession session(port, m_buffer, m_received);
+    QSignalSpy status(&session, &TransferSession::statusChanged);
+    QSignalSpy done(&session, &TransferSession::finished);
+    session.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.size() >= 2; }, kWaitMs)) << "the memory phase began";
+    sim.reset(); // the far end of the line closes, as when an adapter is pulled out
+    ASSERT_TRUE(done.wait(kWaitMs)) << "the transfer does not wait for ever";
+    EXPECT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Cancel);
+    EXPECT_EQ(done.at(0).at(1).toString(), TransferSession::transferErrorMessage());
+    EXPECT_TRUE(session.failureCause().contains(QStringLiteral("отключилось"))) << session.failureCause().toStdString();
+    EXPECT_FALSE(port.isConnected());
+}
+
+TEST(PortFailureText, EachCauseSaysWhatToDo)
+{
+    using link::PortFailure;
+    const QString device = QStringLiteral("/dev/ttyUSB0");
+    struct Case
+    {
+        PortFailure failure;
+        const char16_t* says;
+    } const cases[] = {
+        {PortFailure::NoSuchDevice, u"такого устройства нет"},
+        {PortFailure::NoPermission, u"нет прав"},
+        {PortFailure::Busy, u"занят другой программой"},
+        {PortFailure::DeviceGone, u"отключилось во время передачи"},
+        {PortFailure::Other, u"не открывается: сбой"},
+    };
+    for (const auto& c : cases) {
+        const QString text = link::portFailureText(c.failure, link::com2PortName(), device, QStringLiteral("сбой"));
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Порт COM2 (/dev/ttyUSB0)"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf16(c.says))) << text.toStdString();
+    }
+#ifdef Q_OS_LINUX
+    EXPECT_TRUE(link::portFailureText(PortFailure::NoPermission, device, device)
+                    .contains(QStringLiteral("sudo usermod -aG dialout $USER")));
+#endif
+    EXPECT_TRUE(link::portFailureText(PortFailure::None, device, device).isEmpty());
+}
+
 TEST(SerialPortDriverTest, AMissingDeviceStaysClosedSilently)
 {
     link::SerialPortDriver port(link::PortNameMap::explicitDevices(QStringLiteral("/nonexistent/tty"), {}));
     port.connectPort();
     EXPECT_FALSE(port.isConnected());
+    EXPECT_EQ(port.failure(), link::PortFailure::NoSuchDevice);
     EXPECT_FALSE(port.sendChar('V'));
     port.disconnectPort();
     EXPECT_FALSE(port.isConnected());

@@ -20,10 +20,12 @@ public:
         Icon icon;
         QString caption;
         QString text;
+        QString help;
     };
 
     std::deque<QString> fileNames;  // answers to file dialogs, in order ("" cancels)
     std::deque<bool> yesNoAnswers;  // answers to questions; No when none is left
+    std::deque<Answer> threeWayAnswers; // answers to Yes/No/Cancel questions; else as yesNoAnswers
     std::vector<Shown> messages;
     QStringList questions;
     QStringList fileDialogFilters;
@@ -41,9 +43,10 @@ public:
     {
         return nextFileName(filter);
     }
-    void message(QWidget*, Icon icon, const QString& caption, const QString& text) override
+    using UserDialogs::message;
+    void message(QWidget*, Icon icon, const QString& caption, const QString& text, const QString& help) override
     {
-        messages.push_back({icon, caption, text});
+        messages.push_back({icon, caption, text, help});
     }
     bool askYesNo(QWidget*, const QString&, const QString& text) override
     {
@@ -52,6 +55,15 @@ public:
             return false;
         const bool answer = yesNoAnswers.front();
         yesNoAnswers.pop_front();
+        return answer;
+    }
+    Answer askYesNoCancel(QWidget* parent, const QString& caption, const QString& text) override
+    {
+        if (threeWayAnswers.empty())
+            return askYesNo(parent, caption, text) ? Answer::Yes : Answer::No;
+        questions << text;
+        const Answer answer = threeWayAnswers.front();
+        threeWayAnswers.pop_front();
         return answer;
     }
     QColor chooseColor(QWidget*, const QColor& initial) override

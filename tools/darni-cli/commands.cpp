@@ -156,8 +156,10 @@ int receiveCommand(const QStringList& arguments)
 
     HeadlessTransfer transfer(parser.value(port));
     const TransferOutcome outcome = transfer.run();
-    if (!outcome.ok)
-        return fail(outcome.message.isEmpty() ? QStringLiteral("Прием данных прерван.") : outcome.message);
+    if (!outcome.ok) {
+        const QString message = outcome.message.isEmpty() ? QStringLiteral("Прием данных прерван.") : outcome.message;
+        return fail(outcome.cause.isEmpty() ? message : message + QLatin1Char('\n') + outcome.cause);
+    }
     const transfer::Transfer& received = transfer.received();
     if (parser.isSet(save)) {
         try {

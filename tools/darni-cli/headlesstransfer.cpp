@@ -10,11 +10,6 @@
 namespace darni::cli {
 
 namespace {
-// Characters of both frames for the counts the instrument announced: two per byte, the markers and
-// checksums, the four length words and the records.
-constexpr int kFrameOverhead = 10;
-constexpr int kCharsPerByte = 2;
-constexpr int kBlockHeaders = 8;
 constexpr int kPercent = 100;
 } // namespace
 
@@ -45,10 +40,8 @@ TransferOutcome HeadlessTransfer::run()
                              return;
                          err << "Тип прибора: " << name << "  Версия ПО: " << firmware
                              << "  Количество записей:" << counters << Qt::endl;
-                         expected = kFrameOverhead +
-                                    kCharsPerByte * (kBlockHeaders + static_cast<qint64>(transfer::image::kRecordLength) *
-                                                                         (m_received.header.recordCountA + m_received.header.recordCountB));
                      });
+    QObject::connect(&session, &link::TransferSession::expectedLengthKnown, [&](int total) { expected = total; });
     QObject::connect(&session, &link::TransferSession::progressChanged, [&](int position) {
         if (expected <= 0 || position <= 0)
             return;
@@ -64,6 +57,7 @@ TransferOutcome HeadlessTransfer::run()
                              err << '\n';
                          outcome.ok = o == link::TransferSession::Outcome::Ok;
                          outcome.message = message;
+                         outcome.cause = session.failureCause();
                          loop.quit();
                      });
     session.start();

@@ -13,6 +13,7 @@ struct TransferOutcome
 {
     bool ok = false;
     QString message; // empty when ok
+    QString cause;   // why the ports could not be used, when that is known
 };
 
 class HeadlessTransfer
