@@ -163,6 +163,7 @@ void MainWindow::buildCommands()
         {"N31", u"Убрать все цвета", u'с', {}, std::nullopt, nullptr, true, &MainWindow::removeAllColumnColors, {Menu::View}},
         {"N32", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
         {"N33", u"Убрать сортировку", u'о', {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
+        {"Undo", u"Отменить", u'О', QKeySequence(Qt::CTRL | Qt::Key_Z), std::nullopt, nullptr, true, &MainWindow::undoLastCommand, {Menu::Edit}},
         {"N34", u"Удалить строки", u'У', {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
         {"Excel1", u"Экспорт в Excel", u'Э', QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
         {"ExportCsv", u"Экспорт в CSV", u'C', {}, std::nullopt, nullptr, true, &MainWindow::exportToCsv, {Menu::Service}},
@@ -262,7 +263,7 @@ void MainWindow::buildPages()
         connect(grid, &QWidget::customContextMenuRequested, this,
                 [grid, context](const QPoint& at) { context->popup(grid->viewport()->mapToGlobal(at)); });
         connect(&grid->measurementModel(), &view::MeasurementModel::editStarted, this,
-                [this] { m_workspace.markModified(); });
+                [this] { updateUndoCommand(); });
         connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this,
                 [this](const QString& message) { reportError(message); });
         connect(grid, &view::GridView::selectionStatisticsChanged, this, [this, grid] { updateFooters(*grid); });
@@ -316,9 +317,16 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
         if (const auto found = m_commands.find(QString::fromLatin1(name)); found != m_commands.end())
             found->second->setEnabled(enabled && !m_workspace.isReadOnly());
     }
+    updateUndoCommand();
     // A tool button takes its action's text as a hint again whenever the action changes.
     for (QWidget* button : m_toolButtons)
         button->setToolTip({});
+}
+
+void MainWindow::updateUndoCommand()
+{
+    if (QAction* undo = command(QStringLiteral("Undo")))
+        undo->setEnabled(m_workspace.canUndo());
 }
 
 void MainWindow::hidePages()
@@ -459,8 +467,8 @@ bool MainWindow::receiveFromInstrument()
 
 void MainWindow::createTable()
 {
-    if (m_workspace.isOpen())
-        closeTable();
+    if (m_workspace.isOpen() && !closeTableUnlessCancelled())
+        return;
     const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
     if (path.isEmpty())
         return;
@@ -488,16 +496,16 @@ void MainWindow::openTable()
     const QString path = m_dialogs.openFileName(this, m_lastDirectory, kOpenFilter, kTableSuffix);
     if (path.isEmpty())
         return;
-    if (m_workspace.isOpen())
-        closeTable();
+    if (m_workspace.isOpen() && !closeTableUnlessCancelled())
+        return;
     m_lastDirectory = QFileInfo(path).absolutePath();
     openTablePath(path);
 }
 
 bool MainWindow::openTablePath(const QString& path)
 {
-    if (m_workspace.isOpen())
-        closeTable();
+    if (m_workspace.isOpen() && !closeTableUnlessCancelled())
+        return false;
     if (!m_workspace.open(path)) {
         m_dialogs.message(this, UserDialogs::Icon::Error, workspace::Workspace::openFailureCaption(),
                           m_workspace.openFailure());
@@ -543,17 +551,52 @@ void MainWindow::saveTable()
 
 void MainWindow::closeTable()
 {
-    if (m_workspace.isOpen())
-        saveGridLayouts();
+    (void)closeTableUnlessCancelled();
+}
+
+bool MainWindow::closeTableUnlessCancelled()
+{
+    if (!m_workspace.isOpen())
+        return true;
+    saveGridLayouts();
     try {
-        if (m_workspace.isModified() && m_workspace.isOpen() &&
-            m_dialogs.askYesNo(this, applicationTitle(), kSaveQuestion))
+        UserDialogs::Answer answer = UserDialogs::Answer::No;
+        if (m_workspace.isModified()) {
+            commitEdits();
+            answer = m_dialogs.askYesNoCancel(this, applicationTitle(), kSaveQuestion);
+        }
+        switch (answer) {
+        case UserDialogs::Answer::Cancel:
+            return false;
+        case UserDialogs::Answer::Yes:
             saveTable();
+            m_workspace.close(false);
+            break;
+        case UserDialogs::Answer::No:
+            // The file goes back to what it was at the last open, save or command.
+            m_workspace.closeDiscardingEdits();
+            break;
+        }
+    } catch (const files::UserError& e) {
+        reportError(e);
         m_workspace.close(false);
+    }
+    showWhetherOpen();
+    return true;
+}
+
+void MainWindow::undoLastCommand()
+{
+    if (!m_workspace.canUndo())
+        return;
+    commitEdits();
+    clearSortMarks();
+    try {
+        m_workspace.undo();
     } catch (const files::UserError& e) {
         reportError(e);
     }
-    showWhetherOpen();
+    showWorkspace();
 }
 
 void MainWindow::showWhetherOpen()
@@ -570,8 +613,8 @@ void MainWindow::exitProgram()
 {
     // Ends at once, Default_dir untouched; but edits not yet saved (an editor still open among them)
     // get the question that closing the window asks, rather than being lost without a word.
-    if (m_workspace.isOpen() && m_workspace.isModified())
-        closeTable();
+    if (m_workspace.isOpen() && m_workspace.isModified() && !closeTableUnlessCancelled())
+        return;
     m_exiting = true;
     QCoreApplication::exit(0);
 }
@@ -801,7 +844,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!m_exiting) {
         m_settings.setDefaultDirectory(m_lastDirectory);
-        closeTable();
+        // "Отмена" to saving keeps the window and its table.
+        if (!closeTableUnlessCancelled()) {
+            event->ignore();
+            return;
+        }
     }
     event->accept();
 }

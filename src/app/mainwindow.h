@@ -59,6 +59,9 @@ public:
     void appendTable();
     void saveTable();
     void closeTable();
+    // Closes the table after asking about unsaved changes; false when the user chose "Отмена".
+    bool closeTableUnlessCancelled();
+    void undoLastCommand();
     void exitProgram();
     void equalizeColumns();
     void chooseColumnColor();
@@ -88,6 +91,7 @@ private:
     // What the window shows with no table open: a word on what to do and the two ways to begin.
     QWidget* buildNoTablePanel();
     void setTableCommandsEnabled(bool enabled);
+    void updateUndoCommand();
     void hidePages();
     void pageShown(int index);
     void setPresentation(bool tableOpen, const QString& title);

@@ -210,6 +210,12 @@ void GridView::resizeEvent(QResizeEvent* event)
 
 bool GridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
+    // The table is kept as it stands before the first edit opens an editor (for undo and "Нет");
+    // when it cannot be, no editor opens.
+    const bool byUser = trigger == QAbstractItemView::AllEditTriggers || (editTriggers() & trigger);
+    if (byUser && state() != QAbstractItemView::EditingState && (m_model.flags(index) & Qt::ItemIsEditable) &&
+        !m_model.beginEditing())
+        return false;
     const bool started = QTableView::edit(index, trigger, event);
     if (started && trigger != QAbstractItemView::NoEditTriggers)
         Q_EMIT m_model.editStarted();

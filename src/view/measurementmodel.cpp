@@ -139,6 +139,15 @@ Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const
     return f;
 }
 
+bool MeasurementModel::beginEditing()
+{
+    if (const auto refused = m_workspace.beginEditing()) {
+        Q_EMIT editFailed(*refused);
+        return false;
+    }
+    return true;
+}
+
 bool MeasurementModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::EditRole || !index.isValid() || index.row() >= rowCount())

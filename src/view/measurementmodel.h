@@ -63,6 +63,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    // An editor is about to open: false (after editFailed) when the workspace refuses it.
+    bool beginEditing();
 
 Q_SIGNALS:
     // An in-place edit began or a value could not be stored (the text says why).

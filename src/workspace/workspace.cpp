@@ -9,7 +9,9 @@
 #include "table/cp1251.h"
 #include "table/tableerror.h"
 #include "table/tableorder.h"
+#include "files/atomicfile.h"
 #include "transfer/transferfile.h"
+#include "undocopy.h"
 
 #include <cmath>
 #include <limits>
@@ -58,6 +60,37 @@ void Workspace::postPending()
         m_document.table().post();
 }
 
+void Workspace::keepForUndo()
+{
+    undo::takeCopy(m_document.path());
+    m_undo = UndoState::BeforeCommand;
+}
+
+void Workspace::forgetUndo()
+{
+    // Only a copy of this opening's making: one that darni-cli left for its own "undo" stays.
+    if (m_undo != UndoState::Nothing)
+        undo::discardCopy(m_document.path());
+    m_undo = UndoState::Nothing;
+}
+
+std::optional<QString> Workspace::beginEditing()
+{
+    if (!isOpen() || isReadOnly())
+        return QStringLiteral("Таблица открыта только для чтения.");
+    if (m_undo != UndoState::BeforeUnsavedEdits) {
+        try {
+            postPending();
+            undo::takeCopy(m_document.path());
+        } catch (const files::UserError& e) {
+            return e.message();
+        }
+        m_undo = UndoState::BeforeUnsavedEdits;
+    }
+    m_document.markModified();
+    return std::nullopt;
+}
+
 void Workspace::afterOpening()
 {
     // The page first: the device type and the figures are those of the page in view, never of the
@@ -66,6 +99,8 @@ void Workspace::afterOpening()
     m_document.readDeviceTypeFromPage();
     recompute();
     m_document.markSaved();
+    // An undo copy whose writing was cut short is of no use to anyone.
+    files::removeAbandonedTemporaries(undo::copyPathFor(m_document.path()));
 }
 
 // ---- file commands ------------------------------------------------------------------------------
@@ -137,6 +172,8 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
         return {};
     instrumentAnswered(transfer.header.deviceType);
     try {
+        postPending();
+        keepForUndo();
         resetSorting();
         const auto result = decode::flash2klivo(m_document.table(), transfer, decode::DecodeMode::Append);
         m_document.appended();
@@ -156,16 +193,62 @@ void Workspace::save()
         return;
     postPending();
     m_document.save();
+    if (m_undo == UndoState::BeforeUnsavedEdits)
+        m_undo = UndoState::BeforeSavedEdits;
 }
 
 void Workspace::close(bool saveFirst)
 {
+    if (isOpen())
+        forgetUndo();
     m_document.close(saveFirst);
 }
 
 void Workspace::closeKeepingIndex()
 {
+    m_undo = UndoState::Nothing;
     m_document.closeKeepingIndex();
+}
+
+void Workspace::closeDiscardingEdits()
+{
+    if (!isOpen())
+        return;
+    const QString path = m_document.path();
+    const bool editsToDrop = m_undo == UndoState::BeforeUnsavedEdits;
+    m_undo = UndoState::Nothing;
+    m_document.close(false);
+    if (editsToDrop)
+        undo::restoreCopy(path);
+    else
+        undo::discardCopy(path);
+}
+
+void Workspace::undo()
+{
+    if (!canUndo())
+        throw files::UserError(undo::nothingToUndoMessage());
+    const QString path = m_document.path();
+    const UndoState before = m_undo;
+    m_undo = UndoState::Nothing;
+    m_document.close(false);
+    try {
+        undo::restoreCopy(path);
+    } catch (const files::UserError&) {
+        // The file and its copy are as they were: the table comes back as it stood.
+        if (openForWriting(path))
+            m_undo = before;
+        throw;
+    }
+    if (!openForWriting(path))
+        throw files::UserError(openFailure());
+}
+
+void Workspace::undoClosed(const QString& path)
+{
+    // The table must not be held by another writer while its file is replaced.
+    DbfTable::checkReplaceable(path);
+    undo::restoreCopy(path);
 }
 
 // ---- row commands -------------------------------------------------------------------------------
@@ -175,6 +258,7 @@ void Workspace::deleteRows(const std::vector<std::uint32_t>& slots)
     if (slots.empty() || !isOpen() || isReadOnly())
         return;
     postPending();
+    keepForUndo();
     resetSorting();
     m_document.deleteRows(slots);
     recompute();
@@ -185,6 +269,7 @@ void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
     if (!isOpen() || isReadOnly())
         return;
     postPending();
+    keepForUndo();
     if (!pageOrder.empty()) {
         m_document.renumberRows(pageOrder);
         return;

@@ -67,6 +67,12 @@ public:
     table::RecordView pageRows();
     // An editor was opened on a cell: the table counts as changed from now on.
     void markModified() { m_document.markModified(); }
+    // An editor is about to open on a cell. Before the first edit since the table was opened, saved or
+    // changed by a command, the table as it stands is kept (for undo and for "Нет" to saving); the table
+    // counts as changed from then on. Why no editor may open, in Russian, when the table cannot be kept.
+    std::optional<QString> beginEditing();
+    // Whether there is a command (delete rows, renumber, append, edits) that undo() can take back.
+    bool canUndo() const { return isOpen() && !isReadOnly() && m_undo != UndoState::Nothing; }
 
     // ---- commands ----
     // Throws UserError unless a new table could replace `path` now; asked before the instrument.
@@ -93,8 +99,19 @@ public:
     void save();
     // Closes the table (saving first when asked); its index file goes with it.
     void close(bool saveFirst);
-    // Closes the table and leaves its index file, for darni-cli, whose sort order outlives it.
+    // Closes the table and leaves its index file and the copy that undo() puts back, for darni-cli,
+    // whose sort order and "undo" outlive it.
     void closeKeepingIndex();
+    // Closes the table without its unsaved edits: the file is as it was at the last open, save or command.
+    void closeDiscardingEdits();
+    // Puts the table back as it was before the last command that changed it (delete rows, renumber,
+    // append, or the edits since the table was last opened, saved or changed by a command) and opens it
+    // again; there is nothing more to take back then. Throws UserError; no table is open when it cannot
+    // be opened again.
+    void undo();
+    // darni-cli's "undo": puts the table at `path` (not open) back as it was before the last command that
+    // changed it there. Throws UserError.
+    static void undoClosed(const QString& path);
     // Removes the rows in these slots (all of them in one step); nothing to delete does nothing at all.
     void deleteRows(const std::vector<std::uint32_t>& slots);
     // Numbers the page's rows 1, 2, … in this order (the page's own order when empty).
@@ -134,7 +151,13 @@ public:
     table::TableDocument& document() { return m_document; }
 
 private:
+    // What the table's undo copy holds: the file as it was before the last command, or before the
+    // edits since, saved or not yet.
+    enum class UndoState { Nothing, BeforeCommand, BeforeSavedEdits, BeforeUnsavedEdits };
+
     bool openWith(const QString& path, table::DbfTable::Access access);
+    void keepForUndo();
+    void forgetUndo();
     void afterOpening();
     void choosePage();
     void recompute();
@@ -143,6 +166,7 @@ private:
     table::TableDocument m_document;
     Page m_page = Page::Ultrasonic;
     table::TableStatistics m_statistics;
+    UndoState m_undo = UndoState::Nothing;
 };
 
 } // namespace darni::workspace

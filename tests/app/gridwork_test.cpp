@@ -49,6 +49,14 @@ protected:
 
     static QString footer(app::MainWindow& w, table::Field f) { return w.activeFooter()->text(f); }
 
+    // F2 on the cell, as a user opens its editor.
+    static void startEditing(view::GridView& grid, const QModelIndex& cell)
+    {
+        grid.setCurrentIndex(cell);
+        grid.setFocus();
+        QTest::keyClick(&grid, Qt::Key_F2);
+    }
+
     static void mark(view::GridView& grid, std::initializer_list<int> rows)
     {
         grid.clearSelection();
@@ -273,9 +281,7 @@ TEST_F(GridWork, AnEditorLeftWithEscapeStillAsksAtClose)
     auto w = openWith({{{"N", "1"}, {"COMMENT", "before"}}});
     view::GridView& grid = *w->activeGrid();
     const QModelIndex cell = grid.model()->index(0, grid.measurementModel().columnOf(table::Field::COMMENT));
-    grid.setCurrentIndex(cell);
-    grid.setFocus();
-    QTest::keyClick(&grid, Qt::Key_F2);
+    startEditing(grid, cell);
     ASSERT_TRUE(grid.isEditing());
     QWidget* editor = grid.indexWidget(cell);
     ASSERT_NE(editor, nullptr);
@@ -288,6 +294,53 @@ TEST_F(GridWork, AnEditorLeftWithEscapeStillAsksAtClose)
     dialogs.yesNoAnswers = {false};
     w->closeTable();
     EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Сохранить изменения в таблицах ?")});
+}
+
+TEST_F(GridWork, NoToSavingAndUndoLeaveTheFileAsItWas)
+{
+    auto w = openWith({{{"N", "1"}, {"COMMENT", "до"}}, {{"N", "2"}, {"COMMENT", "до"}}});
+    const QByteArray opened = darni::testing::readAll(path("rows.db"));
+    QAction* undo = w->command(QStringLiteral("Undo"));
+    ASSERT_NE(undo, nullptr);
+    EXPECT_EQ(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_FALSE(undo->isEnabled()) << "nothing done yet";
+
+    // An edit through the editor, posted to the file as the user leaves it.
+    view::GridView& grid = *w->activeGrid();
+    const QModelIndex cell = grid.model()->index(0, grid.measurementModel().columnOf(table::Field::COMMENT));
+    startEditing(grid, cell);
+    ASSERT_TRUE(grid.isEditing());
+    ASSERT_TRUE(grid.model()->setData(cell, QStringLiteral("после"), Qt::EditRole));
+    QTest::keyClick(grid.indexWidget(cell), Qt::Key_Escape);
+    ASSERT_TRUE(darni::testing::readAll(path("rows.db")) != opened);
+    EXPECT_TRUE(undo->isEnabled());
+
+    // "Отмена" returns to the table, also when it was the window that was being closed.
+    dialogs.threeWayAnswers = {app::UserDialogs::Answer::Cancel, app::UserDialogs::Answer::Cancel};
+    w->closeTable();
+    EXPECT_TRUE(w->workspace().isOpen());
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->workspace().isOpen());
+
+    dialogs.threeWayAnswers = {app::UserDialogs::Answer::No};
+    w->closeTable();
+    EXPECT_FALSE(w->workspace().isOpen());
+    EXPECT_TRUE(darni::testing::readAll(path("rows.db")) == opened) << "\"Нет\" means the edit is not kept";
+
+    // Delete, then take it back.
+    ASSERT_TRUE(w->openTablePath(path("rows.db")));
+    const QByteArray beforeDelete = darni::testing::readAll(path("rows.db"));
+    mark(*w->activeGrid(), {0});
+    w->command(QStringLiteral("N34"))->trigger();
+    ASSERT_EQ(w->activeGrid()->model()->rowCount(), 1);
+    ASSERT_TRUE(undo->isEnabled());
+    undo->trigger();
+    EXPECT_TRUE(darni::testing::readAll(path("rows.db")) == beforeDelete);
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), 2);
+    EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("2"));
+    EXPECT_FALSE(undo->isEnabled()) << "one level deep";
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(GridWork, LayoutsSurviveCloseReopenAndRestart)

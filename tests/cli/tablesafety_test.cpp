@@ -190,7 +190,17 @@ TEST_F(TableSafety, RowsAreDeletedAndRenumberedByTheNumbersThePageShows)
     ASSERT_EQ(cli({QStringLiteral("renumber"), path("t.db")}).exitCode, 0);
     EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(readAll(path("t.db")).size(), 1217 + 3 * 1086 + 1);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")}) << "no stray files";
+    // The table as it was before the renumbering is kept for "undo", and nothing else.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{QStringLiteral("t.db"), QStringLiteral("t.db.undo")}))
+        << "no stray files";
+
+    const CliRun undone = cli({QStringLiteral("undo"), path("t.db")});
+    ASSERT_EQ(undone.exitCode, 0) << undone.err.toStdString();
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 3, 5}));
+    const CliRun again = cli({QStringLiteral("undo"), path("t.db")});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("Нечего отменять"))) << again.err.toStdString();
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")});
 }
 
 } // namespace

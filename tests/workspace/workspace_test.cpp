@@ -2,7 +2,10 @@
 // that the window once had to work around.
 #include "support/dbffilebuilder.h"
 #include "support/tablefixture.h"
+#include "workspace/undocopy.h"
 #include "workspace/workspace.h"
+
+#include "instrumentmemory.h"
 
 #include <QFileInfo>
 
@@ -100,6 +103,113 @@ TEST_F(WorkspaceCommands, CommandsWithNothingToDoChangeNothing)
     }
     EXPECT_FALSE(w.isOpen());
     EXPECT_EQ(w.deviceType(), transfer::DeviceHeader::kOrnakDeviceType) << "the instrument did answer";
+}
+
+// Every command that changes the table file can be taken back, byte for byte, once.
+TEST_F(WorkspaceCommands, UndoPutsTheTableBackAsItWasBeforeTheLastCommand)
+{
+    sim::InstrumentMemory memory = sim::InstrumentMemory::generated({9, 4, 7});
+    const transfer::Transfer first = memory.asTransfer();
+    memory.appendRecords(5);
+    const transfer::Transfer grown = memory.asTransfer();
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+
+    const struct
+    {
+        const char* command;
+        std::function<void(Workspace&)> run;
+    } commands[] = {
+        {"delete rows", [](Workspace& w) { w.deleteRows({w.pageRows().slotAt(0), w.pageRows().slotAt(3)}); }},
+        {"renumber", [](Workspace& w) { w.renumber(std::vector<std::uint32_t>{w.pageRows().slotAt(2), w.pageRows().slotAt(0)}); }},
+        {"append", [&](Workspace& w) { w.append(grown, workspace::KeepTransfer::No); }},
+        {"saved edits",
+         [&](Workspace& w) {
+             ASSERT_EQ(w.beginEditing(), std::nullopt);
+             ASSERT_EQ(w.editField(w.pageRows().slotAt(1), Field::COMMENT, QStringLiteral("стена 3"), russian), std::nullopt);
+             ASSERT_EQ(w.editField(w.pageRows().slotAt(1), Field::P, QStringLiteral("99,5"), russian), std::nullopt);
+             w.save();
+         }},
+    };
+    for (const auto& c : commands) {
+        const QString path = pathOf(QString::fromLatin1(c.command).replace(QLatin1Char(' '), QLatin1Char('-')) + QStringLiteral(".db"));
+        w.createFromTransfer(path, first, workspace::KeepTransfer::No);
+        ASSERT_TRUE(w.open(path)) << c.command;
+        EXPECT_FALSE(w.canUndo()) << c.command << ": nothing done yet";
+        const QByteArray before = readAll(path);
+        const int rowsBefore = w.pageRows().size();
+        c.run(w);
+        ASSERT_NE(readAll(path), before) << c.command << " changed nothing";
+        ASSERT_TRUE(w.canUndo()) << c.command;
+        w.undo();
+        EXPECT_EQ(readAll(path), before) << c.command;
+        EXPECT_TRUE(w.isOpen()) << c.command;
+        EXPECT_EQ(w.pageRows().size(), rowsBefore) << c.command;
+        EXPECT_FALSE(w.canUndo()) << c.command << ": one level deep";
+        EXPECT_FALSE(workspace::undo::hasCopy(path)) << c.command;
+        EXPECT_THROW(w.undo(), files::UserError) << c.command;
+        w.close(false);
+    }
+}
+
+TEST_F(WorkspaceCommands, NoToSavingLeavesTheFileAsAtTheLastSaveAndClosingForgetsTheCopy)
+{
+    const QString path = write(QStringLiteral("k.db"), {{{"N", "1"}, {"P", "12.5"}}, {{"N", "2"}, {"P", "30"}}});
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    ASSERT_TRUE(w.open(path));
+    const QByteArray opened = readAll(path);
+    ASSERT_EQ(w.beginEditing(), std::nullopt);
+    ASSERT_EQ(w.editField(w.pageRows().slotAt(0), Field::P, QStringLiteral("13"), russian), std::nullopt);
+    ASSERT_TRUE(w.isModified());
+    ASSERT_NE(readAll(path), opened) << "the edit is posted to the file at once";
+    w.closeDiscardingEdits();
+    EXPECT_FALSE(w.isOpen());
+    EXPECT_EQ(readAll(path), opened);
+    EXPECT_FALSE(workspace::undo::hasCopy(path));
+
+    // Saved edits stay with "Нет" to edits made after the save.
+    ASSERT_TRUE(w.open(path));
+    ASSERT_EQ(w.beginEditing(), std::nullopt);
+    ASSERT_EQ(w.editField(w.pageRows().slotAt(0), Field::P, QStringLiteral("14"), russian), std::nullopt);
+    w.save();
+    const QByteArray saved = readAll(path);
+    ASSERT_EQ(w.beginEditing(), std::nullopt);
+    ASSERT_EQ(w.editField(w.pageRows().slotAt(1), Field::P, QStringLiteral("31"), russian), std::nullopt);
+    w.closeDiscardingEdits();
+    EXPECT_EQ(readAll(path), saved);
+
+    // A command after the edits is a new starting point: "Нет" does not take the command back.
+    ASSERT_TRUE(w.open(path));
+    ASSERT_EQ(w.beginEditing(), std::nullopt);
+    w.deleteRows({w.pageRows().slotAt(0)});
+    const QByteArray afterDelete = readAll(path);
+    w.closeDiscardingEdits();
+    EXPECT_EQ(readAll(path), afterDelete);
+
+    // Closed without an undo: the copy goes with the table; one that darni-cli keeps stays.
+    ASSERT_TRUE(w.open(path));
+    w.deleteRows({w.pageRows().slotAt(0)});
+    EXPECT_TRUE(workspace::undo::hasCopy(path));
+    w.close(false);
+    EXPECT_FALSE(workspace::undo::hasCopy(path));
+
+    // A table open only for reading takes no edit.
+    ASSERT_TRUE(w.openForReading(path));
+    EXPECT_TRUE(w.beginEditing());
+}
+
+TEST_F(WorkspaceCommands, AnUndoCopyThatCannotBeMadeStopsTheCommand)
+{
+    const QString path = write(QStringLiteral("c.db"), {{{"N", "1"}}, {{"N", "2"}}});
+    ASSERT_TRUE(w.open(path));
+    const QByteArray before = readAll(path);
+    // A folder where the copy's file would go cannot hold a file.
+    ASSERT_TRUE(QDir().mkpath(workspace::undo::copyPathFor(path)));
+    EXPECT_THROW(w.deleteRows({w.pageRows().slotAt(0)}), files::UserError);
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(w.pageRows().size(), 2);
+    const auto refused = w.beginEditing();
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->startsWith(QStringLiteral("Копия таблицы для отмены не сделана"))) << refused->toStdString();
 }
 
 } // namespace

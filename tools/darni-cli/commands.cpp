@@ -429,4 +429,22 @@ int renumberCommand(const QStringList& arguments)
     });
 }
 
+int undoCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Puts TABLE.db back as it was before the last delete, renumber or "
+                                                 "append done to it, as \"Правка → Отменить\" does; once."),
+                                  {QStringLiteral("TABLE.db")});
+    if (!positional)
+        return kUsage;
+    try {
+        Workspace::undoClosed(positional->at(0));
+    } catch (const files::UserError& e) {
+        return fail(e.message());
+    }
+    out() << "Последняя команда отменена." << Qt::endl;
+    return 0;
+}
+
 } // namespace darni::cli

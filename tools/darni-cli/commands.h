@@ -15,5 +15,6 @@ int exportCommand(const QStringList& arguments);
 int printCommand(const QStringList& arguments);
 int deleteCommand(const QStringList& arguments);
 int renumberCommand(const QStringList& arguments);
+int undoCommand(const QStringList& arguments);
 
 } // namespace darni::cli

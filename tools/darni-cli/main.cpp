@@ -38,6 +38,8 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   delete TABLE.db --rows N[,N...]
                          удаление строк страницы по номеру N, как "Удалить строки"
   renumber TABLE.db      перенумерация строк страницы, как "Перенумеровать строки"
+  undo TABLE.db          таблица, какой она была до последней команды delete,
+                         renumber или дополнения, как "Правка → Отменить" (один раз)
 
 darni-cli КОМАНДА --help  подробнее о команде.
 Порты: COM1 и COM2 задаются переменными DARNI_COM1 и DARNI_COM2 (по умолчанию /dev/ttyS0, /dev/ttyS1).
@@ -64,7 +66,7 @@ int main(int argc, char** argv)
         {QStringLiteral("info"), darni::cli::infoCommand},       {QStringLiteral("dump"), darni::cli::dumpCommand},
         {QStringLiteral("sort"), darni::cli::sortCommand},       {QStringLiteral("export"), darni::cli::exportCommand},
         {QStringLiteral("print"), darni::cli::printCommand},     {QStringLiteral("delete"), darni::cli::deleteCommand},
-        {QStringLiteral("renumber"), darni::cli::renumberCommand},
+        {QStringLiteral("renumber"), darni::cli::renumberCommand}, {QStringLiteral("undo"), darni::cli::undoCommand},
     };
     QStringList arguments = QCoreApplication::arguments();
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
