@@ -48,6 +48,8 @@ const QString kOpenFilter = QStringLiteral("Базы данных|*.db");
 const QString kWorkbookFilter = QStringLiteral("Книга Excel|*.xls");
 const QString kWorkbookSuffix = QStringLiteral("xls");
 const QString kCsvFilter = QStringLiteral("Файл CSV|*.csv");
+const QString kSavedTransferFilter = QStringLiteral("Сохранённые передачи|*.ornakimg *.img");
+const QString kSavedTransferSuffix = QStringLiteral("ornakimg");
 const QString kCsvSuffix = QStringLiteral("csv");
 const QString kCsvCaption = QStringLiteral("Экспорт в CSV");
 const QString kTableSuffix = QStringLiteral("db");
@@ -124,6 +126,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, SettingsStore& settings, link::Seri
     buildCommands();
     buildPages();
     m_about = new AboutBox(this);
+    connect(&m_transferKeeper, &TransferKeeper::failed, this, [this](const QString& message) { reportError(message); });
 
     // The directory the file dialogs start in; written at once on the first start.
     if (m_settings.hasDefaultDirectory()) {
@@ -148,6 +151,7 @@ void MainWindow::buildCommands()
     static const CommandSpec kCommands[] = {
         {"N2", u"Создать", u'С', QKeySequence(Qt::CTRL | Qt::Key_N), ToolbarImage::Create, "ToolButton1", false, &MainWindow::createTable, {Menu::File}},
         {"N3", u"Открыть", u'О', QKeySequence(Qt::CTRL | Qt::Key_O), ToolbarImage::Open, "ToolButton2", false, &MainWindow::openTable, {Menu::File}},
+        {"CreateFromSaved", u"Создать из сохранённой передачи…", u'е', {}, std::nullopt, nullptr, false, &MainWindow::createFromSavedTransfer, {Menu::File}},
         {"N4", u"Дополнить", u'Д', QKeySequence(Qt::CTRL | Qt::Key_D), std::nullopt, nullptr, true, &MainWindow::appendTable, {Menu::File}},
         {"N5", u"Сохранить", u'х', QKeySequence(Qt::CTRL | Qt::Key_S), ToolbarImage::Save, "ToolButton3", true, &MainWindow::saveTable, {Menu::File}},
         {"N7", u"Закрыть", u'З', QKeySequence(Qt::CTRL | Qt::Key_W), std::nullopt, nullptr, true, &MainWindow::closeTable, {Menu::File}},
@@ -483,6 +487,35 @@ void MainWindow::createTable()
         return;
     try {
         m_workspace.createFromTransfer(path, m_received, workspace::KeepTransfer::Yes);
+        m_transferKeeper.keep(path, m_received);
+        showWorkspace();
+        loadGridLayouts();
+    } catch (const files::UserError& e) {
+        reportError(e);
+        showWhetherOpen();
+    }
+}
+
+void MainWindow::createFromSavedTransfer()
+{
+    if (m_workspace.isOpen() && !closeTableUnlessCancelled())
+        return;
+    // Where the transfers into the tables of the last folder are kept, when there are any.
+    const QString archive = QDir(m_lastDirectory).filePath(transfer::transferArchiveFolderName());
+    const QString source = m_dialogs.openFileName(this, QFileInfo(archive).isDir() ? archive : m_lastDirectory,
+                                                  kSavedTransferFilter, kSavedTransferSuffix);
+    if (source.isEmpty())
+        return;
+    try {
+        const transfer::SavedTransfer saved = workspace::Workspace::readSavedTransfer(source);
+        const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
+        if (path.isEmpty())
+            return;
+        workspace::Workspace::checkCreatable(path);
+        if (!saved.checksummed)
+            m_dialogs.message(this, UserDialogs::Icon::Information, applicationTitle(),
+                              workspace::Workspace::uncheckedTransferWarning(source));
+        m_workspace.createFromTransfer(path, saved.transfer, workspace::KeepTransfer::No);
         showWorkspace();
         loadGridLayouts();
     } catch (const files::UserError& e) {
@@ -527,7 +560,9 @@ void MainWindow::appendTable()
         return;
     clearSortMarks();
     try {
-        for (const QString& message : m_workspace.append(m_received, workspace::KeepTransfer::Yes))
+        const QStringList messages = m_workspace.append(m_received, workspace::KeepTransfer::Yes);
+        m_transferKeeper.keep(m_workspace.path(), m_received);
+        for (const QString& message : messages)
             m_dialogs.message(this, UserDialogs::Icon::Information, decode::DecodeResult::messageCaption(), message);
     } catch (const files::UserError& e) {
         reportError(e);

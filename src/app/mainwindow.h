@@ -4,6 +4,7 @@
 #pragma once
 
 #include "settingsstore.h"
+#include "transferkeeper.h"
 #include "userdialogs.h"
 
 #include "files/usererror.h"
@@ -46,6 +47,7 @@ public:
     void setAnswerTimeout(int milliseconds) { m_session.setAnswerTimeout(milliseconds); }
 
     workspace::Workspace& workspace() { return m_workspace; }
+    TransferKeeper& transferKeeper() { return m_transferKeeper; }
     table::TableDocument& document() { return m_workspace.document(); }
     const table::TableStatistics& statistics() const { return m_workspace.statistics(); }
     QString lastDirectory() const { return m_lastDirectory; }
@@ -56,6 +58,7 @@ public:
     // The commands, as the menus and tool buttons run them.
     void createTable();
     void openTable();
+    void createFromSavedTransfer();
     void appendTable();
     void saveTable();
     void closeTable();
@@ -121,6 +124,7 @@ private:
     transfer::Transfer m_received;
     link::TransferSession m_session;
     workspace::Workspace m_workspace;
+    TransferKeeper m_transferKeeper;
     QString m_lastDirectory;
     QString m_exportDirectory; // the export's dialog keeps the folder the program started with
     bool m_exiting = false;

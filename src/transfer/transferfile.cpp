@@ -26,6 +26,7 @@ constexpr qsizetype kLongSize = 4;
 constexpr std::size_t kImageChecksumBytes = 4;
 const QString kRescueSuffix = QStringLiteral(".ornakimg");
 const QString kRescueTimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
+const QString kArchiveFolder = QStringLiteral("Передачи");
 
 // CRC-32 as zip and PNG compute it (reflected polynomial 0xEDB88320).
 constexpr std::uint32_t kCrcPolynomial = 0xEDB88320u;
@@ -172,7 +173,11 @@ std::optional<QString> transferProblem(const Transfer& t)
 
 void saveTransferFile(const QString& path, const Transfer& transfer)
 {
-    const QByteArray bytes = encodeSavedTransfer(transfer);
+    saveEncodedTransfer(path, encodeSavedTransfer(transfer));
+}
+
+void saveEncodedTransfer(const QString& path, const QByteArray& bytes)
+{
     try {
         files::AtomicFile file(path);
         file.write(bytes);
@@ -220,6 +225,30 @@ QString rescueTransfer(const QString& tablePath, const Transfer& transfer)
         }
     }
     throw files::UserError(lastError);
+}
+
+QString transferArchiveFolder(const QString& tablePath)
+{
+    return QFileInfo(tablePath).absoluteDir().filePath(kArchiveFolder);
+}
+
+QString transferArchiveFolderName()
+{
+    return kArchiveFolder;
+}
+
+QString archiveTransfer(const QString& tablePath, const QByteArray& encoded, const QDateTime& when)
+{
+    const QDir folder(transferArchiveFolder(tablePath));
+    if (!folder.exists() && !QDir().mkpath(folder.path()))
+        throw files::UserError(QStringLiteral("Не удалось создать папку %1.").arg(QDir::toNativeSeparators(folder.path())));
+    const QString stem = QFileInfo(tablePath).completeBaseName() + QLatin1Char('-') + when.toString(kRescueTimeFormat);
+    // Two transfers within one second each keep their own file.
+    QString path = folder.filePath(stem + kRescueSuffix);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = folder.filePath(stem + QLatin1Char('-') + QString::number(n) + kRescueSuffix);
+    saveEncodedTransfer(path, encoded);
+    return path;
 }
 
 QString rescueTransferReport(const QString& tablePath, const Transfer& transfer)

@@ -10,6 +10,7 @@
 #include "transfer.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -39,6 +40,8 @@ std::optional<QString> transferProblem(const Transfer& transfer);
 // Both throw files::UserError with a Russian text on failure. Loading refuses anything that is not a
 // regular file no larger than largestSavedTransfer() before reading it. Saving is all-or-nothing.
 void saveTransferFile(const QString& path, const Transfer& transfer);
+// The same for a transfer already encoded (encodeSavedTransfer), as a worker thread saves one.
+void saveEncodedTransfer(const QString& path, const QByteArray& bytes);
 SavedTransfer loadTransferFile(const QString& path);
 // Where a transfer received for `tablePath` is kept when the table could not take it: beside the
 // table, named by the table and the time, else in the user's home folder. Returns the file's path;
@@ -46,5 +49,13 @@ SavedTransfer loadTransferFile(const QString& path);
 QString rescueTransfer(const QString& tablePath, const Transfer& transfer);
 // rescueTransfer() told as a sentence for the user: where the data are kept, or why they could not be.
 QString rescueTransferReport(const QString& tablePath, const Transfer& transfer);
+
+// Every good transfer into a table is kept in the folder "Передачи" beside the table's file, as
+// "<table>-<yyyyMMdd-HHmmss>.ornakimg", so that nothing an instrument ever sent is lost.
+QString transferArchiveFolder(const QString& tablePath);
+QString transferArchiveFolderName(); // "Передачи"
+// Keeps an encoded transfer (encodeSavedTransfer) received at `when` there; returns the file's path.
+// Throws files::UserError.
+QString archiveTransfer(const QString& tablePath, const QByteArray& encoded, const QDateTime& when);
 
 } // namespace darni::transfer

@@ -435,6 +435,21 @@ TableSummary Workspace::summary()
     return s;
 }
 
+transfer::SavedTransfer Workspace::readSavedTransfer(const QString& path)
+{
+    transfer::SavedTransfer saved = transfer::loadTransferFile(path);
+    if (const auto problem = transfer::transferProblem(saved.transfer))
+        throw files::UserError(QStringLiteral("Файл %1 не подходит: %2").arg(path, *problem));
+    return saved;
+}
+
+QString Workspace::uncheckedTransferWarning(const QString& path)
+{
+    return QStringLiteral("Внимание: файл %1 записан прежней версией программы без контрольной суммы, его "
+                          "целостность проверить нельзя.")
+        .arg(path);
+}
+
 QString Workspace::keepTransfer(const QString& tablePath, const transfer::Transfer& transfer)
 {
     return transfer::rescueTransferReport(tablePath, transfer);

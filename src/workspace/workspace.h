@@ -14,6 +14,7 @@
 #include "table/tabledocument.h"
 #include "table/tablestatistics.h"
 #include "transfer/transfer.h"
+#include "transfer/transferfile.h"
 
 #include <QLocale>
 #include <QString>
@@ -144,6 +145,12 @@ public:
     void instrumentAnswered(std::uint8_t deviceType);
     // Row counts and dates, for darni-cli's "info".
     TableSummary summary();
+
+    // A saved transfer read to make a table of, as darni-cli decode and "Создать из сохранённой передачи…"
+    // read one: throws UserError when the file is no saved transfer or its data are unfit to decode.
+    static transfer::SavedTransfer readSavedTransfer(const QString& path);
+    // Said of a saved transfer that nothing can vouch for (written before such files had a checksum).
+    static QString uncheckedTransferWarning(const QString& path);
 
     // Where a transfer is kept that the table could not take, as a sentence for the user.
     static QString keepTransfer(const QString& tablePath, const transfer::Transfer& transfer);

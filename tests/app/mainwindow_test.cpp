@@ -38,6 +38,12 @@ using darni::testing::MainWindowTest;
 
 namespace {
 
+class KeptTransfers : public MainWindowTest
+{
+protected:
+    QString archiveFolder() const { return dir.filePath(QStringLiteral("Передачи")); }
+};
+
 TEST_F(MainWindowTest, StartsWithoutATableAndWritesTheStartDirectory)
 {
     auto w = makeWindow(port);
@@ -60,7 +66,7 @@ TEST_F(MainWindowTest, StartsWithoutATableAndWritesTheStartDirectory)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("ОРНАК - ТР5"));
 }
 
-TEST_F(MainWindowTest, CreateReceivesFromTheInstrumentAndShowsTheRows)
+TEST_F(KeptTransfers, CreateReceivesFromTheInstrumentAndShowsTheRows)
 {
     darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
                                           QStringLiteral("12,5")});
@@ -81,6 +87,44 @@ TEST_F(MainWindowTest, CreateReceivesFromTheInstrumentAndShowsTheRows)
     EXPECT_EQ(w->activeGrid()->model()->headerData(9, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("Время прохождения УЗК, Т, мкс."));
     EXPECT_FALSE(w->document().isModified());
+
+    // The transfer is kept beside the table, and a table made from it is the same table.
+    w->transferKeeper().waitForAll();
+    const QDir kept(archiveFolder());
+    const QStringList files = kept.entryList({QStringLiteral("new-*.ornakimg")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << kept.entryList().join(QLatin1Char(' ')).toStdString();
+    dialogs.fileNames = {kept.filePath(files[0]), path("again.db")};
+    w->command(QStringLiteral("CreateFromSaved"))->trigger();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_TRUE(w->workspace().isOpen());
+    EXPECT_EQ(w->workspace().path(), path("again.db"));
+    EXPECT_TRUE(darni::testing::readAll(path("again.db")) == darni::testing::readAll(path("new.db")));
+}
+
+TEST_F(KeptTransfers, ATransferThatCannotBeKeptIsToldAndTheTableStays)
+{
+    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
+                                          QStringLiteral("3,1")});
+    ASSERT_TRUE(sim.started());
+    darni::testing::writeAll(archiveFolder(), "a file where the folder would be");
+    link::SerialPortDriver instrument(link::PortNameMap::explicitDevices(sim.device(), path("no-com2")));
+    auto w = makeWindow(instrument);
+    dialogs.fileNames = {path("t.db")};
+    w->createTable();
+    w->transferKeeper().waitForAll();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("Принятые данные не сохранены в папке передач")))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(w->workspace().isOpen());
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), 4);
+
+    // A file that is no saved transfer is refused by name, and nothing is made of it.
+    dialogs.messages.clear();
+    dialogs.fileNames = {archiveFolder(), path("none.db")};
+    w->command(QStringLiteral("CreateFromSaved"))->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(archiveFolder())) << dialogs.messages[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(path("none.db")));
 }
 
 TEST_F(MainWindowTest, AppendAddsOnlyTheRecordsMeasuredSinceTheLastTransfer)
@@ -119,6 +163,10 @@ TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"));
+    // Under it, why neither port could be used.
+    EXPECT_TRUE(dialogs.messages[0].help.contains(QStringLiteral("Порт COM1 (") + path("no-com1") +
+                                                  QStringLiteral("): такого устройства нет")))
+        << dialogs.messages[0].help.toStdString();
     EXPECT_EQ(darni::testing::readAll(existing), before);
 }
 

@@ -195,12 +195,9 @@ int decodeCommand(const QStringList& arguments)
         Workspace workspace;
         if (const auto refused = makeReady(workspace, tablePath, parser.isSet(append)))
             return fail(*refused);
-        const transfer::SavedTransfer saved = transfer::loadTransferFile(imagePath);
+        const transfer::SavedTransfer saved = Workspace::readSavedTransfer(imagePath);
         if (!saved.checksummed)
-            err() << "Внимание: файл " << imagePath << " записан прежней версией программы без контрольной "
-                  << "суммы, его целостность проверить нельзя." << Qt::endl;
-        if (const auto problem = transfer::transferProblem(saved.transfer))
-            return fail(QStringLiteral("Файл %1 не подходит: %2").arg(imagePath, *problem));
+            err() << Workspace::uncheckedTransferWarning(imagePath) << Qt::endl;
         return takeTransfer(workspace, tablePath, saved.transfer, parser.isSet(append), KeepTransfer::No);
     } catch (const files::UserError& e) {
         return fail(e.message());
