@@ -25,6 +25,9 @@ int main(int argc, char** argv)
     darni::link::SerialPortDriver port(
         darni::link::PortNameMap::forThisPlatform(settings.com1Device(), settings.com2Device()));
     darni::app::MainWindow window(dialogs, settings, port);
+    QObject::connect(&window, &darni::app::MainWindow::portChoiceChanged, [&port, &settings] {
+        port.setPortNames(darni::link::PortNameMap::forThisPlatform(settings.com1Device(), settings.com2Device()));
+    });
     app.setFailureReporter([&window](const QString& text) { window.showFailure(text); });
 
     darni::app::SplashScreen splash;

@@ -5,6 +5,7 @@
 #include "helpwindow.h"
 #include "reportprogress.h"
 #include "toolbaricons.h"
+#include "portdialog.h"
 #include "transferdialog.h"
 
 #include "output/excelexport.h"
@@ -172,6 +173,7 @@ void MainWindow::buildCommands()
         {"Excel1", u"Экспорт в Excel", u'Э', QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
         {"ExportCsv", u"Экспорт в CSV", u'C', {}, std::nullopt, nullptr, true, &MainWindow::exportToCsv, {Menu::Service}},
         {"N37", u"Перенумеровать строки", u'П', QKeySequence(Qt::CTRL | Qt::Key_R), std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
+        {"InstrumentPort", u"Порт прибора…", u'о', {}, std::nullopt, nullptr, false, &MainWindow::chooseInstrumentPort, {Menu::Service}},
         {"N24", u"Помощь", u'П', QKeySequence(Qt::Key_F1), ToolbarImage::Help, "ToolButton6", false, &MainWindow::showHelp, {Menu::Help}},
         {"N25", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::Help}},
         {"N26", u"О программе", u'О', {}, std::nullopt, nullptr, false, &MainWindow::showAbout, {Menu::Help}},
@@ -652,6 +654,13 @@ void MainWindow::exitProgram()
         return;
     m_exiting = true;
     QCoreApplication::exit(0);
+}
+
+void MainWindow::chooseInstrumentPort()
+{
+    PortDialog dialog(m_settings, this);
+    if (dialog.exec() == QDialog::Accepted)
+        Q_EMIT portChoiceChanged();
 }
 
 void MainWindow::showHelp()

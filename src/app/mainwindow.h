@@ -77,12 +77,17 @@ public:
     void exportToCsv();
     void previewReport();
     void printReport();
+    void chooseInstrumentPort();
     void showHelp();
     void showAbout();
     // "Open_DB": opens a table file; false (after telling the user) when it cannot be opened.
     bool openTablePath(const QString& path);
     // A failure that no command handled: the program's error box, as for the failures commands report.
     void showFailure(const QString& text) { reportError(text); }
+
+Q_SIGNALS:
+    // The user chose other devices for COM1 and COM2 (they are in the settings now).
+    void portChoiceChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -60,4 +60,15 @@ QString SettingsStore::com2Device() const
     return m_settings->value(kPortCom2).toString();
 }
 
+void SettingsStore::setComDevices(const QString& com1, const QString& com2)
+{
+    for (const auto& [key, device] : {std::pair{kPortCom1, com1}, std::pair{kPortCom2, com2}}) {
+        if (device.isEmpty())
+            m_settings->remove(key);
+        else
+            m_settings->setValue(key, device);
+    }
+    m_settings->sync();
+}
+
 } // namespace darni::app

@@ -27,6 +27,8 @@ public:
     // The devices for "\\.\COM1" and "\\.\COM2" where the platform has no such names.
     QString com1Device() const;
     QString com2Device() const;
+    // Empty removes the choice: the platform's own device is used again.
+    void setComDevices(const QString& com1, const QString& com2);
 
 private:
     std::unique_ptr<QSettings> m_settings;

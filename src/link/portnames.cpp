@@ -29,17 +29,33 @@ QString com2PortName()
     return QStringLiteral(R"(\\.\COM2)");
 }
 
-PortNameMap PortNameMap::forThisPlatform(const QString& com1Setting, const QString& com2Setting)
+QString environmentDevice(const QString& portName)
+{
+    if (portName == com1PortName())
+        return qEnvironmentVariable(kCom1Environment);
+    if (portName == com2PortName())
+        return qEnvironmentVariable(kCom2Environment);
+    return {};
+}
+
+QString defaultDevice(const QString& portName)
 {
 #ifdef Q_OS_WIN
-    Q_UNUSED(com1Setting);
-    Q_UNUSED(com2Setting);
-    return explicitDevices(com1PortName(), com2PortName());
+    return portName;
 #else
-    return explicitDevices(
-        firstNonEmpty({qEnvironmentVariable(kCom1Environment), com1Setting, QStringLiteral("/dev/ttyS0")}),
-        firstNonEmpty({qEnvironmentVariable(kCom2Environment), com2Setting, QStringLiteral("/dev/ttyS1")}));
+    if (portName == com1PortName())
+        return QStringLiteral("/dev/ttyS0");
+    if (portName == com2PortName())
+        return QStringLiteral("/dev/ttyS1");
+    return portName;
 #endif
+}
+
+PortNameMap PortNameMap::forThisPlatform(const QString& com1Setting, const QString& com2Setting)
+{
+    return explicitDevices(
+        firstNonEmpty({environmentDevice(com1PortName()), com1Setting, defaultDevice(com1PortName())}),
+        firstNonEmpty({environmentDevice(com2PortName()), com2Setting, defaultDevice(com2PortName())}));
 }
 
 PortNameMap PortNameMap::explicitDevices(const QString& com1Device, const QString& com2Device)

@@ -9,12 +9,18 @@ namespace darni::link {
 QString com1PortName(); // "\\.\COM1"
 QString com2PortName(); // "\\.\COM2"
 
+// The device the environment names for one of the two port names (DARNI_COM1 / DARNI_COM2); empty
+// when it names none. It wins over the settings.
+QString environmentDevice(const QString& portName);
+// The device a port name stands for when neither the environment nor the settings name one: the name
+// itself on Windows, /dev/ttyS0 and /dev/ttyS1 elsewhere.
+QString defaultDevice(const QString& portName);
+
 class PortNameMap
 {
 public:
-    // On Windows the names are devices already. Elsewhere each maps to a device: the environment
-    // variables DARNI_COM1 / DARNI_COM2 win, then the given settings values, then /dev/ttyS0 and
-    // /dev/ttyS1.
+    // Each name maps to a device: the environment variables DARNI_COM1 / DARNI_COM2 win, then the
+    // given settings values (the port dialog's choice), then defaultDevice().
     static PortNameMap forThisPlatform(const QString& com1Setting = {}, const QString& com2Setting = {});
     // Explicit devices, for tests and tools.
     static PortNameMap explicitDevices(const QString& com1Device, const QString& com2Device);

@@ -25,6 +25,8 @@ public:
     explicit SerialPortDriver(PortNameMap names, QObject* parent = nullptr);
     ~SerialPortDriver() override;
 
+    // The devices the port names stand for, from the next opening on.
+    void setPortNames(PortNameMap names) { m_names = std::move(names); }
     void setPortName(const QString& name) override;
     QString portName() const override { return m_portName; }
     void connectPort() override;

@@ -63,15 +63,15 @@ void TransferSession::sendRequest(char command)
 
 void TransferSession::start()
 {
-    begin(false);
+    begin(com1PortName(), false);
 }
 
-void TransferSession::identify()
+void TransferSession::identify(const QString& portName)
 {
-    begin(true);
+    begin(portName, true);
 }
 
-void TransferSession::begin(bool identifyOnly)
+void TransferSession::begin(const QString& portName, bool identifyOnly)
 {
     m_port.disconnectPort();
     resetPhase();
@@ -83,7 +83,7 @@ void TransferSession::begin(bool identifyOnly)
     Q_EMIT progressChanged(0);
     Q_EMIT deviceInfoChanged({}, {}, {});
     Q_EMIT statusChanged(waitingText());
-    tryPort(com1PortName());
+    tryPort(portName);
 }
 
 void TransferSession::tryPort(const QString& portName)

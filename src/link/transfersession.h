@@ -33,9 +33,9 @@ public:
 
     // Begins on "\\.\COM1", falling back to "\\.\COM2" when nothing answers.
     void start();
-    // Asks the instrument on "\\.\COM1" alone for its device information and ends there: Ok once it
+    // Asks the instrument on `portName` alone for its device information and ends there: Ok once it
     // was told (deviceInfoChanged) and the device type is the instrument's.
-    void identify();
+    void identify(const QString& portName);
     // Ends the run at once with Cancel and no message; the port is closed.
     void cancel();
     bool isRunning() const { return m_running; }
@@ -72,7 +72,7 @@ Q_SIGNALS:
     void finished(darni::link::TransferSession::Outcome outcome, const QString& message, const QString& caption);
 
 private:
-    void begin(bool identifyOnly);
+    void begin(const QString& portName, bool identifyOnly);
     void resetPhase();
     void tryPort(const QString& portName);
     void portLost();
