@@ -158,10 +158,15 @@ void checkReplaceable(const QString& path)
     if (!info.exists()) {
         if (!QFileInfo(info.absolutePath()).isWritable())
             throw FileError::fromSystem(QStringLiteral("Нельзя создать файл"), path, EACCES);
-        return;
+    } else {
+        // Opening with the lock tells a read-only file, a missing permission and another writer apart.
+        (void)openLocked(path);
     }
-    // Opening with the lock tells a read-only file, a missing permission and another writer apart.
-    (void)openLocked(path);
+    // The new file is written beside the old one: what the folder refuses is better known now than
+    // after a long transfer. The probe goes at once.
+    Temporary probe = createTemporaryBeside(path);
+    probe.file->close();
+    QFile::remove(probe.path);
 }
 
 Temporary createTemporaryBeside(const QString& target)

@@ -6,6 +6,8 @@
 #include "app/toolbaricons.h"
 #include "mainwindowfixture.h"
 #include "app/splashscreen.h"
+#include "app/transferdialog.h"
+#include "support/scriptedport.h"
 #include "link/serialportdriver.h"
 #include "support/dbffilebuilder.h"
 #include "support/qtprinters.h"
@@ -17,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
 #include <QPushButton>
@@ -301,6 +304,21 @@ TEST_F(MainWindowTest, ClosingTheWindowStoresTheDirectoryButExitDoesNot)
     // this process can run loops of their own.
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
+}
+
+TEST(TransferWindow, TheProgressBarSpansTheMemoryTheInstrumentAnnounced)
+{
+    darni::testing::ScriptedPort line({});
+    link::ReceiveBuffer buffer;
+    transfer::Transfer received;
+    link::TransferSession session(line, buffer, received);
+    darni::testing::ScriptedDialogs dialogs;
+    app::TransferDialog window(session, dialogs);
+    const auto* bar = window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+    ASSERT_NE(bar, nullptr);
+    Q_EMIT session.expectedLengthKnown(4242);
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 4242);
 }
 
 TEST(AboutAndSplash, VersionAndTiming)
