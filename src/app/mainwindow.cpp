@@ -53,6 +53,9 @@ const QString kSavedTransferFilter = QStringLiteral("Сохранённые пе
 const QString kSavedTransferSuffix = QStringLiteral("ornakimg");
 const QString kCsvSuffix = QStringLiteral("csv");
 const QString kCsvCaption = QStringLiteral("Экспорт в CSV");
+const QString kXlsxFilter = QStringLiteral("Книга Excel 2007+|*.xlsx");
+const QString kXlsxSuffix = QStringLiteral("xlsx");
+const QString kXlsxCaption = QStringLiteral("Экспорт в Excel 2007+ (.xlsx)");
 const QString kTableSuffix = QStringLiteral("db");
 const QString kTitleSeparator = QStringLiteral(" - ");
 // After the table's name in the title when the table is open only for reading.
@@ -171,6 +174,7 @@ void MainWindow::buildCommands()
         {"Undo", u"Отменить", u'О', QKeySequence(Qt::CTRL | Qt::Key_Z), std::nullopt, nullptr, true, &MainWindow::undoLastCommand, {Menu::Edit}},
         {"N34", u"Удалить строки", u'У', {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
         {"Excel1", u"Экспорт в Excel", u'Э', QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
+        {"ExportXlsx", u"Экспорт в Excel 2007+ (.xlsx)", u'2', {}, std::nullopt, nullptr, true, &MainWindow::exportToXlsx, {Menu::Service}},
         {"ExportCsv", u"Экспорт в CSV", u'C', {}, std::nullopt, nullptr, true, &MainWindow::exportToCsv, {Menu::Service}},
         {"N37", u"Перенумеровать строки", u'П', QKeySequence(Qt::CTRL | Qt::Key_R), std::nullopt, nullptr, true, &MainWindow::renumberRows, {Menu::Service}},
         {"InstrumentPort", u"Порт прибора…", u'о', {}, std::nullopt, nullptr, false, &MainWindow::chooseInstrumentPort, {Menu::Service}},
@@ -868,20 +872,31 @@ void MainWindow::exportToExcel()
 
 void MainWindow::exportToCsv()
 {
+    exportShownPage(kCsvFilter, kCsvSuffix, kCsvCaption, [this](const QString& path) { m_workspace.exportPageCsv(path); });
+}
+
+void MainWindow::exportToXlsx()
+{
+    exportShownPage(kXlsxFilter, kXlsxSuffix, kXlsxCaption, [this](const QString& path) { m_workspace.exportPageXlsx(path); });
+}
+
+void MainWindow::exportShownPage(const QString& filter, const QString& suffix, const QString& caption,
+                                 const std::function<void(const QString&)>& write)
+{
     if (!m_workspace.isOpen() || !activeGrid())
         return;
-    const QString path = m_dialogs.saveFileName(this, m_exportDirectory, kCsvFilter, kCsvSuffix);
+    const QString path = m_dialogs.saveFileName(this, m_exportDirectory, filter, suffix);
     if (path.isEmpty())
         return;
     commitEdits();
     try {
         const BusyCursor busy;
-        m_workspace.exportPageCsv(path);
+        write(path);
     } catch (const files::UserError& e) {
         reportError(e);
         return;
     }
-    m_dialogs.message(this, UserDialogs::Icon::Information, kCsvCaption, output::exportSuccessMessage(path));
+    m_dialogs.message(this, UserDialogs::Icon::Information, caption, output::exportSuccessMessage(path));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -20,6 +20,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -75,6 +77,7 @@ public:
     void renumberRows();
     void exportToExcel();
     void exportToCsv();
+    void exportToXlsx();
     void previewReport();
     void printReport();
     void chooseInstrumentPort();
@@ -119,6 +122,9 @@ private:
     void clearSortMarks();
     void sortByTitle(view::GridView& grid, int section, view::TitleState state);
     std::optional<output::report::ComposedReport> composeShownReport();
+    // Asks for a file and writes the page in view to it, in the order it shows, telling how it went.
+    void exportShownPage(const QString& filter, const QString& suffix, const QString& caption,
+                         const std::function<void(const QString&)>& write);
     // The one place that shows a failure: a box captioned with the program's title.
     void reportError(const QString& text);
     void reportError(const files::UserError& error) { reportError(error.message()); }

@@ -18,23 +18,27 @@ namespace {
 
 using table::Field;
 
+// The grid's number formats: one decimal, or whole numbers.
+constexpr const char* kOneDecimal = "0.0";
+constexpr const char* kWhole = "0";
+
 constexpr std::array<ExportColumn, 16> kColumns{{
-    {u"N", Field::N, ExportCell::Real},
-    {u"Дата", Field::DATE, ExportCell::Text},
-    {u"Время", Field::TIME, ExportCell::Text},
-    {u"Вид зависимости", Field::P5, ExportCell::Text},
-    {u"Вид прозвучивания", Field::ZAV, ExportCell::Text},
-    {u"Тип изделия", Field::P3, ExportCell::Text},
-    {u"Материал", Field::D2, ExportCell::Text},
-    {u"Кс", Field::P4, ExportCell::Real},
-    {u"Скорость УЗК, м./с.", Field::D9, ExportCell::Integer},
-    {u"Время прохождения УЗК, Т, мкс.", Field::P, ExportCell::Real},
-    {u"База прозвучивания, L, мм.", Field::R, ExportCell::Real},
-    {u"Вне трещены, Т0, мкс.", Field::T, ExportCell::Real},
-    {u"По трещине, Т1, мкс.", Field::P10, ExportCell::Real},
-    {u"Глубина трещены, h, мм.", Field::P9, ExportCell::Real},
-    {u"Прочность R, МПа", Field::P2, ExportCell::Real},
-    {u"Примечание", Field::COMMENT, ExportCell::Text},
+    {u"N", Field::N, ExportCell::Real, nullptr},
+    {u"Дата", Field::DATE, ExportCell::Text, nullptr},
+    {u"Время", Field::TIME, ExportCell::Text, nullptr},
+    {u"Вид зависимости", Field::P5, ExportCell::Text, nullptr},
+    {u"Вид прозвучивания", Field::ZAV, ExportCell::Text, nullptr},
+    {u"Тип изделия", Field::P3, ExportCell::Text, nullptr},
+    {u"Материал", Field::D2, ExportCell::Text, nullptr},
+    {u"Кс", Field::P4, ExportCell::Real, kOneDecimal},
+    {u"Скорость УЗК, м./с.", Field::D9, ExportCell::Integer, kWhole},
+    {u"Время прохождения УЗК, Т, мкс.", Field::P, ExportCell::Real, kOneDecimal},
+    {u"База прозвучивания, L, мм.", Field::R, ExportCell::Real, nullptr},
+    {u"Вне трещены, Т0, мкс.", Field::T, ExportCell::Real, kOneDecimal},
+    {u"По трещине, Т1, мкс.", Field::P10, ExportCell::Real, kOneDecimal},
+    {u"Глубина трещены, h, мм.", Field::P9, ExportCell::Real, kOneDecimal},
+    {u"Прочность R, МПа", Field::P2, ExportCell::Real, kOneDecimal},
+    {u"Примечание", Field::COMMENT, ExportCell::Text, nullptr},
 }};
 
 const QString kSheetName = QStringLiteral("ORNAK-ТР5");
@@ -60,6 +64,11 @@ xls::XlsValue cellValue(const table::RecordView& rows, int row, const ExportColu
 
 } // namespace
 
+qsizetype headerColumnWidth(const ExportColumn& column)
+{
+    return std::max(kNarrowestColumn, QStringView(column.header).size() + kColumnMargin);
+}
+
 std::span<const ExportColumn> exportColumns()
 {
     return kColumns;
@@ -80,7 +89,8 @@ xls::XlsWorkbook exportWorkbook(const table::RecordView& page)
     const int rows = page.size();
     if (rows > kMaxExportRows) {
         throw xls::XlsError(QStringLiteral("На листе Excel 97-2003 помещается не более %1 строк данных, а на "
-                                           "странице их %2. Файл не записан.")
+                                           "странице их %2. Файл не записан. Страницу целиком записывает "
+                                           "команда \"Сервис → Экспорт в Excel 2007+ (.xlsx)\".")
                                 .arg(kMaxExportRows)
                                 .arg(rows));
     }
@@ -90,8 +100,7 @@ xls::XlsWorkbook exportWorkbook(const table::RecordView& page)
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const QString header = QString::fromUtf16(kColumns[c].header);
         sheet.cell(static_cast<int>(c), 0).setValue(header);
-        // Wide enough for the header text, and never narrower than the sheet's own default.
-        sheet.setColumnWidth(static_cast<int>(c), std::max(kNarrowestColumn, header.size() + kColumnMargin));
+        sheet.setColumnWidth(static_cast<int>(c), static_cast<double>(headerColumnWidth(kColumns[c])));
     }
     // Row 0 of the sheet holds the titles.
     for (int row = 0; row < rows; ++row) {

@@ -23,6 +23,9 @@ struct ExportColumn
     const char16_t* header;
     table::Field field;
     ExportCell cell;
+    // The number format as the grid shows the column, in Excel's notation; nullptr for the general
+    // one. Formats the .xlsx export's numbers (the .xls export writes its cells as it always did).
+    const char* numberFormat;
 };
 
 std::span<const ExportColumn> exportColumns();
@@ -39,5 +42,8 @@ xls::XlsWorkbook exportWorkbook(const table::RecordView& page);
 
 // exportWorkbook() written to the file, which is replaced. Throws xls::XlsError.
 void exportToExcel(const table::RecordView& page, const QString& path);
+
+// Columns as wide as their header texts, and never narrower than a sheet's default, in characters.
+qsizetype headerColumnWidth(const ExportColumn& column);
 
 } // namespace darni::output

@@ -5,6 +5,7 @@
 #include "decode/transferdecoding.h"
 #include "output/csvexport.h"
 #include "output/excelexport.h"
+#include "output/xlsxexport.h"
 #include "output/report/reportlayout.h"
 #include "table/cp1251.h"
 #include "table/tableerror.h"
@@ -386,6 +387,14 @@ void Workspace::exportPageCsv(const QString& path)
         return;
     postPending();
     output::exportToCsv(pageRows(), path);
+}
+
+void Workspace::exportPageXlsx(const QString& path)
+{
+    if (!isOpen())
+        return;
+    postPending();
+    output::exportToXlsx(pageRows(), path);
 }
 
 std::optional<output::report::PageByPageReport> Workspace::reportPages()

@@ -134,6 +134,8 @@ public:
     // The page in view, in the order it shows, as a CSV file for a Russian spreadsheet program; throws
     // UserError.
     void exportPageCsv(const QString& path);
+    // The page in view, in the order it shows, as an Excel 2007+ workbook; throws UserError.
+    void exportPageXlsx(const QString& path);
     // The report of the page in view, in its current order, composed page by page as it is asked for;
     // nothing with no table open.
     std::optional<output::report::PageByPageReport> reportPages();

@@ -297,12 +297,18 @@ int exportCommand(const QStringList& arguments)
     QCommandLineParser parser;
     const auto positional = parse(parser, arguments,
                                   QStringLiteral("Exports the page the program shows to an Excel 97-2003 workbook, "
-                                                 "as \"Экспорт в Excel\" does. An existing file is replaced."),
-                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls")});
+                                                 "as \"Экспорт в Excel\" does, or, for a name ending in .xlsx, to "
+                                                 "an Excel 2007+ workbook in the page's order, as \"Экспорт в Excel "
+                                                 "2007+ (.xlsx)\" does. An existing file is replaced."),
+                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls|OUT.xlsx")});
     if (!positional)
         return kUsage;
+    const bool xlsx = positional->at(1).endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive);
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
-        workspace.exportPage(positional->at(1));
+        if (xlsx)
+            workspace.exportPageXlsx(positional->at(1));
+        else
+            workspace.exportPage(positional->at(1));
         out() << output::exportSuccessMessage(positional->at(1)) << Qt::endl;
         return 0;
     });

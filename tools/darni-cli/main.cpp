@@ -30,7 +30,8 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   sort TABLE.db FIELD [--descending]
                          сортировка страницы по полю, строки в CSV
   export TABLE.db OUT.xls
-                         страница в книгу Excel 97-2003, как "Экспорт в Excel"
+                         страница в книгу Excel 97-2003, как "Экспорт в Excel";
+                         OUT.xlsx — в книгу Excel 2007+ без предела в 65 535 строк
   print TABLE.db OUT.pdf отчет страницы в PDF, как "Печать"
   print --printer NAME [--copies N] [--pages 2-5] TABLE.db
                          отчет страницы на принтер NAME, с той же проверкой листа A4
