@@ -8,6 +8,7 @@
 #include "portdialog.h"
 #include "transferdialog.h"
 
+#include "output/chartdata.h"
 #include "output/excelexport.h"
 #include "decode/transferdecoding.h"
 #include "output/report/reportpainter.h"
@@ -171,6 +172,7 @@ void MainWindow::buildCommands()
         {"N31", u"Убрать все цвета", u'с', {}, std::nullopt, nullptr, true, &MainWindow::removeAllColumnColors, {Menu::View}},
         {"N32", nullptr, 0, {}, std::nullopt, nullptr, false, nullptr, {Menu::View}},
         {"N33", u"Убрать сортировку", u'о', {}, std::nullopt, nullptr, true, &MainWindow::removeSorting, {Menu::View}},
+        {"Charts", u"Графики", u'Г', {}, std::nullopt, nullptr, true, &MainWindow::showCharts, {Menu::View}},
         {"Undo", u"Отменить", u'О', QKeySequence(Qt::CTRL | Qt::Key_Z), std::nullopt, nullptr, true, &MainWindow::undoLastCommand, {Menu::Edit}},
         {"N34", u"Удалить строки", u'У', {}, ToolbarImage::DeleteRows, nullptr, true, &MainWindow::deleteSelectedRows, {Menu::Edit}},
         {"Excel1", u"Экспорт в Excel", u'Э', QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt, nullptr, true, &MainWindow::exportToExcel, {Menu::Service}},
@@ -868,6 +870,18 @@ void MainWindow::exportToExcel()
     reloadGrids();
     m_dialogs.message(this, UserDialogs::Icon::Information, output::exportCaption(),
                       output::exportSuccessMessage(path));
+}
+
+void MainWindow::showCharts()
+{
+    view::GridView* grid = activeGrid();
+    if (!grid)
+        return;
+    commitEdits();
+    // Two or more marked rows: theirs, as the footers take them; else the whole page.
+    const std::vector<std::uint32_t> marked =
+        grid->selectedRowCount() < 2 ? std::vector<std::uint32_t>() : grid->selectedSlots();
+    m_dialogs.showCharts(this, output::chartDataOf(m_workspace.pageRows(), marked), m_exportDirectory);
 }
 
 void MainWindow::exportToCsv()

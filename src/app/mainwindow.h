@@ -78,6 +78,7 @@ public:
     void exportToExcel();
     void exportToCsv();
     void exportToXlsx();
+    void showCharts();
     void previewReport();
     void printReport();
     void chooseInstrumentPort();

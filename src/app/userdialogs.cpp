@@ -1,6 +1,7 @@
 // The real dialogs of the platform, through Qt.
 #include "userdialogs.h"
 
+#include "chartswindow.h"
 #include "reportpreviewdialog.h"
 
 #include <QColorDialog>
@@ -96,6 +97,12 @@ void QtUserDialogs::previewReport(QWidget* parent, const output::report::PageByP
 {
     ReportPreviewDialog preview(report, *this, parent);
     preview.exec();
+}
+
+void QtUserDialogs::showCharts(QWidget* parent, const output::ChartData& data, const QString& directory)
+{
+    ChartsWindow window(data, *this, directory, parent);
+    window.exec();
 }
 
 } // namespace darni::app

@@ -8,6 +8,9 @@
 class QPrinter;
 class QWidget;
 
+namespace darni::output {
+struct ChartData;
+}
 namespace darni::output::report {
 class PageByPageReport;
 }
@@ -43,6 +46,8 @@ public:
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
     // The modal preview of a report, composed page by page as it is shown; it can also print it.
     virtual void previewReport(QWidget* parent, const output::report::PageByPageReport& report) = 0;
+    // The modal charts window; it saves them into files chosen starting in `directory`.
+    virtual void showCharts(QWidget* parent, const output::ChartData& data, const QString& directory) = 0;
 };
 
 // The real dialogs of the platform, through Qt.
@@ -61,6 +66,7 @@ public:
     QColor chooseColor(QWidget* parent, const QColor& initial) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     void previewReport(QWidget* parent, const output::report::PageByPageReport& report) override;
+    void showCharts(QWidget* parent, const output::ChartData& data, const QString& directory) override;
 };
 
 } // namespace darni::app

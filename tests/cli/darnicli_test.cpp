@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -207,6 +208,22 @@ TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
     const CliRun refused = cli({QStringLiteral("export"), path("t.db"), path("no/such/dir/t.xls")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("StgCreateDocFile error"))) << refused.err.toStdString();
+
+    // The same page as an Excel 2007+ workbook, and its charts.
+    const CliRun xlsx = cli({QStringLiteral("export"), path("t.db"), path("t.xlsx")});
+    ASSERT_EQ(xlsx.exitCode, 0) << xlsx.err.toStdString();
+    EXPECT_TRUE(darni::testing::readAll(path("t.xlsx")).startsWith("PK"));
+    ASSERT_EQ(cli({QStringLiteral("chart"), path("t.db"), path("c.png")}).exitCode, 0);
+    EXPECT_TRUE(darni::testing::readAll(path("c.png")).startsWith("\x89PNG"));
+    ASSERT_EQ(cli({QStringLiteral("chart"), path("t.db"), path("c.pdf")}).exitCode, 0);
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {path("c.pdf")});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression(QStringLiteral("Pages:\\s+3"))))
+        << "a page for each chart";
+    const CliRun wrongKind = cli({QStringLiteral("chart"), path("t.db"), path("c.svg")});
+    EXPECT_EQ(wrongKind.exitCode, 1);
+    EXPECT_TRUE(wrongKind.err.contains(QStringLiteral(".png или .pdf"))) << wrongKind.err.toStdString();
 }
 
 // The text of one page of a PDF, as Debian's pdftotext reads it.

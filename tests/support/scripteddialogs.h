@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/userdialogs.h"
+#include "output/chartdata.h"
 #include "output/report/pagecomposer.h"
 
 #include <QColor>
@@ -34,6 +35,7 @@ public:
     int printDialogs = 0;                   // print dialogs shown; each is cancelled
     std::vector<output::report::ComposedReport> previews; // the reports previewed
     std::vector<std::unique_ptr<output::report::PageByPageReport>> previewed; // and as the preview gets them
+    std::vector<output::ChartData> charts; // what each charts window would have shown
 
     QString saveFileName(QWidget*, const QString&, const QString& filter, const QString&) override
     {
@@ -87,6 +89,8 @@ public:
         previews.push_back(*report.composeAll());
         previewed.push_back(std::make_unique<output::report::PageByPageReport>(report.rows(), report.layout()));
     }
+
+    void showCharts(QWidget*, const output::ChartData& data, const QString&) override { charts.push_back(data); }
 
 private:
     QString nextFileName(const QString& filter)

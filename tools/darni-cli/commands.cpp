@@ -14,6 +14,8 @@
 #include "table/numbertext.h"
 #include "table/recordkind.h"
 #include "table/seriesspread.h"
+#include "charts/pagecharts.h"
+#include "output/chartdata.h"
 #include "table/tablestatistics.h"
 #include "transfer/transferfile.h"
 #include "workspace/workspace.h"
@@ -428,6 +430,25 @@ int renumberCommand(const QStringList& arguments)
     return onShownPage(positional->at(0), Access::Write, [](Workspace& workspace) {
         workspace.renumber();
         out() << "Перенумеровано строк: " << workspace.pageRows().size() << Qt::endl;
+        return 0;
+    });
+}
+
+int chartCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const auto positional = parse(parser, arguments,
+                                  QStringLiteral("Draws the charts of the page the program shows, as \"Вид → "
+                                                 "Графики\" does: velocity and strength along the rows, the "
+                                                 "strength's histogram, velocity against strength. OUT.png stacks "
+                                                 "them in one picture, OUT.pdf gives each a page."),
+                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.png|OUT.pdf")});
+    if (!positional)
+        return kUsage;
+    return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
+        const output::ChartData data = output::chartDataOf(workspace.pageRows());
+        charts::saveCharts(data, positional->at(1));
+        out() << "Графики записаны в " << positional->at(1) << Qt::endl;
         return 0;
     });
 }

@@ -16,5 +16,6 @@ int printCommand(const QStringList& arguments);
 int deleteCommand(const QStringList& arguments);
 int renumberCommand(const QStringList& arguments);
 int undoCommand(const QStringList& arguments);
+int chartCommand(const QStringList& arguments);
 
 } // namespace darni::cli

@@ -2,6 +2,7 @@
 // instrument into a table, decode a saved transfer, and look at tables.
 #include "commands.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -39,6 +40,8 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   delete TABLE.db --rows N[,N...]
                          удаление строк страницы по номеру N, как "Удалить строки"
   renumber TABLE.db      перенумерация строк страницы, как "Перенумеровать строки"
+  chart TABLE.db OUT.png|OUT.pdf
+                         графики страницы, как "Вид → Графики"
   undo TABLE.db          таблица, какой она была до последней команды delete,
                          renumber или дополнения, как "Правка → Отменить" (один раз)
 
@@ -50,12 +53,19 @@ darni-cli КОМАНДА --help  подробнее о команде.
 
 int main(int argc, char** argv)
 {
-    // Printing measures and draws text, which takes a GUI application; no screen is needed for it.
+    // Printing measures and draws text, which takes a GUI application, and the charts are drawn by
+    // graphics widgets, which take a widget application; no screen is needed for either.
     const bool printing = argc > 1 && std::strcmp(argv[1], "print") == 0;
-    if (printing && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    const bool charting = argc > 1 && std::strcmp(argv[1], "chart") == 0;
+    if ((printing || charting) && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::unique_ptr<QCoreApplication> app =
-        printing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (charting)
+        app = std::make_unique<QApplication>(argc, argv);
+    else if (printing)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("darni-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
@@ -68,6 +78,7 @@ int main(int argc, char** argv)
         {QStringLiteral("sort"), darni::cli::sortCommand},       {QStringLiteral("export"), darni::cli::exportCommand},
         {QStringLiteral("print"), darni::cli::printCommand},     {QStringLiteral("delete"), darni::cli::deleteCommand},
         {QStringLiteral("renumber"), darni::cli::renumberCommand}, {QStringLiteral("undo"), darni::cli::undoCommand},
+        {QStringLiteral("chart"), darni::cli::chartCommand},
     };
     QStringList arguments = QCoreApplication::arguments();
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
