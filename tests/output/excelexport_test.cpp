@@ -8,11 +8,18 @@
 #include "table/dbftable.h"
 #include "table/tableorder.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
 using namespace darni;
 using namespace darni::output;
 using darni::testing::DbfFileBuilder;
 
 namespace {
+
+// What a helper script says when the program it drives is not installed.
+constexpr int kNotInstalled = 77;
 
 class ExcelExport : public darni::testing::TableFixture
 {
@@ -137,6 +144,23 @@ TEST_F(ExcelExport, TheCsvSpeaksRussianSpreadsheet)
     const QStringList second = lines[2].split(u';');
     EXPECT_EQ(second.at(8), QString()) << "a blank is empty, not 0";
     EXPECT_EQ(second.at(9), QStringLiteral("3"));
+
+    // A Russian LibreOffice takes the numbers as numbers and the texts as texts.
+    const QString file = pathOf(QStringLiteral("page.csv"));
+    exportToCsv(t.view(), file);
+    QProcess office;
+    office.start(QStringLiteral(DARNI_PYTHON), {QStringLiteral(DARNI_TEST_SCRIPTS "/csv_through_libreoffice.py"), file});
+    ASSERT_TRUE(office.waitForFinished(240000));
+    if (office.exitCode() == kNotInstalled)
+        GTEST_SKIP() << "LibreOffice is not installed";
+    ASSERT_EQ(office.exitCode(), 0) << office.readAllStandardError().toStdString();
+    const QJsonArray rows = QJsonDocument::fromJson(office.readAllStandardOutput()).array();
+    ASSERT_EQ(rows.size(), 3);
+    const QJsonArray kinds = rows[1].toArray();
+    for (const int c : {0, 8, 9})
+        EXPECT_EQ(kinds[c].toString(), QStringLiteral("number")) << "column " << c;
+    EXPECT_EQ(kinds[15].toString(), QStringLiteral("text"));
+    EXPECT_TRUE(rows[2].toArray()[8].isNull()) << "the blank stays empty";
 }
 
 } // namespace
