@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <filesystem>
 #include <vector>
 
 namespace darni::workspace::undo {
@@ -32,11 +33,49 @@ bool hasCopy(const QString& tablePath)
     return QFile::exists(copyPathFor(tablePath));
 }
 
-void takeCopy(const QString& tablePath)
+namespace {
+// A second name for the table's file, put in the copy's place; false where the file system has no
+// hard links (FAT and exFAT media) or refuses one. Windows keeps to the copy: a file there cannot be
+// renamed over while another name of it is open.
+bool linkInPlaceOfCopy(const QString& tablePath, const QString& copyPath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(tablePath);
+    Q_UNUSED(copyPath);
+    return false;
+#else
+    QString name;
+    {
+        // A fresh name of the temporaries' pattern, so that a crash before the rename leaves nothing a
+        // later opening would not clear.
+        files::Temporary fresh = files::createTemporaryBeside(copyPath);
+        name = fresh.path;
+        fresh.file->close();
+        QFile::remove(name);
+    }
+    std::error_code error;
+    std::filesystem::create_hard_link(std::filesystem::path(tablePath.toStdU16String()),
+                                      std::filesystem::path(name.toStdU16String()), error);
+    if (error)
+        return false;
+    try {
+        files::replaceFile(name, copyPath);
+    } catch (...) {
+        QFile::remove(name);
+        throw;
+    }
+    return true;
+#endif
+}
+} // namespace
+
+void takeCopy(const QString& tablePath, Change change)
 {
     const QString copyPath = copyPathFor(tablePath);
     try {
         files::removeAbandonedTemporaries(copyPath);
+        if (change == Change::Replacement && linkInPlaceOfCopy(tablePath, copyPath))
+            return;
         QFile source(tablePath);
         if (!source.open(QIODevice::ReadOnly))
             throw files::FileError::fromSystem(QStringLiteral("Не удалось прочитать таблицу"), tablePath, errno);

@@ -10,9 +10,15 @@ namespace darni::workspace::undo {
 
 QString copyPathFor(const QString& tablePath);
 bool hasCopy(const QString& tablePath);
-// Copies the table file as it stands; throws UserError naming the cause (the table is untouched and
-// an earlier copy stays).
-void takeCopy(const QString& tablePath);
+
+// How the command about to run changes the table file: in its place (an edit, an append), or by a new
+// file renamed over it (a delete, a renumbering), which leaves the old file's contents untouched.
+enum class Change { InPlace, Replacement };
+
+// Keeps the table file as it stands: a copy of it, or, before a replacement where the file system can,
+// a second name for the very file about to be replaced (instant, whatever its size). Throws UserError
+// naming the cause (the table is untouched and an earlier copy stays).
+void takeCopy(const QString& tablePath, Change change = Change::InPlace);
 // Puts the copy in the table's place and removes the table's index file, whose orders belonged to the
 // rows of the file being replaced; the copy is used up. The table must be closed. Throws UserError.
 void restoreCopy(const QString& tablePath);

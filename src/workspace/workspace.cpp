@@ -61,9 +61,9 @@ void Workspace::postPending()
         m_document.table().post();
 }
 
-void Workspace::keepForUndo()
+void Workspace::keepForUndo(undo::Change change)
 {
-    undo::takeCopy(m_document.path());
+    undo::takeCopy(m_document.path(), change);
     m_undo = UndoState::BeforeCommand;
 }
 
@@ -174,7 +174,7 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
     instrumentAnswered(transfer.header.deviceType);
     try {
         postPending();
-        keepForUndo();
+        keepForUndo(undo::Change::InPlace);
         resetSorting();
         const auto result = decode::flash2klivo(m_document.table(), transfer, decode::DecodeMode::Append);
         m_document.appended();
@@ -259,7 +259,7 @@ void Workspace::deleteRows(const std::vector<std::uint32_t>& slots)
     if (slots.empty() || !isOpen() || isReadOnly())
         return;
     postPending();
-    keepForUndo();
+    keepForUndo(undo::Change::Replacement);
     resetSorting();
     m_document.deleteRows(slots);
     recompute();
@@ -270,7 +270,7 @@ void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
     if (!isOpen() || isReadOnly())
         return;
     postPending();
-    keepForUndo();
+    keepForUndo(undo::Change::Replacement);
     if (!pageOrder.empty()) {
         m_document.renumberRows(pageOrder);
         return;

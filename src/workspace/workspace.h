@@ -15,6 +15,7 @@
 #include "table/tablestatistics.h"
 #include "transfer/transfer.h"
 #include "transfer/transferfile.h"
+#include "undocopy.h"
 
 #include <QLocale>
 #include <QString>
@@ -165,7 +166,7 @@ private:
     enum class UndoState { Nothing, BeforeCommand, BeforeSavedEdits, BeforeUnsavedEdits };
 
     bool openWith(const QString& path, table::DbfTable::Access access);
-    void keepForUndo();
+    void keepForUndo(undo::Change change);
     void forgetUndo();
     void afterOpening();
     void choosePage();
