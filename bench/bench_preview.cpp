@@ -33,11 +33,14 @@ class NoDialogs : public app::UserDialogs
 public:
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    void message(QWidget*, Icon, const QString&, const QString&) override {}
+    using UserDialogs::message;
+    void message(QWidget*, Icon, const QString&, const QString&, const QString&) override {}
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    Answer askYesNoCancel(QWidget*, const QString&, const QString&) override { return Answer::Cancel; }
     QColor chooseColor(QWidget*, const QColor&) override { return {}; }
     bool choosePrinter(QWidget*, QPrinter&) override { return false; }
     void previewReport(QWidget*, const output::report::PageByPageReport&) override {}
+    void showCharts(QWidget*, const output::ChartData&, const QString&) override {}
 };
 
 // Opens the preview, waits until its first page is drawn, and closes it.
