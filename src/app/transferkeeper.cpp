@@ -51,11 +51,14 @@ void TransferKeeper::finished(QFutureWatcher<Outcome>* watcher)
     // Let go after the signal that called this has returned.
     it->release()->deleteLater();
     m_running.erase(it);
-    if (outcome.failure.isEmpty())
+    if (outcome.failure.isEmpty()) {
         Q_EMIT kept(outcome.path);
-    else
-        Q_EMIT failed(QStringLiteral("Принятые данные не сохранены в папке передач: %1 Таблица записана.")
-                          .arg(outcome.failure));
+        return;
+    }
+    QString cause = outcome.failure;
+    if (!cause.endsWith(QLatin1Char('.')))
+        cause += QLatin1Char('.');
+    Q_EMIT failed(QStringLiteral("Принятые данные не сохранены в папке передач: %1 Таблица записана.").arg(cause));
 }
 
 } // namespace darni::app

@@ -118,6 +118,8 @@ TEST_F(KeptTransfers, ATransferThatCannotBeKeptIsToldAndTheTableStays)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("Принятые данные не сохранены в папке передач")))
         << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith(QStringLiteral(". Таблица записана.")))
+        << dialogs.messages[0].text.toStdString();
     EXPECT_TRUE(w->workspace().isOpen());
     EXPECT_EQ(w->activeGrid()->model()->rowCount(), 4);
 
