@@ -17,17 +17,18 @@ deps:
 	@tools/install-deps
 
 run: deps
-	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=ON
 	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli darni
 	tools/run-program build/debug
 
 demo: deps
-	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=ON
 	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli
 	tools/demo build/debug
 
+# The benchmarks are built (not run) with the tests, so that a change of an interface they use shows.
 test: deps
-	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=ON
 	cmake --build build/debug -j $(JOBS)
 	cd build/debug && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
@@ -39,7 +40,7 @@ check: deps
 	    ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 crash-test: deps
-	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=OFF
+	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=ON
 	cmake --build build/debug -j $(JOBS) --target ornak-sim darni-cli
 	tools/crash-test --build build/debug --kills $(KILLS) --rows $(CRASH_ROWS)
 
