@@ -28,16 +28,6 @@ const QString kNoPorts = QStringLiteral("Последовательных пор
 
 enum ListColumn { DeviceColumn, DescriptionColumn, ManufacturerColumn, UsbColumn };
 
-QString shownName(const QString& portName)
-{
-    return portName == link::com1PortName() ? QStringLiteral("COM1") : QStringLiteral("COM2");
-}
-
-QString environmentName(const QString& portName)
-{
-    return portName == link::com1PortName() ? QStringLiteral("DARNI_COM1") : QStringLiteral("DARNI_COM2");
-}
-
 // The device a choice box holds: an item's device, or what the user typed.
 QString chosenDevice(const QComboBox& box)
 {
@@ -63,11 +53,11 @@ PortDialog::PortDialog(SettingsStore& settings, QWidget* parent, PortLister list
     m_com2 = makeChoice(QStringLiteral("Com2Port"), link::com2PortName(), settings.com2Device());
     auto* choices = new QFormLayout;
     for (const auto& [box, portName] : {std::pair{m_com1, link::com1PortName()}, std::pair{m_com2, link::com2PortName()}}) {
-        choices->addRow(shownName(portName) + QLatin1Char(':'), box);
+        choices->addRow(link::shownPortName(portName) + QLatin1Char(':'), box);
         const QString fromEnvironment = link::environmentDevice(portName);
         if (!fromEnvironment.isEmpty()) {
             auto* note = new QLabel(QStringLiteral("Задано переменной окружения %1=%2: она важнее выбора здесь.")
-                                        .arg(environmentName(portName), fromEnvironment),
+                                        .arg(link::environmentVariableFor(portName), fromEnvironment),
                                     this);
             note->setWordWrap(true);
             choices->addRow(QString(), note);

@@ -66,6 +66,9 @@ public:
     // Where the contents go; anything that writes to a QIODevice may write here.
     QIODevice& device() { return *m_temporary.file; }
     const QString& target() const { return m_target; }
+    // Where the contents go, for a writer that opens the file by its name itself (a library); what it
+    // writes there is synced and put in place by commit() as any other contents.
+    const QString& temporaryPath() const { return m_temporary.path; }
     // Throws FileError when not every byte is taken.
     void write(const char* data, qint64 length);
     void write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }

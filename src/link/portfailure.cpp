@@ -26,15 +26,6 @@ bool userMayOpen(const QString& device)
 #endif
 }
 
-QString shownPortName(const QString& portName)
-{
-    if (portName == com1PortName())
-        return QStringLiteral("COM1");
-    if (portName == com2PortName())
-        return QStringLiteral("COM2");
-    return portName;
-}
-
 QString portAndDevice(const QString& portName, const QString& device)
 {
     const QString shown = shownPortName(portName);

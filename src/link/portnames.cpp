@@ -29,13 +29,28 @@ QString com2PortName()
     return QStringLiteral(R"(\\.\COM2)");
 }
 
-QString environmentDevice(const QString& portName)
+QString shownPortName(const QString& portName)
 {
     if (portName == com1PortName())
-        return qEnvironmentVariable(kCom1Environment);
+        return QStringLiteral("COM1");
     if (portName == com2PortName())
-        return qEnvironmentVariable(kCom2Environment);
+        return QStringLiteral("COM2");
+    return portName;
+}
+
+QString environmentVariableFor(const QString& portName)
+{
+    if (portName == com1PortName())
+        return QString::fromLatin1(kCom1Environment);
+    if (portName == com2PortName())
+        return QString::fromLatin1(kCom2Environment);
     return {};
+}
+
+QString environmentDevice(const QString& portName)
+{
+    const QString variable = environmentVariableFor(portName);
+    return variable.isEmpty() ? QString() : qEnvironmentVariable(variable.toLatin1().constData());
 }
 
 QString defaultDevice(const QString& portName)

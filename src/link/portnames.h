@@ -9,6 +9,11 @@ namespace darni::link {
 QString com1PortName(); // "\\.\COM1"
 QString com2PortName(); // "\\.\COM2"
 
+// "COM1" or "COM2" for the two port names, as users know them; other names as they stand.
+QString shownPortName(const QString& portName);
+// The environment variable that names the device for one of the two port names; empty for others.
+QString environmentVariableFor(const QString& portName);
+
 // The device the environment names for one of the two port names (DARNI_COM1 / DARNI_COM2); empty
 // when it names none. It wins over the settings.
 QString environmentDevice(const QString& portName);

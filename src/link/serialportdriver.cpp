@@ -41,9 +41,7 @@ void SerialPortDriver::connectPort()
     }
     if (!configure()) {
         qCInfo(lcLink) << "cannot configure" << device << m_port.errorString();
-        m_failure = PortFailure::Other;
-        m_failedDevice = device;
-        m_systemText = m_port.errorString();
+        noteFailure(PortFailure::Other, device);
         m_port.close();
         return;
     }
@@ -59,10 +57,15 @@ void SerialPortDriver::noteOpenFailure(const QString& device)
 #else
     const bool missing = error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(device);
 #endif
-    m_failure = classifyOpenFailure(device, missing, error == QSerialPort::PermissionError);
+    noteFailure(classifyOpenFailure(device, missing, error == QSerialPort::PermissionError), device);
+    m_port.clearError();
+}
+
+void SerialPortDriver::noteFailure(PortFailure failure, const QString& device)
+{
+    m_failure = failure;
     m_failedDevice = device;
     m_systemText = m_port.errorString();
-    m_port.clearError();
 }
 
 void SerialPortDriver::portError(QSerialPort::SerialPortError error)
@@ -73,9 +76,7 @@ void SerialPortDriver::portError(QSerialPort::SerialPortError error)
     if (!gone || !isConnected())
         return;
     qCInfo(lcLink) << "lost" << m_portName << m_port.errorString();
-    m_failure = PortFailure::DeviceGone;
-    m_failedDevice = m_names.deviceFor(m_portName);
-    m_systemText = m_port.errorString();
+    noteFailure(PortFailure::DeviceGone, m_names.deviceFor(m_portName));
     m_pollTimer.stop();
     m_port.close();
     Q_EMIT lost();

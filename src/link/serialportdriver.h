@@ -40,6 +40,7 @@ private:
     bool configure();
     void poll();
     void noteOpenFailure(const QString& device);
+    void noteFailure(PortFailure failure, const QString& device);
     void portError(QSerialPort::SerialPortError error);
 
     PortNameMap m_names;

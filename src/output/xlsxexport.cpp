@@ -17,6 +17,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <optional>
 
 namespace darni::output {
 
@@ -28,38 +29,6 @@ constexpr std::size_t kColumnCount = 16;
 constexpr qsizetype kWidestColumn = 60;
 // Room for a number's sign, separators and the filter button beside a header.
 constexpr qsizetype kNumberMargin = 3;
-
-// The temporary file libxlsxwriter writes into, beside the target; removed unless it took its place.
-class TemporaryWorkbook
-{
-public:
-    explicit TemporaryWorkbook(const QString& target) : m_target(target), m_temporary(files::createTemporaryBeside(target)) {}
-    TemporaryWorkbook(const TemporaryWorkbook&) = delete;
-    TemporaryWorkbook& operator=(const TemporaryWorkbook&) = delete;
-    ~TemporaryWorkbook()
-    {
-        if (m_committed)
-            return;
-        m_temporary.file->close();
-        QFile::remove(m_temporary.path);
-    }
-    QByteArray nativePath() const { return QFile::encodeName(m_temporary.path); }
-    QByteArray nativeFolder() const { return QFile::encodeName(QFileInfo(m_temporary.path).absolutePath()); }
-
-    void commit()
-    {
-        // The library wrote through its own handle; the data reach the disk through ours.
-        files::syncToDisk(*m_temporary.file, m_target);
-        m_temporary.file->close();
-        files::replaceFile(m_temporary.path, m_target);
-        m_committed = true;
-    }
-
-private:
-    QString m_target;
-    files::Temporary m_temporary;
-    bool m_committed = false;
-};
 
 struct WorkbookCloser
 {
@@ -111,13 +80,19 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
     const auto columns = exportColumns();
     const std::array<double, kColumnCount> widths = columnWidths(page);
 
-    TemporaryWorkbook temporary(path);
-    const QByteArray folder = temporary.nativeFolder();
+    std::optional<files::AtomicFile> file;
+    try {
+        file.emplace(path);
+    } catch (const files::FileError& e) {
+        throw files::UserError(QStringLiteral("Не удалось записать книгу %1: %2").arg(path, e.message()));
+    }
+    const QByteArray temporary = QFile::encodeName(file->temporaryPath());
+    const QByteArray folder = QFile::encodeName(QFileInfo(file->temporaryPath()).absolutePath());
     // Rows go to disk as they are written, beside the target rather than in a /tmp that may be memory.
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char*>(folder.constData());
-    WorkbookHandle book(workbook_new_opt(temporary.nativePath().constData(), &options));
+    WorkbookHandle book(workbook_new_opt(temporary.constData(), &options));
     if (!book)
         throw writeFailure(path, LXW_ERROR_MEMORY_MALLOC_FAILED, errno);
     lxw_worksheet* sheet = workbook_add_worksheet(book.get(), kSheetName.constData());
@@ -157,7 +132,8 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
     if (closed != LXW_NO_ERROR)
         throw writeFailure(path, closed, errno);
     try {
-        temporary.commit();
+        // The library wrote through its own handle; the data reach the disk through the file's.
+        file->commit();
     } catch (const files::FileError& e) {
         throw files::UserError(QStringLiteral("Не удалось записать книгу %1: %2").arg(path, e.message()));
     }

@@ -61,10 +61,17 @@ void Workspace::postPending()
         m_document.table().post();
 }
 
-void Workspace::keepForUndo(undo::Change change)
+void Workspace::changeWithUndo(undo::Change change, const std::function<void()>& command)
 {
     undo::takeCopy(m_document.path(), change);
     m_undo = UndoState::BeforeCommand;
+    try {
+        command();
+    } catch (...) {
+        // A command that failed changed nothing: there is nothing to take back, and no copy to leave.
+        forgetUndo();
+        throw;
+    }
 }
 
 void Workspace::forgetUndo()
@@ -174,10 +181,12 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
     instrumentAnswered(transfer.header.deviceType);
     try {
         postPending();
-        keepForUndo(undo::Change::InPlace);
         resetSorting();
-        const auto result = decode::flash2klivo(m_document.table(), transfer, decode::DecodeMode::Append);
-        m_document.appended();
+        decode::DecodeResult result;
+        changeWithUndo(undo::Change::InPlace, [&] {
+            result = decode::flash2klivo(m_document.table(), transfer, decode::DecodeMode::Append);
+            m_document.appended();
+        });
         choosePage();
         recompute();
         return result.messages;
@@ -259,9 +268,8 @@ void Workspace::deleteRows(const std::vector<std::uint32_t>& slots)
     if (slots.empty() || !isOpen() || isReadOnly())
         return;
     postPending();
-    keepForUndo(undo::Change::Replacement);
     resetSorting();
-    m_document.deleteRows(slots);
+    changeWithUndo(undo::Change::Replacement, [&] { m_document.deleteRows(slots); });
     recompute();
 }
 
@@ -270,13 +278,14 @@ void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
     if (!isOpen() || isReadOnly())
         return;
     postPending();
-    keepForUndo(undo::Change::Replacement);
-    if (!pageOrder.empty()) {
-        m_document.renumberRows(pageOrder);
-        return;
-    }
-    const table::RecordView rows = pageRows();
-    m_document.renumberRows(rows.slots());
+    changeWithUndo(undo::Change::Replacement, [&] {
+        if (!pageOrder.empty()) {
+            m_document.renumberRows(pageOrder);
+            return;
+        }
+        const table::RecordView rows = pageRows();
+        m_document.renumberRows(rows.slots());
+    });
 }
 
 std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, const QString& text,

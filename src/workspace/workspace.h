@@ -166,7 +166,8 @@ private:
     enum class UndoState { Nothing, BeforeCommand, BeforeSavedEdits, BeforeUnsavedEdits };
 
     bool openWith(const QString& path, table::DbfTable::Access access);
-    void keepForUndo(undo::Change change);
+    // Keeps the table for undo, then runs the command that changes it.
+    void changeWithUndo(undo::Change change, const std::function<void()>& command);
     void forgetUndo();
     void afterOpening();
     void choosePage();

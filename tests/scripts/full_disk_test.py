@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""darni-cli on a disk with no room left: create, append, export and print fail with "диск заполнен",
+"""darni-cli on a disk with no room left: create, append, export (.xls, .xlsx), charts, print and renumber fail with "диск заполнен",
 leave the earlier files byte for byte as they were, and leave no temporary file behind.
 
 Needs to mount a small tmpfs (root, or a user namespace); says SKIP and exits 77 where it cannot.
@@ -45,6 +45,8 @@ def main():
             cli_run("decode", big, big_table)
             table = os.path.join(disk, "t.db")
             for arguments in (("decode", small, table), ("export", table, os.path.join(disk, "out.xls")),
+                              ("export", table, os.path.join(disk, "out.xlsx")),
+                              ("chart", table, os.path.join(disk, "out.png")),
                               ("print", table, os.path.join(disk, "out.pdf"))):
                 run = cli_run(*arguments)
                 if run.returncode != 0:
@@ -68,6 +70,11 @@ def main():
                 ("append", ("decode", "--append", big, table)),
                 ("export", ("export", big_table, os.path.join(disk, "out.xls"))),
                 ("print", ("print", big_table, os.path.join(disk, "out.pdf"))),
+                ("export xlsx", ("export", big_table, os.path.join(disk, "out.xlsx"))),
+                ("chart", ("chart", big_table, os.path.join(disk, "out.png"))),
+                # The undo copy of a renumbering costs no room; the renumbering itself does, and a
+                # renumbering that failed leaves no copy behind.
+                ("renumber", ("renumber", table)),
             ]
             for name, arguments in cases:
                 run = cli_run(*arguments)
@@ -79,7 +86,7 @@ def main():
             subprocess.run(["umount", disk])
     for f in failures:
         print("FAIL " + f)
-    print("full disk: %d cases, %d failures" % (4, len(failures)))
+    print("full disk: %d cases, %d failures" % (len(cases), len(failures)))
     return 1 if failures else 0
 
 
