@@ -482,7 +482,7 @@ void MainWindow::createTable()
     if (m_workspace.isOpen() && !closeTableUnlessCancelled())
         return;
     const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
-    if (path.isEmpty())
+    if (path.isEmpty() || !confirmReplacing(path))
         return;
     // A table that cannot be replaced is refused before the instrument is asked for its memory.
     try {
@@ -504,6 +504,16 @@ void MainWindow::createTable()
     }
 }
 
+bool MainWindow::confirmReplacing(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return true;
+    return m_dialogs.askYesNo(this, applicationTitle(),
+                              QStringLiteral("Файл %1 уже существует.\nЗаменить его новой таблицей? Прежнюю таблицу "
+                                             "вернет команда \"Правка → Отменить\".")
+                                  .arg(QDir::toNativeSeparators(path)));
+}
+
 void MainWindow::createFromSavedTransfer()
 {
     if (m_workspace.isOpen() && !closeTableUnlessCancelled())
@@ -517,7 +527,7 @@ void MainWindow::createFromSavedTransfer()
     try {
         const transfer::SavedTransfer saved = workspace::Workspace::readSavedTransfer(source);
         const QString path = m_dialogs.saveFileName(this, m_lastDirectory, kTableFilter, kTableSuffix);
-        if (path.isEmpty())
+        if (path.isEmpty() || !confirmReplacing(path))
             return;
         workspace::Workspace::checkCreatable(path);
         if (!saved.checksummed)
@@ -659,6 +669,8 @@ void MainWindow::exitProgram()
     if (m_workspace.isOpen() && m_workspace.isModified() && !closeTableUnlessCancelled())
         return;
     m_exiting = true;
+    // The undo copy belongs to this run: nothing after it could put it back knowingly.
+    m_workspace.discardUndo();
     QCoreApplication::exit(0);
 }
 

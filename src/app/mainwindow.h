@@ -60,6 +60,8 @@ public:
     // The commands, as the menus and tool buttons run them.
     void createTable();
     void openTable();
+    // Asks before a new table replaces an existing file; true when there is none or the user agrees.
+    bool confirmReplacing(const QString& path);
     void createFromSavedTransfer();
     void appendTable();
     void saveTable();

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #ifdef Q_OS_WIN
@@ -103,7 +104,43 @@ void syncFolderOf(const QString& path)
 #endif
 }
 
+// Why a new file cannot be made in the folder of `target`, told apart by the system itself: a folder
+// that is not there, a file system mounted read-only, a folder the user may not write into.
+std::optional<FileError> folderRefusal(const QString& target)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        return FileError(FileCause::NotFound,
+                         QStringLiteral("Нельзя записать файл %1: папки %2 нет.").arg(target, folder));
+    }
+#ifndef Q_OS_WIN
+    errno = 0;
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return std::nullopt;
+    if (errno == EROFS) {
+        return FileError(FileCause::ReadOnly, QStringLiteral("Нельзя записать файл %1: папка %2 на диске, "
+                                                             "подключенном только для чтения.")
+                                                  .arg(target, folder));
+    }
+    if (errno == EACCES || errno == EPERM) {
+        return FileError(FileCause::NoPermission,
+                         QStringLiteral("Нельзя записать файл %1: нет прав на запись в папку %2.").arg(target, folder));
+    }
+#endif
+    return std::nullopt;
+}
+
 } // namespace
+
+QString resolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString canonical = info.canonicalFilePath();
+    // A link to a file not yet there: the new file goes where the link points.
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
 
 qint64 CheckedFile::writeData(const char* data, qint64 length)
 {
@@ -152,12 +189,10 @@ std::unique_ptr<CheckedFile> openLocked(const QString& path)
 
 void checkReplaceable(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!QFileInfo(info.absolutePath()).isDir())
-        throw FileError::fromSystem(QStringLiteral("Нет папки для файла"), path, ENOENT);
+    const QFileInfo info(resolvedPath(path));
     if (!info.exists()) {
-        if (!QFileInfo(info.absolutePath()).isWritable())
-            throw FileError::fromSystem(QStringLiteral("Нельзя создать файл"), path, EACCES);
+        if (auto refusal = folderRefusal(info.filePath()))
+            throw *refusal;
     } else {
         // Opening with the lock tells a read-only file, a missing permission and another writer apart.
         (void)openLocked(path);
@@ -171,7 +206,7 @@ void checkReplaceable(const QString& path)
 
 Temporary createTemporaryBeside(const QString& target)
 {
-    const QFileInfo info(target);
+    const QFileInfo info(resolvedPath(target));
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const QString path = info.absoluteDir().filePath(info.fileName() + kTemporaryInfix + randomPart() +
                                                          kTemporarySuffix);
@@ -183,9 +218,13 @@ Temporary createTemporaryBeside(const QString& target)
 #endif
             return {std::move(file), path};
         }
-        if (file->error() != QFileDevice::OpenError || QFileInfo::exists(path) == false)
+        if (file->error() != QFileDevice::OpenError || QFileInfo::exists(path) == false) {
+            const int systemError = errno;
+            if (auto refusal = folderRefusal(info.filePath()))
+                throw *refusal;
             throw FileError::fromSystem(QStringLiteral("Не удалось создать файл рядом с"), target,
-                                        errorOr(errno, target));
+                                        errorOr(systemError, target));
+        }
     }
     throw FileError::fromSystem(QStringLiteral("Не удалось создать файл рядом с"), target, EEXIST);
 }
@@ -193,14 +232,14 @@ Temporary createTemporaryBeside(const QString& target)
 bool isTemporaryOf(const QString& target, const QString& candidate)
 {
     const QString name = QFileInfo(candidate).fileName();
-    const QString prefix = QFileInfo(target).fileName() + kTemporaryInfix;
+    const QString prefix = QFileInfo(resolvedPath(target)).fileName() + kTemporaryInfix;
     return name.size() == prefix.size() + kTemporaryRandomLength + kTemporarySuffix.size() &&
            name.startsWith(prefix) && name.endsWith(kTemporarySuffix);
 }
 
 void removeAbandonedTemporaries(const QString& target)
 {
-    const QFileInfo info(target);
+    const QFileInfo info(resolvedPath(target));
     const QDir folder = info.absoluteDir();
     const QStringList names = folder.entryList({info.fileName() + kTemporaryInfix + QLatin1Char('*') +
                                                 kTemporarySuffix},
@@ -238,12 +277,13 @@ void syncToDisk(CheckedFile& file, const QString& what)
 
 void replaceFile(const QString& temporary, const QString& target)
 {
+    const QString replaced = resolvedPath(target);
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
-                            std::filesystem::path(target.toStdU16String()), error);
+                            std::filesystem::path(replaced.toStdU16String()), error);
     if (error)
         throw FileError::fromSystem(QStringLiteral("Не удалось заменить файл"), target, error.value());
-    syncFolderOf(target);
+    syncFolderOf(replaced);
 }
 
 AtomicFile::AtomicFile(const QString& target) : m_target(target)

@@ -29,6 +29,10 @@ private:
     int m_writeError = 0;
 };
 
+// The file that a write to `path` must replace: the last target of a symbolic link (so that a link to
+// a table in another folder keeps pointing at the new table), else `path` itself.
+QString resolvedPath(const QString& path);
+
 // Opens an existing regular file for reading and writing and takes the writer's lock. Throws FileError:
 // NotFound, NotAFile, NoPermission, ReadOnly, Locked or Other.
 std::unique_ptr<CheckedFile> openLocked(const QString& path);
@@ -42,7 +46,8 @@ struct Temporary
     std::unique_ptr<CheckedFile> file; // open for reading and writing, locked
     QString path;
 };
-// A new, empty temporary file beside `target`, locked. Throws FileError.
+// A new, empty temporary file beside `target` (beside a link's target), locked. Throws FileError naming
+// why the folder refuses it: no such folder, a read-only file system, no permission to write there.
 Temporary createTemporaryBeside(const QString& target);
 // Whether `candidate` is named as a temporary file of `target`.
 bool isTemporaryOf(const QString& target, const QString& candidate);
@@ -51,7 +56,8 @@ void removeAbandonedTemporaries(const QString& target);
 
 // The file's bytes are on the disk itself when this returns; throws FileError.
 void syncToDisk(CheckedFile& file, const QString& what);
-// Renames `temporary` over `target` in one step and makes the rename durable. Throws FileError.
+// Renames `temporary` over `target` (over a link's target) in one step and makes the rename durable.
+// Throws FileError.
 void replaceFile(const QString& temporary, const QString& target);
 
 // A whole new file for `target`, made visible only by commit().

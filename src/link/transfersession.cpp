@@ -11,8 +11,9 @@
 namespace darni::link {
 
 namespace {
-// The memory frame opens with two length words whose product is 0 when the instrument holds nothing:
-// 'S' and the nine characters after it must be in before they can be read.
+// The memory frame opens with two length words (the first block's record count and the record length)
+// whose product is the first block's size: 'S' and the nine characters after it must be in before they
+// can be read.
 constexpr std::size_t kLengthWordsSpan = 9;
 constexpr std::size_t kFirstLengthWord = 1;
 constexpr std::size_t kSecondLengthWord = kFirstLengthWord + wire::kCharsPerWord;
@@ -198,7 +199,9 @@ void TransferSession::checkDataLength()
     const char* at = m_buffer.data() + s;
     const std::uint32_t dataLength = static_cast<std::uint32_t>(wire::readWord(at + kFirstLengthWord)) *
                                      wire::readWord(at + kSecondLengthWord);
-    if (dataLength == 0) {
+    // The first word counts the first block alone: measurements taken only under the second
+    // dependence leave it 0, and the device information has told the second block's count already.
+    if (dataLength == 0 && m_header.recordCountB == 0) {
         fail(noDataMessage(), errorCaption());
         return;
     }

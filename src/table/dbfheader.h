@@ -21,6 +21,9 @@ inline constexpr int kDeletionFlagSize = 1;
 inline constexpr std::uint8_t kVersionWithoutMemo = 0x03;
 inline constexpr std::uint8_t kLanguageDriverCp1251 = 0xC9;
 inline constexpr int kMaxFieldCount = 4095;
+// Bytes a header may hold between the descriptors' terminator and the first record: FoxPro keeps its
+// database container's name there (263 bytes); other writers leave none.
+inline constexpr int kMaxHeaderPadding = 263;
 
 // Header length for a table of n fields: header, descriptors, terminator.
 constexpr int headerLength(int fieldCount)

@@ -3,6 +3,8 @@
 
 #include "fieldcodec.h"
 #include "files/atomicfile.h"
+#include "files/fileerror.h"
+#include "files/setasidefile.h"
 #include "tableerror.h"
 #include "tablelog.h"
 #include "tablepaths.h"
@@ -639,8 +641,19 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
     requireWritable();
     if (m_state != State::Browse)
         post();
+    // The old index file describes the old rows: it leaves before the new table takes the name, and
+    // the new table carries no production index flag until its own index is written, so that after a
+    // crash at any moment an index beside the table describes its rows, or there is none.
+    files::SetAsideFile oldIndex;
     try {
-        m_store.rewrite(plan, !m_tags.isEmpty());
+        m_store.rewrite(plan, false, [&] {
+            try {
+                oldIndex.setAside(indexPath());
+            } catch (const files::FileError& e) {
+                throw TableError::from(e);
+            }
+        });
+        oldIndex.drop();
     } catch (...) {
         if (m_store.isOpen())
             followRollBack();
@@ -661,6 +674,7 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
         // The order is taken from the rows at the next open, so an index file lost here costs nothing.
         try {
             writeIndexFile();
+            m_store.setProductionIndex(true, true);
         } catch (const TableError& e) {
             qCWarning(lcTable) << "index file not rewritten after a rewrite:" << e.message();
         }

@@ -96,7 +96,7 @@ void RecordStore::take(TableFile file, const QString& path)
 void RecordStore::load(const QString& path)
 {
     readHeaderAndFields(path);
-    correctRecordCount();
+    countRows();
     remap();
 }
 
@@ -124,10 +124,13 @@ void RecordStore::readHeaderAndFields(const QString& path)
     // Reading no further than the header length keeps records from overlapping the descriptors.
     std::vector<FieldDescriptor> descriptors;
     const int maxDescriptors = std::max(0, (headerLength - dbf::kHeaderSize) / dbf::kDescriptorSize);
+    bool terminated = false;
     for (int i = 0; i < maxDescriptors; ++i) {
         const qsizetype at = static_cast<qsizetype>(i) * dbf::kDescriptorSize;
-        if (at < area.size() && area[at] == dbf::kDescriptorTerminator)
+        if (at < area.size() && area[at] == dbf::kDescriptorTerminator) {
+            terminated = true;
             break;
+        }
         if (at + dbf::kDescriptorSize > area.size())
             throw notATable(QStringLiteral("описания полей обрываются"));
         auto d = FieldDescriptor::parse(reinterpret_cast<const std::uint8_t*>(area.constData() + at));
@@ -137,6 +140,19 @@ void RecordStore::readHeaderAndFields(const QString& path)
     }
     if (descriptors.size() > static_cast<std::size_t>(dbf::kMaxFieldCount))
         throw notATable(QStringLiteral("слишком много полей"));
+    const qsizetype terminatorAt = static_cast<qsizetype>(descriptors.size()) * dbf::kDescriptorSize;
+    terminated = terminated || (terminatorAt < area.size() && area[terminatorAt] == dbf::kDescriptorTerminator);
+    // A header whose lengths disagree with its own field list would have every row read from the
+    // wrong place: such a file is no table, whatever rows it seems to hold.
+    const int descriptorsEnd = dbf::headerLength(static_cast<int>(descriptors.size()));
+    if (!terminated && headerLength >= descriptorsEnd)
+        throw notATable(QStringLiteral("нет конца описаний полей"));
+    if (terminated && (headerLength < descriptorsEnd || headerLength > descriptorsEnd + dbf::kMaxHeaderPadding))
+        throw notATable(QStringLiteral("длина заголовка %1 не согласуется с описаниями полей").arg(headerLength));
+    if (recordLengthOf(descriptors) != header.recordLength())
+        throw notATable(QStringLiteral("длина записи %1 не согласуется с шириной полей (%2)")
+                            .arg(header.recordLength())
+                            .arg(recordLengthOf(descriptors)));
 
     m_layout = FieldLayout::bind(descriptors, header.recordLength());
     m_header = header;
@@ -152,35 +168,38 @@ void RecordStore::readHeaderAndFields(const QString& path)
         m_header.setProductionIndex(false);
 }
 
-void RecordStore::correctRecordCount()
+bool RecordStore::slotBeginsRow(std::uint32_t slot)
 {
-    const qint64 fileSize = m_file.size();
-    const qint64 payload = std::max<qint64>(0, fileSize - m_headerLength);
-    const auto inFile = static_cast<std::uint32_t>(
+    char flag = 0;
+    m_file.readAt(offsetOf(slot), &flag, 1);
+    return flag == dbf::kLiveFlag || flag == dbf::kDeletedFlag;
+}
+
+void RecordStore::countRows()
+{
+    const qint64 payload = std::max<qint64>(0, m_file.size() - m_headerLength);
+    const auto whole = static_cast<std::uint32_t>(
         std::min<qint64>(payload / m_recordLength, std::numeric_limits<std::uint32_t>::max()));
-    // The header's count is written last by every append, so rows beyond it never were committed;
-    // bytes after the end mark are no rows either.
-    std::uint32_t slots = std::min(inFile, m_header.recordCount());
-    // A count too high for the end mark: a slot that begins with anything but a row's flag (the end
-    // mark, zero bytes) is past the last row.
-    for (char flag = 0; slots > 0; --slots) {
-        m_file.readAt(offsetOf(slots), &flag, 1);
-        if (flag == dbf::kBlank || flag == dbf::kDeletedFlag)
-            break;
+    const std::uint32_t counted = m_header.recordCount();
+    std::uint32_t slots = std::min(whole, counted);
+    if (counted < whole) {
+        // Whole rows past the count are rows: another program that stopped before its header's count
+        // leaves them so. Our own append that never committed is told apart by the end mark it holds
+        // in its first new slot until the commit, and stays invisible.
+        while (slots < whole && slotBeginsRow(slots + 1))
+            ++slots;
+    } else {
+        // A count too high for the file: a slot that begins with anything but a row's flag (the end
+        // mark, zero bytes) is past the last row.
+        while (slots > 0 && !slotBeginsRow(slots))
+            --slots;
     }
     m_slotCount = m_writtenSlots = m_committedSlots = slots;
-    if (!m_file.isWritable() || m_file.isReplacement())
-        return;
-    if (slots != m_header.recordCount()) {
-        qCInfo(lcTable) << "record count corrected from" << m_header.recordCount() << "to" << slots << m_file.path();
-        writeHeader();
-    }
-    const qint64 end = offsetOf(slots + 1);
-    if (fileSize > end + 1) {
-        qCInfo(lcTable) << "cutting off" << fileSize - end - 1 << "bytes after the last row" << m_file.path();
-        m_file.truncate(end);
-        m_file.writeAt(end, &dbf::kEndOfFile, 1);
-    }
+    // The header takes the count with the first write this opening makes: an opening that writes
+    // nothing leaves every byte, and bytes past the rows are never cut off.
+    m_headerStale = slots != counted;
+    if (m_headerStale)
+        qCInfo(lcTable) << "record count" << counted << "read as" << slots << m_file.path();
 }
 
 void RecordStore::close()
@@ -214,6 +233,7 @@ void RecordStore::reset()
     m_descriptors.clear();
     m_descriptorArea.clear();
     m_slotCount = m_writtenSlots = m_committedSlots = 0;
+    m_headerStale = false;
     m_heldFlag.reset();
     m_pendingAppends.clear();
     m_rolledBack = false;
@@ -235,6 +255,13 @@ void RecordStore::writeHeader()
     m_header.setRecordCount(m_committedSlots);
     m_header.setLastUpdate(QDate::currentDate());
     m_file.writeAt(0, reinterpret_cast<const char*>(m_header.bytes().data()), dbf::kHeaderSize);
+    m_headerStale = false;
+}
+
+void RecordStore::settleHeader()
+{
+    if (m_headerStale && m_file.isWritable() && !m_file.isReplacement())
+        writeHeader();
 }
 
 void RecordStore::setProductionIndex(bool present, bool writeNow)
@@ -260,6 +287,7 @@ void RecordStore::writeAppends()
     m_rolledBack = false;
     if (m_pendingAppends.isEmpty())
         return;
+    settleHeader();
     const qint64 offset = offsetOf(m_writtenSlots + 1);
     m_pendingAppends.append(dbf::kEndOfFile);
     if (m_writtenSlots == m_committedSlots) {
@@ -357,6 +385,7 @@ void RecordStore::writeRecord(std::uint32_t slot, const char* record)
                     record, static_cast<std::size_t>(m_recordLength));
         return;
     }
+    settleHeader();
     const qint64 offset = offsetOf(slot);
     m_file.writeAt(offset, record, m_recordLength);
     keepEndMark(offset, record, m_recordLength);
@@ -517,7 +546,7 @@ std::uint32_t RecordStore::writeRewrittenCopy(TableFile& out, const Rewrite& pla
     return copied;
 }
 
-void RecordStore::rewrite(const Rewrite& plan, bool withIndex)
+void RecordStore::rewrite(const Rewrite& plan, bool withIndex, const std::function<void()>& beforeReplacing)
 {
     flush();
     const QString path = m_file.path();
@@ -525,6 +554,9 @@ void RecordStore::rewrite(const Rewrite& plan, bool withIndex)
     // it; then this opening's lock passes to the new file with it, so no other writer gets between.
     TableFile copy = TableFile::createReplacement(path, &m_file);
     writeRewrittenCopy(copy, plan, withIndex);
+    copy.sync();
+    if (beforeReplacing)
+        beforeReplacing();
     copy.commitReplacement();
 
     reset();

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,9 +37,10 @@ public:
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
-    // Opens the file and reads its header and fields; throws TableError. The header's count is the
-    // count of rows: rows beyond it are an append that never finished and are not read (an opening for
-    // writing cuts them off). An opening for reading changes no byte.
+    // Opens the file and reads its header and fields; throws TableError. The rows are the whole slots
+    // that begin with a row's flag: up to the header's count, and past it too, except the slots of an
+    // append of ours that never committed (its first new slot still holds the end mark). A count that
+    // disagrees is written with this opening's first write; opening itself changes no byte.
     void open(const QString& path, Access access);
     // An empty table in a file beside `path` that takes the name on commitNew(); an existing table of
     // that name stays as it was, held locked, until then.
@@ -107,16 +109,20 @@ public:
     void setProductionIndex(bool present, bool writeNow);
 
     // Writes a copy of the table as the plan says and puts it in the table's place in one step; the
-    // store then holds the copy, keeping the lock. `withIndex` is the copy's production index flag.
+    // store then holds the copy, keeping the lock. `withIndex` is the copy's production index flag;
+    // `beforeReplacing` runs once the copy is whole on the disk, just before it takes the name.
     // Throws TableError; the table is then unchanged.
-    void rewrite(const Rewrite& plan, bool withIndex);
+    void rewrite(const Rewrite& plan, bool withIndex, const std::function<void()>& beforeReplacing = {});
 
 private:
     void take(TableFile file, const QString& path);
     void load(const QString& path);
     void readHeaderAndFields(const QString& path);
-    void correctRecordCount();
+    void countRows();
+    bool slotBeginsRow(std::uint32_t slot);
     void writeHeader();
+    // Writes the header's corrected count before the first write that relies on it.
+    void settleHeader();
     void commitWrittenRows();
     void rollBackAppends();
     void keepEndMark(qint64 offset, const char* data, qint64 size);
@@ -138,7 +144,8 @@ private:
 
     std::uint32_t m_slotCount = 0;      // slots, rows in memory included
     std::uint32_t m_writtenSlots = 0;   // slots on disk
-    std::uint32_t m_committedSlots = 0; // slots that the header counts
+    std::uint32_t m_committedSlots = 0; // slots that the header counts, once it is written
+    bool m_headerStale = false;         // the header on disk holds another count than m_committedSlots
     // While rows stand written past the counted ones, the end mark stays at the first of them in the
     // file; this is that row's own flag, written when the rows are committed.
     std::optional<char> m_heldFlag;

@@ -14,6 +14,8 @@
 #include "transfer/transferfile.h"
 #include "undocopy.h"
 
+#include <QFileInfo>
+
 #include <cmath>
 #include <limits>
 
@@ -108,7 +110,7 @@ void Workspace::afterOpening()
     recompute();
     m_document.markSaved();
     // An undo copy whose writing was cut short is of no use to anyone.
-    files::removeAbandonedTemporaries(undo::copyPathFor(m_document.path()));
+    undo::removeAbandoned(m_document.path());
 }
 
 // ---- file commands ------------------------------------------------------------------------------
@@ -124,16 +126,27 @@ int Workspace::createFromTransfer(const QString& path, const transfer::Transfer&
         close(false);
     instrumentAnswered(transfer.header.deviceType);
     int added = 0;
+    // A table replaced by the new one stays the undo copy, so that no click in a file dialog loses it.
+    const bool replacing = QFileInfo::exists(files::resolvedPath(path));
     try {
-        m_document.create(path, [&](DbfTable& t) {
-            const auto result = decode::flash2klivo(t, transfer, decode::DecodeMode::Create);
-            added = result.addedFirstBlock + result.addedSecondBlock;
-        });
-    } catch (const TableError& e) {
+        if (replacing)
+            undo::takeCopy(path, undo::Change::Replacement);
+        try {
+            m_document.create(path, [&](DbfTable& t) {
+                const auto result = decode::flash2klivo(t, transfer, decode::DecodeMode::Create);
+                added = result.addedFirstBlock + result.addedSecondBlock;
+            });
+        } catch (...) {
+            if (replacing)
+                undo::discardCopy(path);
+            throw;
+        }
+    } catch (const files::UserError& e) {
         if (keep == KeepTransfer::No)
             throw;
         throw files::UserError(e.message() + QLatin1Char('\n') + keepTransfer(path, transfer));
     }
+    m_undo = replacing ? UndoState::BeforeCommand : UndoState::Nothing;
     choosePage();
     recompute();
     m_document.markSaved();
@@ -190,7 +203,7 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
         choosePage();
         recompute();
         return result.messages;
-    } catch (const TableError& e) {
+    } catch (const files::UserError& e) {
         if (keep == KeepTransfer::No)
             throw;
         throw files::UserError(e.message() + QLatin1Char('\n') + keepTransfer(m_document.path(), transfer));
@@ -214,10 +227,29 @@ void Workspace::close(bool saveFirst)
     m_document.close(saveFirst);
 }
 
-void Workspace::closeKeepingIndex()
+std::optional<QString> Workspace::closeKeepingIndex()
 {
+    if (!isOpen())
+        return std::nullopt;
+    const QString path = m_document.path();
+    const bool keptCopy = m_undo != UndoState::Nothing;
     m_undo = UndoState::Nothing;
     m_document.closeKeepingIndex();
+    if (!keptCopy)
+        return std::nullopt;
+    // The copy is put back later only over the table exactly as this command left it.
+    try {
+        undo::recordState(path);
+    } catch (const files::UserError& e) {
+        return QStringLiteral("Копия таблицы для отмены не сохранена: ") + e.message();
+    }
+    return std::nullopt;
+}
+
+void Workspace::discardUndo()
+{
+    if (isOpen())
+        forgetUndo();
 }
 
 void Workspace::closeDiscardingEdits()
@@ -258,7 +290,7 @@ void Workspace::undoClosed(const QString& path)
 {
     // The table must not be held by another writer while its file is replaced.
     DbfTable::checkReplaceable(path);
-    undo::restoreCopy(path);
+    undo::restoreCopy(path, undo::Check::Recorded);
 }
 
 // ---- row commands -------------------------------------------------------------------------------

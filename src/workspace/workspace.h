@@ -79,9 +79,10 @@ public:
     // ---- commands ----
     // Throws UserError unless a new table could replace `path` now; asked before the instrument.
     static void checkCreatable(const QString& path);
-    // Closes the open table, then makes `path` from the transfer; returns the rows made. On failure
-    // (UserError) no table is open, an earlier table of that name is as it was, and the message says
-    // where the transfer was kept when asked to keep it.
+    // Closes the open table, then makes `path` from the transfer; returns the rows made. An earlier
+    // table of that name becomes the undo copy (canUndo() then tells). On failure (UserError) no table
+    // is open, an earlier table of that name is as it was, and the message says where the transfer was
+    // kept when asked to keep it.
     int createFromTransfer(const QString& path, const transfer::Transfer& transfer, KeepTransfer keep);
     // Opens a table for reading and writing, or, when only writing is barred (another program holds it,
     // it is read-only), for reading. False when it cannot be read at all; openFailure() says why.
@@ -102,8 +103,11 @@ public:
     // Closes the table (saving first when asked); its index file goes with it.
     void close(bool saveFirst);
     // Closes the table and leaves its index file and the copy that undo() puts back, for darni-cli,
-    // whose sort order and "undo" outlive it.
-    void closeKeepingIndex();
+    // whose sort order and "undo" outlive it; the copy is tied to the table as the command left it.
+    // Why the copy could not be kept, when it could not (the command itself stands).
+    std::optional<QString> closeKeepingIndex();
+    // Gives up the undo copy of this opening (the program ends with the table still open).
+    void discardUndo();
     // Closes the table without its unsaved edits: the file is as it was at the last open, save or command.
     void closeDiscardingEdits();
     // Puts the table back as it was before the last command that changed it (delete rows, renumber,

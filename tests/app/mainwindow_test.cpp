@@ -102,6 +102,28 @@ TEST_F(KeptTransfers, CreateReceivesFromTheInstrumentAndShowsTheRows)
     ASSERT_TRUE(w->workspace().isOpen());
     EXPECT_EQ(w->workspace().path(), path("again.db"));
     EXPECT_TRUE(darni::testing::readAll(path("again.db")) == darni::testing::readAll(path("new.db")));
+
+    // A table of that name is replaced only when the user says so, and the replaced one is the undo copy.
+    const QString old = path("old.db");
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "9"}}).writeTo(old);
+    const QByteArray oldBytes = darni::testing::readAll(old);
+    dialogs.questions.clear();
+    dialogs.fileNames = {kept.filePath(files[0]), old};
+    w->command(QStringLiteral("CreateFromSaved"))->trigger(); // no answer: "Нет"
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].contains(QStringLiteral("уже существует")));
+    EXPECT_TRUE(darni::testing::readAll(old) == oldBytes);
+    dialogs.fileNames = {kept.filePath(files[0]), old};
+    dialogs.yesNoAnswers = {true};
+    w->command(QStringLiteral("CreateFromSaved"))->trigger();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), 17);
+    ASSERT_TRUE(w->command(QStringLiteral("Undo"))->isEnabled());
+    w->command(QStringLiteral("Undo"))->trigger();
+    EXPECT_EQ(w->activeGrid()->model()->rowCount(), 1);
+    w->closeTable();
+    EXPECT_TRUE(darni::testing::readAll(old) == oldBytes);
+    EXPECT_FALSE(QFile::exists(old + QStringLiteral(".undo")));
 }
 
 TEST_F(KeptTransfers, ATransferThatCannotBeKeptIsToldAndTheTableStays)
@@ -162,7 +184,10 @@ TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
     const QByteArray before = darni::testing::readAll(existing);
     auto w = makeWindow(port); // no instrument anywhere
     dialogs.fileNames = {existing};
+    dialogs.yesNoAnswers = {true}; // replace it
     w->createTable();
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].contains(QStringLiteral("уже существует"))) << dialogs.questions[0].toStdString();
     EXPECT_FALSE(w->document().isOpen());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
@@ -212,6 +237,7 @@ TEST_F(MainWindowTest, ATableAnotherProgramHoldsIsNotReplacedButOpensForReading)
     auto w = makeWindow(port); // no instrument anywhere: asking one would say so
 
     dialogs.fileNames = {held};
+    dialogs.yesNoAnswers = {true};
     w->createTable();
     EXPECT_FALSE(w->document().isOpen());
     ASSERT_EQ(dialogs.messages.size(), 1u);

@@ -8,12 +8,15 @@
 #include "table/dbftable.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -175,32 +178,197 @@ TEST_F(TableSafety, SavedTransfersAreCheckedAndOddInputsEndInASentence)
     EXPECT_TRUE(info.out.contains(QStringLiteral("Строк ОРНАК-ТР5: 5"))) << info.out.toStdString();
 }
 
-TEST_F(TableSafety, RowsAreDeletedAndRenumberedByTheNumbersThePageShows)
+TEST_F(TableSafety, RowsAreDeletedByTheirPlaceOnThePageOrByAnUnambiguousNumber)
 {
-    writeTable("t.db");
-    const CliRun missing = cli({QStringLiteral("delete"), path("t.db"), QStringLiteral("--rows"), QStringLiteral("2,9")});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains(QStringLiteral("нет строки с номером 9"))) << missing.err.toStdString();
+    // Two memory blocks: N starts again, so numbers 1 and 2 stand twice.
+    darni::testing::DbfFileBuilder b(darni::testing::measurementFields());
+    for (const int n : {1, 2, 3, 1, 2})
+        b.record({{"N", std::to_string(n) + ".000000000"}, {"DATE", "01.02.2026"}});
+    b.writeTo(path("t.db"));
+    const QByteArray before = readAll(path("t.db"));
 
-    const CliRun deleted = cli({QStringLiteral("delete"), path("t.db"), QStringLiteral("--rows"), QStringLiteral("2,4")});
-    ASSERT_EQ(deleted.exitCode, 0) << deleted.err.toStdString();
-    EXPECT_TRUE(deleted.out.contains(QStringLiteral("Удалено строк: 2")));
-    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 3, 5}));
+    struct Refusal
+    {
+        QStringList arguments;
+        int exitCode;
+        QString says;
+    } const refusals[] = {
+        {{QStringLiteral("--rows"), QStringLiteral("2,9")}, 1, QStringLiteral("нет строки 9")},
+        {{QStringLiteral("--rows"), QStringLiteral("0")}, 1, QStringLiteral("нет строки 0")},
+        {{QStringLiteral("--numbers"), QStringLiteral("7")}, 1, QStringLiteral("нет строки с номером 7")},
+        {{QStringLiteral("--numbers"), QStringLiteral("1")}, 1, QStringLiteral("позиции 1, 4")},
+        {{QStringLiteral("--rows"), QStringLiteral("x")}, 2, QStringLiteral("не список")},
+        {{QStringLiteral("--rows"), QStringLiteral("1"), QStringLiteral("--numbers"), QStringLiteral("1")}, 2, {}},
+        {{QStringLiteral("--no-such-option")}, 2, QStringLiteral("no-such-option")},
+    };
+    for (const auto& r : refusals) {
+        const CliRun run = cli(QStringList{QStringLiteral("delete"), path("t.db")} + r.arguments);
+        const std::string what = r.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(run.exitCode, r.exitCode) << what << ' ' << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(r.says)) << what << ' ' << run.err.toStdString();
+        EXPECT_EQ(readAll(path("t.db")), before) << what << ": a refused command changed the file";
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")}) << what;
+    }
+
+    const CliRun byPlace = cli({QStringLiteral("delete"), path("t.db"), QStringLiteral("--rows"), QStringLiteral("4")});
+    ASSERT_EQ(byPlace.exitCode, 0) << byPlace.err.toStdString();
+    EXPECT_TRUE(byPlace.out.contains(QStringLiteral("Удалено строк: 1")));
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 2, 3, 2}));
+    const CliRun all = cli({QStringLiteral("delete"), path("t.db"), QStringLiteral("--numbers"), QStringLiteral("2"),
+                            QStringLiteral("--all-matching")});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 3}));
 
     ASSERT_EQ(cli({QStringLiteral("renumber"), path("t.db")}).exitCode, 0);
-    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 2, 3}));
-    EXPECT_EQ(readAll(path("t.db")).size(), 1217 + 3 * 1086 + 1);
-    // The table as it was before the renumbering is kept for "undo", and nothing else.
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{QStringLiteral("t.db"), QStringLiteral("t.db.undo")}))
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 2}));
+    EXPECT_EQ(readAll(path("t.db")).size(), 1217 + 2 * 1086 + 1);
+    // The table as it was before the renumbering is kept for "undo", with the state it undoes.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
+              (QStringList{QStringLiteral("t.db"), QStringLiteral("t.db.undo"), QStringLiteral("t.db.undo.state")}))
         << "no stray files";
 
     const CliRun undone = cli({QStringLiteral("undo"), path("t.db")});
     ASSERT_EQ(undone.exitCode, 0) << undone.err.toStdString();
-    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 3, 5}));
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 3}));
     const CliRun again = cli({QStringLiteral("undo"), path("t.db")});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("Нечего отменять"))) << again.err.toStdString();
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")});
+}
+
+TEST_F(TableSafety, AnUndoCopyPutsBackOnlyTheStateItWasTakenFor)
+{
+    const auto deleteFirstRow = [this] {
+        writeTable("t.db");
+        const CliRun run = cli({QStringLiteral("delete"), path("t.db"), QStringLiteral("--rows"), QStringLiteral("1")});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    };
+    struct Case
+    {
+        const char* what;
+        std::function<void()> meanwhile; // what happens between the command and its undo
+    } const cases[] = {
+        {"another table made under the name", [this] { writeTable("t.db", std::nullopt, {}); }},
+        {"the table written by another program", [this] {
+             QFile f(path("t.db"));
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             f.seek(1217 + 20);
+             f.write("9");
+         }},
+        {"a truncated copy", [this] {
+             const QByteArray copy = readAll(path("t.db.undo"));
+             QFile::remove(path("t.db.undo"));
+             darni::testing::writeAll(path("t.db.undo"), copy.left(1217 + 1086 + 100));
+         }},
+        {"a copy without its state", [this] { QFile::remove(path("t.db.undo.state")); }},
+    };
+    for (const auto& c : cases) {
+        deleteFirstRow();
+        c.meanwhile();
+        const QByteArray table = readAll(path("t.db"));
+        const CliRun run = cli({QStringLiteral("undo"), path("t.db")});
+        EXPECT_EQ(run.exitCode, 1) << c.what;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Отменить нельзя"))) << c.what << ' ' << run.err.toStdString();
+        EXPECT_EQ(readAll(path("t.db")), table) << c.what << ": the table was replaced";
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")})
+            << c.what << ": the stale copy stays";
+    }
+
+    // An append keeps its copy as a delete does, and a table created over another keeps that one.
+    writeTable("t.db");
+    const QByteArray five = readAll(path("t.db"));
+    const QString image = path("served.img");
+    darni::testing::SimulatorProcess sim({QStringLiteral("--silent"), QStringLiteral("--records"),
+                                          QStringLiteral("3,2"), QStringLiteral("--dump-image"), image});
+    ASSERT_TRUE(sim.started());
+    const CliRun created = cli({QStringLiteral("decode"), image, path("t.db")});
+    ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
+    EXPECT_TRUE(created.out.contains(QStringLiteral("darni-cli undo"))) << created.out.toStdString();
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out).size(), 5u);
+    const CliRun undone = cli({QStringLiteral("undo"), path("t.db")});
+    ASSERT_EQ(undone.exitCode, 0) << undone.err.toStdString();
+    EXPECT_EQ(readAll(path("t.db")), five);
+
+    const CliRun appended = cli({QStringLiteral("decode"), QStringLiteral("--append"), image, path("t.db")});
+    ASSERT_EQ(appended.exitCode, 0) << appended.err.toStdString();
+    ASSERT_TRUE(QFile::exists(path("t.db.undo")));
+    ASSERT_EQ(cli({QStringLiteral("undo"), path("t.db")}).exitCode, 0);
+    EXPECT_EQ(readAll(path("t.db")), five);
+}
+
+TEST_F(TableSafety, RowsPastTheHeaderCountAreKeptByEveryCommand)
+{
+    // The header counts 3 of 5 whole rows, as another program that stopped before its header left it.
+    const QByteArray before = writeTable("t.db", 3u);
+    const std::vector<double> all{1, 2, 3, 4, 5};
+    for (const char* reader : {"info", "dump"}) {
+        ASSERT_EQ(cli({QString::fromLatin1(reader), path("t.db")}).exitCode, 0) << reader;
+        EXPECT_EQ(readAll(path("t.db")), before) << reader;
+    }
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), all);
+    const CliRun sorted = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")});
+    ASSERT_EQ(sorted.exitCode, 0) << sorted.err.toStdString();
+    EXPECT_EQ(numbersShown(sorted.out), (std::vector<double>{5, 4, 3, 2, 1}));
+    const QByteArray after = readAll(path("t.db"));
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_EQ(qFromLittleEndian<quint32>(after.constData() + 4), 5u) << "the writer corrects the count";
+
+    // A failed delete changes nothing, whatever follows the rows.
+    const QByteArray cut = writeTable("cut.db", std::nullopt, QByteArray(500, ' '));
+    const CliRun refused = cli({QStringLiteral("delete"), path("cut.db"), QStringLiteral("--rows"), QStringLiteral("6")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(readAll(path("cut.db")), cut);
+    // A header whose length disagrees with its fields is no table, and nothing is written to it.
+    QByteArray lying = before;
+    lying[8] = '\xFF';
+    lying[9] = '\xFF';
+    darni::testing::writeAll(path("lying.db"), lying);
+    for (const char* command : {"dump", "renumber"}) {
+        const CliRun run = cli({QString::fromLatin1(command), path("lying.db")});
+        EXPECT_EQ(run.exitCode, 1) << command;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("База данных повреждена"))) << command << run.err.toStdString();
+    }
+    EXPECT_EQ(readAll(path("lying.db")), lying);
+    EXPECT_FALSE(QFile::exists(path("lying.db.undo")));
+}
+
+TEST_F(TableSafety, OutputThatCannotBeWrittenIsAFailure)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full here";
+    writeTable("t.db");
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("dump"), path("t.db")}, {QStringLiteral("dump"), QStringLiteral("--excel"), path("t.db")},
+          {QStringLiteral("info"), path("t.db")}, {QStringLiteral("sort"), path("t.db"), QStringLiteral("P")},
+          {QStringLiteral("renumber"), path("t.db")}, {QStringLiteral("--help")}, {QStringLiteral("info"), QStringLiteral("--help")}}) {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(DARNI_CLI), arguments);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 1) << arguments.join(QLatin1Char(' ')).toStdString() << ' ' << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("диск заполнен"))) << arguments.join(QLatin1Char(' ')).toStdString()
+                                                                  << ' ' << err.toStdString();
+    }
+}
+
+TEST_F(TableSafety, WritesThroughALinkReplaceItsTarget)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "links are a matter of the file system here";
+#endif
+    QDir(m_dir.path()).mkpath(QStringLiteral("real"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("view"));
+    writeTable("real/r.db");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../real/r.db"), path("view/t.db")));
+    const QString link = path("view/t.db");
+    ASSERT_EQ(cli({QStringLiteral("delete"), link, QStringLiteral("--rows"), QStringLiteral("1")}).exitCode, 0);
+    ASSERT_EQ(cli({QStringLiteral("renumber"), link}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link was replaced by a file";
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("real/r.db")}).out), (std::vector<double>{1, 2, 3, 4}));
+    ASSERT_EQ(cli({QStringLiteral("undo"), link}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("real/r.db")}).out), (std::vector<double>{2, 3, 4, 5}));
 }
 
 } // namespace

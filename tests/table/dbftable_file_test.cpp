@@ -140,7 +140,8 @@ TEST_F(DbfTableFile, AppendedRowsCountOnlyOnceTheHeaderTakesThemIn)
     EXPECT_EQ(b[kEnd], ' ');
     t.close();
 
-    // An append that a crash broke off before its count is cut off by the next writer.
+    // An append that a crash broke off before its count stays invisible to the next writer, whose
+    // own rows then take its place.
     QByteArray crashed = b;
     crashed[4] = 3;           // the count before the last two rows
     crashed[1217 + 3 * 1086] = '\x1A';
@@ -148,9 +149,17 @@ TEST_F(DbfTableFile, AppendedRowsCountOnlyOnceTheHeaderTakesThemIn)
     t.open(tablePath());
     EXPECT_EQ(t.count(), 3);
     t.close();
+    EXPECT_EQ(readAll(tablePath()), crashed) << "a writer that wrote nothing changed the file";
+    t.open(tablePath());
+    t.append();
+    t.setReal(Field::N, 7);
+    t.post();
+    t.close();
     b = readAll(tablePath());
-    EXPECT_EQ(b.size(), 1217 + 3 * 1086 + 1);
-    EXPECT_EQ(b.back(), '\x1A');
+    EXPECT_EQ(le32(b, 4), 4u);
+    EXPECT_EQ(b.size(), 1217 + 5 * 1086 + 1);
+    EXPECT_EQ(b[1217 + 4 * 1086], '\x1A');
+    EXPECT_EQ(storedField(recordBytes(b, 4), 1, 18), QByteArray("       7.000000000"));
 }
 
 TEST_F(DbfTableFile, ARowWithOnlyNumberDateAndTimeIsBlankElsewhere)

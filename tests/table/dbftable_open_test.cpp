@@ -52,7 +52,7 @@ protected:
     }
 };
 
-TEST_F(DbfTableOpen, TheHeaderCountIsTheRowCountAndOnlyAWriterCorrectsTheFile)
+TEST_F(DbfTableOpen, RowsInTheFileAreRowsAndOnlyAWriteCorrectsTheCount)
 {
     constexpr int kHeader = 1217;
     constexpr int kRecord = 1086;
@@ -63,15 +63,18 @@ TEST_F(DbfTableOpen, TheHeaderCountIsTheRowCountAndOnlyAWriterCorrectsTheFile)
         int slots;
         QByteArray tail; // what follows the last whole slot, in place of the end-of-file byte
         std::uint32_t expected;
-        qint64 sizeAfterWriter; // -1: unchanged
+        int endMarkInSlot = 0; // a slot whose flag is the end mark, as our uncommitted append leaves it
     } const cases[] = {
-        {"header says more", 10, 8, "\x1A", 8, -1},
-        // Rows past the count are an append that never finished.
-        {"header says fewer", 3, 5, "\x1A", 3, kHeader + 3 * kRecord + 1},
-        {"an incomplete last slot", 8, 8, QByteArray(500, ' '), 8, kHeader + 8 * kRecord + 1},
-        {"zero bytes after the end mark", 2, 2, "\x1A" + QByteArray(2300, '\0'), 2, kHeader + 2 * kRecord + 1},
-        {"no end-of-file byte", 2, 2, "", 2, -1},
-        {"an empty table without end-of-file", 1, 0, "", 0, -1},
+        {"header says more", 10, 8, "\x1A", 8},
+        {"header equal", 5, 5, "\x1A", 5},
+        // Another dBase program that stopped before updating its header leaves exactly this.
+        {"header says fewer", 3, 5, "\x1A", 5},
+        {"our append that never committed", 3, 5, "\x1A", 3, 4},
+        {"an incomplete last slot", 8, 8, QByteArray(500, ' '), 8},
+        {"zero bytes after the end mark", 2, 2, "\x1A" + QByteArray(2300, '\0'), 2},
+        {"zero bytes past a low count", 1, 2, "\x1A" + QByteArray(2300, '\0'), 2},
+        {"no end-of-file byte", 2, 2, "", 2},
+        {"an empty table without end-of-file", 1, 0, "", 0},
     };
     for (const auto& c : cases) {
         DbfFileBuilder builder(measurementFields());
@@ -81,31 +84,34 @@ TEST_F(DbfTableOpen, TheHeaderCountIsTheRowCountAndOnlyAWriterCorrectsTheFile)
         QByteArray bytes = builder.bytes();
         bytes.chop(1);
         bytes += c.tail;
+        if (c.endMarkInSlot > 0)
+            bytes[kHeader + (c.endMarkInSlot - 1) * kRecord] = '\x1A';
         darni::testing::writeAll(tablePath(), bytes);
 
-        DbfTable reader;
-        reader.open(tablePath(), DbfTable::Access::ReadOnly);
-        EXPECT_EQ(reader.slotCount(), c.expected) << c.what;
-        EXPECT_EQ(reader.count(), static_cast<int>(c.expected)) << c.what;
-        reader.close();
-        EXPECT_EQ(readAll(tablePath()), bytes) << c.what << ": reading changed the file";
+        for (const auto access : {DbfTable::Access::ReadOnly, DbfTable::Access::ReadWrite}) {
+            DbfTable t;
+            t.open(tablePath(), access);
+            EXPECT_EQ(t.slotCount(), c.expected) << c.what;
+            EXPECT_EQ(t.count(), static_cast<int>(c.expected)) << c.what;
+            t.close();
+            EXPECT_EQ(readAll(tablePath()), bytes) << c.what << ": an opening that writes nothing changed the file";
+        }
 
+        // The first write takes the count into the header; no byte past the rows is cut off.
         DbfTable t;
         t.open(tablePath());
-        EXPECT_EQ(t.slotCount(), c.expected) << c.what;
-        EXPECT_EQ(t.count(), static_cast<int>(c.expected)) << c.what;
+        t.append();
+        t.setReal(Field::N, 99);
+        t.post();
         t.close();
-
         const QByteArray after = readAll(tablePath());
-        EXPECT_EQ(le32(after, 4), c.expected) << c.what;
-        // Apart from the count, the date of its writing and what no row holds, nothing changed.
-        const qint64 size = c.sizeAfterWriter < 0 ? bytes.size() : c.sizeAfterWriter;
-        ASSERT_EQ(after.size(), size) << c.what;
-        EXPECT_EQ(after.mid(8, size - 9), bytes.mid(8, size - 9)) << c.what;
-        EXPECT_EQ(after.back(), c.sizeAfterWriter < 0 ? bytes[size - 1] : '\x1A') << c.what;
-        if (c.headerCount == c.expected) {
-            EXPECT_EQ(after.left(8), bytes.left(8)) << c.what;
-        }
+        EXPECT_EQ(le32(after, 4), c.expected + 1) << c.what;
+        const qint64 rowsEnd = kHeader + static_cast<qint64>(c.expected) * kRecord;
+        EXPECT_EQ(after.mid(32, rowsEnd - 32), bytes.mid(32, rowsEnd - 32)) << c.what << ": the rows changed";
+        EXPECT_EQ(after[rowsEnd + kRecord], '\x1A') << c.what;
+        EXPECT_GE(after.size(), std::max<qint64>(bytes.size(), rowsEnd + kRecord + 1)) << c.what;
+        t.open(tablePath(), DbfTable::Access::ReadOnly);
+        EXPECT_EQ(t.count(), static_cast<int>(c.expected) + 1) << c.what;
     }
 }
 
@@ -140,8 +146,11 @@ TEST_F(DbfTableOpen, FilesThatCannotCarryTheMeasurementRecordAreRefusedUntouched
         {"DATE as date", built(replaced(measurementFields(), "DATE", {"DATE", 'D', 8})), Cause::IncompatibleField},
         {"an unknown type letter", patched(good, 32 + 11, 'Z'), Cause::NotATable},
         {"an empty field name", patched(good, 32, '\0'), Cause::NotATable},
-        {"a header length that hides fields", patched(good, 9, 0x02), Cause::MissingField},
+        {"a header length that hides fields", patched(good, 9, 0x02), Cause::NotATable},
+        {"a header length past the descriptors", patched(patched(good, 8, '\xFF'), 9, '\xFF'), Cause::NotATable},
+        {"a header length one record further", patched(good, 9, 0x04 + 0x04), Cause::NotATable},
         {"a record length shorter than the fields", patched(good, 11, 0x01), Cause::NotATable},
+        {"a record length longer than the fields", patched(good, 10, 0x40), Cause::NotATable},
         {"descriptors cut short", good.left(600), Cause::NotATable},
     };
     for (const auto& c : cases) {

@@ -6,6 +6,7 @@
 #include "pagecsv.h"
 
 #include "decode/transferdecoding.h"
+#include "files/fileerror.h"
 #include "files/usererror.h"
 #include "output/csvexport.h"
 #include "output/excelexport.h"
@@ -26,8 +27,12 @@
 #include <QPrinter>
 #include <QTextStream>
 
+#include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <set>
+#include <variant>
 
 namespace darni::cli {
 
@@ -58,16 +63,34 @@ int fail(const QString& message)
     return kFailure;
 }
 
+// Parses the options; false (after printing why) when they are not the command's. --help prints the
+// help and ends the process with 0.
+bool parseOptions(QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QCommandLineOption help = parser.addHelpOption();
+    if (!parser.parse(arguments)) {
+        err() << parser.errorText() << '\n' << parser.helpText();
+        err().flush();
+        return false;
+    }
+    if (parser.isSet(help)) {
+        out() << parser.helpText();
+        out().flush();
+        std::exit(finishOutput(0));
+    }
+    return true;
+}
+
 // Parses a command's options and positional arguments; nothing (after printing why) when they do not
-// fit. --help prints the help and ends the process.
+// fit, a usage error. --help prints the help and ends the process.
 std::optional<QStringList> parse(QCommandLineParser& parser, const QStringList& arguments, const QString& description,
                                  const QStringList& positional)
 {
     parser.setApplicationDescription(description);
-    parser.addHelpOption();
     for (const QString& p : positional)
         parser.addPositionalArgument(p, p);
-    parser.process(arguments);
+    if (!parseOptions(parser, arguments))
+        return std::nullopt;
     if (parser.positionalArguments().size() != positional.size()) {
         err() << parser.helpText();
         return std::nullopt;
@@ -75,20 +98,42 @@ std::optional<QStringList> parse(QCommandLineParser& parser, const QStringList& 
     return parser.positionalArguments();
 }
 
-enum class Access { Read, Write };
+// Read: the table is opened only for reading. Write: for writing, or not at all. ReadOrMemory: for
+// writing where it may be written, else for reading, the command then keeping its work in memory.
+enum class Access { Read, Write, ReadOrMemory };
 
-// Opens the table on the page the program would show, runs `body` and closes the table; the index file,
-// if any, stays, as only the program's closing removes it. Commands that only read open the table
-// only for reading: they change no byte of it and work on a table another program holds.
+bool openIn(Workspace& workspace, const QString& path, Access access)
+{
+    switch (access) {
+    case Access::Read:
+        return workspace.openForReading(path);
+    case Access::Write:
+        return workspace.openForWriting(path);
+    case Access::ReadOrMemory:
+        return workspace.open(path);
+    }
+    return false;
+}
+
+// Closes the table as darni-cli leaves it: the index file, if any, stays, as only the program's closing
+// removes it, and so does the undo copy. Says why the copy could not be kept.
+void closeTable(Workspace& workspace)
+{
+    if (const auto warning = workspace.closeKeepingIndex())
+        err() << *warning << Qt::endl;
+}
+
+// Opens the table on the page the program would show, runs `body` and closes the table. Commands that
+// only read open the table only for reading: they change no byte of it and work on a table another
+// program holds.
 int onShownPage(const QString& path, Access access, const std::function<int(Workspace&)>& body)
 {
     Workspace workspace;
-    const bool opened = access == Access::Read ? workspace.openForReading(path) : workspace.openForWriting(path);
-    if (!opened)
+    if (!openIn(workspace, path, access))
         return fail(workspace.openFailure());
     try {
         const int status = body(workspace);
-        workspace.closeKeepingIndex();
+        closeTable(workspace);
         return status;
     } catch (const files::UserError& e) {
         workspace.closeKeepingIndex();
@@ -123,8 +168,11 @@ int takeTransfer(Workspace& workspace, const QString& path, const transfer::Tran
     } else {
         const int added = workspace.createFromTransfer(path, received, keep);
         out() << "Создана таблица " << path << ": записей " << added << Qt::endl;
+        if (workspace.canUndo())
+            out() << "Прежняя таблица " << path << " сохранена как копия для отмены: ее вернет команда "
+                  << "\"darni-cli undo " << path << "\"." << Qt::endl;
     }
-    workspace.close(false);
+    closeTable(workspace);
     return 0;
 }
 
@@ -171,10 +219,11 @@ int receiveCommand(const QStringList& arguments)
         }
     }
     try {
-        return takeTransfer(workspace, path, received, parser.isSet(append), KeepTransfer::Yes);
+        return takeTransfer(workspace, path, received, parser.isSet(append), KeepTransfer::No);
     } catch (const files::UserError& e) {
-        // The message says where the transfer was kept; this says what to do with it.
-        return fail(e.message() + QStringLiteral(" Таблицу из сохранённой передачи делает команда \"darni-cli decode\"."));
+        // Whatever failed once the data were in, they are kept; the message says where and what to do.
+        return fail(e.message() + QLatin1Char('\n') + Workspace::keepTransfer(path, received) +
+                    QStringLiteral(" Таблицу из сохранённой передачи делает команда \"darni-cli decode\"."));
     }
 }
 
@@ -264,7 +313,12 @@ int dumpCommand(const QStringList& arguments)
             QFile standardOutput;
             if (!standardOutput.open(stdout, QIODevice::WriteOnly))
                 return fail(QStringLiteral("Стандартный вывод недоступен."));
-            standardOutput.write(output::pageCsv(workspace.pageRows()));
+            const QByteArray csv = output::pageCsv(workspace.pageRows());
+            errno = 0;
+            if (standardOutput.write(csv) != csv.size() || !standardOutput.flush())
+                return fail(files::FileError::fromSystem(QStringLiteral("Не удалось записать вывод команды"),
+                                                         QStringLiteral("(стандартный вывод)"), errno ? errno : EIO)
+                                .message());
             return 0;
         }
         writePageCsv(workspace.pageRows(), out());
@@ -285,7 +339,8 @@ int sortCommand(const QStringList& arguments)
                                   {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
-    return onShownPage(positional->at(0), Access::Write, [&](Workspace& workspace) {
+    // A table that may not be written is sorted in memory, as the window sorts it: no index file.
+    return onShownPage(positional->at(0), Access::ReadOrMemory, [&](Workspace& workspace) {
         const Field field = DbfTable::fieldNamed(positional->at(1).toStdString());
         workspace.sortBy(workspace.page().value_or(RecordKind::Ultrasonic), field, parser.isSet(descending));
         writePageCsv(workspace.pageRows(), out());
@@ -331,10 +386,10 @@ int printCommand(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Prints the report of the page the program shows, in the grid's order: to a PDF file of A4 pages, or "
         "with --printer on a printer queue, checked as the window checks it (A4, the report's orientation)."));
-    parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("TABLE.db"), QStringLiteral("TABLE.db"));
     parser.addPositionalArgument(QStringLiteral("OUT.pdf"), QStringLiteral("OUT.pdf, without --printer"));
-    parser.process(arguments);
+    if (!parseOptions(parser, arguments))
+        return kUsage;
     const QStringList positional = parser.positionalArguments();
     const bool toPrinter = parser.isSet(printerOption);
     if (positional.size() != (toPrinter ? 1 : 2)) {
@@ -371,46 +426,122 @@ int printCommand(const QStringList& arguments)
     });
 }
 
+namespace {
+// "3,5-7" as the numbers it names; nothing when a part is not a number or a range of them.
+std::optional<std::vector<double>> numberList(const QString& text, bool ranges)
+{
+    std::vector<double> numbers;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList ends = part.trimmed().split(QLatin1Char('-'));
+        bool ok = false;
+        const double first = ends.first().trimmed().toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+        if (ends.size() == 1) {
+            numbers.push_back(first);
+            continue;
+        }
+        bool lastOk = false;
+        const double last = ends.size() == 2 ? ends.last().trimmed().toDouble(&lastOk) : 0;
+        if (!ranges || !lastOk || last < first || first != std::trunc(first) || last != std::trunc(last))
+            return std::nullopt;
+        for (double n = first; n <= last; ++n)
+            numbers.push_back(n);
+    }
+    return numbers;
+}
+
+// The page's rows at these positions (1-based, in the page's order, as dump lists them); why not,
+// when a position is not on the page.
+std::variant<std::vector<std::uint32_t>, QString> slotsAtPositions(const RecordView& rows,
+                                                                   const std::vector<double>& positions)
+{
+    std::set<std::uint32_t> slots;
+    for (const double position : positions) {
+        if (position != std::trunc(position) || position < 1 || position > rows.size())
+            return QStringLiteral("На странице нет строки %1 (строк на странице: %2); ничего не удалено.")
+                .arg(numberText(position))
+                .arg(rows.size());
+        slots.insert(rows.slotAt(static_cast<int>(position) - 1));
+    }
+    return std::vector<std::uint32_t>(slots.begin(), slots.end());
+}
+
+// The page's rows whose N is one of these; why not, when a number matches no row, or more than one
+// row and not all of them are meant (N starts again in each memory block).
+std::variant<std::vector<std::uint32_t>, QString> slotsNumbered(const RecordView& rows,
+                                                                const std::vector<double>& numbers, bool allMatching)
+{
+    std::map<double, std::vector<int>> matches;
+    for (const double n : numbers)
+        matches[n];
+    for (int row = 0; row < rows.size(); ++row) {
+        const auto number = rows.number(row, Field::N);
+        if (number && matches.count(*number))
+            matches[*number].push_back(row);
+    }
+    std::vector<std::uint32_t> slots;
+    for (const auto& [number, found] : matches) {
+        if (found.empty())
+            return QStringLiteral("На странице нет строки с номером %1; ничего не удалено.").arg(numberText(number));
+        if (found.size() > 1 && !allMatching) {
+            QStringList positions;
+            for (const int row : found)
+                positions << QString::number(row + 1);
+            return QStringLiteral("Номер %1 есть у %2 строк страницы (позиции %3); ничего не удалено. Удалить "
+                                  "все эти строки: --all-matching; одну из них: --rows ПОЗИЦИЯ.")
+                .arg(numberText(number))
+                .arg(found.size())
+                .arg(positions.join(QStringLiteral(", ")));
+        }
+        for (const int row : found)
+            slots.push_back(rows.slotAt(row));
+    }
+    return slots;
+}
+} // namespace
+
 int deleteCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption rows(QStringLiteral("rows"),
-                                  QStringLiteral("The rows to delete, by their number N as the page shows it."),
-                                  QStringLiteral("N[,N...]"));
-    parser.addOption(rows);
+                                  QStringLiteral("The rows to delete by their positions on the page: 1 is the first "
+                                                 "row that dump lists, and so on; ranges as 5-9."),
+                                  QStringLiteral("P[,P-Q...]"));
+    const QCommandLineOption numbers(QStringLiteral("numbers"),
+                                     QStringLiteral("The rows to delete by their number N. N starts again in each "
+                                                    "memory block, so a number held by several rows is refused "
+                                                    "with their positions, unless --all-matching is given."),
+                                     QStringLiteral("N[,N...]"));
+    const QCommandLineOption allMatching(QStringLiteral("all-matching"),
+                                         QStringLiteral("With --numbers: delete every row that holds a number."));
+    parser.addOptions({rows, numbers, allMatching});
     const auto positional = parse(parser, arguments,
                                   QStringLiteral("Deletes rows of the page the program shows, as \"Удалить строки\" "
                                                  "does: the table is replaced in one step by a copy without them."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
-    std::set<double> wanted;
-    for (const QString& part : parser.value(rows).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const double number = part.trimmed().toDouble(&ok);
-        if (!ok)
-            return fail(QStringLiteral("\"%1\" — не номер строки.").arg(part));
-        wanted.insert(number);
-    }
-    if (wanted.empty()) {
+    const bool byNumber = parser.isSet(numbers);
+    if (byNumber == parser.isSet(rows) || (parser.isSet(allMatching) && !byNumber)) {
         err() << parser.helpText();
         return kUsage;
     }
+    const QString listed = parser.value(byNumber ? numbers : rows);
+    const auto wanted = numberList(listed, !byNumber);
+    if (!wanted || wanted->empty()) {
+        err() << QStringLiteral("\"%1\" — не список %2.").arg(listed, byNumber ? QStringLiteral("номеров строк")
+                                                                             : QStringLiteral("позиций строк"))
+              << Qt::endl;
+        return kUsage;
+    }
     return onShownPage(positional->at(0), Access::Write, [&](Workspace& workspace) {
-        const RecordView rows = workspace.pageRows();
-        std::vector<std::uint32_t> slots;
-        std::set<double> found;
-        for (int row = 0; row < rows.size(); ++row) {
-            const auto number = rows.number(row, Field::N);
-            if (number && wanted.count(*number)) {
-                slots.push_back(rows.slotAt(row));
-                found.insert(*number);
-            }
-        }
-        for (const double number : wanted) {
-            if (!found.count(number))
-                return fail(QStringLiteral("На странице нет строки с номером %1; ничего не удалено.").arg(numberText(number)));
-        }
+        const RecordView page = workspace.pageRows();
+        const auto chosen = byNumber ? slotsNumbered(page, *wanted, parser.isSet(allMatching))
+                                     : slotsAtPositions(page, *wanted);
+        if (const QString* refused = std::get_if<QString>(&chosen))
+            return fail(*refused);
+        const auto& slots = std::get<std::vector<std::uint32_t>>(chosen);
         workspace.deleteRows(slots);
         out() << "Удалено строк: " << slots.size() << Qt::endl;
         return 0;
@@ -469,6 +600,23 @@ int undoCommand(const QStringList& arguments)
     }
     out() << "Последняя команда отменена." << Qt::endl;
     return 0;
+}
+
+int finishOutput(int status)
+{
+    // What went to standard output must have arrived: a full disk or a device error behind a
+    // redirection is a failure, never a success.
+    out().flush();
+    errno = 0;
+    const bool failed = out().status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (!failed)
+        return status;
+    const int systemError = errno != 0 ? errno : ENOSPC;
+    err() << files::FileError::fromSystem(QStringLiteral("Не удалось записать вывод команды"),
+                                          QStringLiteral("(стандартный вывод)"), systemError)
+                 .message()
+          << Qt::endl;
+    return status == 0 ? kFailure : status;
 }
 
 } // namespace darni::cli

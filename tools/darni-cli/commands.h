@@ -18,4 +18,8 @@ int renumberCommand(const QStringList& arguments);
 int undoCommand(const QStringList& arguments);
 int chartCommand(const QStringList& arguments);
 
+// Makes sure that what a command wrote to standard output arrived; the exit code to end with: the
+// command's own, or 1 with the cause on standard error when the output could not be written.
+int finishOutput(int status);
+
 } // namespace darni::cli

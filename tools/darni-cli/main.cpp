@@ -37,8 +37,9 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   print --printer NAME [--copies N] [--pages 2-5] TABLE.db
                          отчет страницы на принтер NAME, с той же проверкой листа A4
                          и ориентации, что и в программе
-  delete TABLE.db --rows N[,N...]
-                         удаление строк страницы по номеру N, как "Удалить строки"
+  delete TABLE.db --rows P[,P-Q...] | --numbers N[,N...] [--all-matching]
+                         удаление строк страницы, как "Удалить строки": по позиции
+                         на странице (1 — первая строка вывода dump) или по номеру N
   renumber TABLE.db      перенумерация строк страницы, как "Перенумеровать строки"
   chart TABLE.db OUT.png|OUT.pdf
                          графики страницы, как "Вид → Графики"
@@ -84,13 +85,14 @@ int main(int argc, char** argv)
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
     const auto command = commands.find(name);
     if (command == commands.end()) {
-        QTextStream(name == QStringLiteral("--help") ? stdout : stderr) << QString::fromUtf8(kUsage);
-        return name == QStringLiteral("--help") ? 0 : 2;
+        const bool help = name == QStringLiteral("--help");
+        QTextStream(help ? stdout : stderr) << QString::fromUtf8(kUsage);
+        return help ? darni::cli::finishOutput(0) : 2;
     }
     arguments.removeAt(1);
     // Whatever a command meets, the user gets a sentence and an exit code, never an abort.
     try {
-        return command->second(arguments);
+        return darni::cli::finishOutput(command->second(arguments));
     } catch (const std::bad_alloc&) {
         QTextStream(stderr) << QStringLiteral("Недостаточно памяти для этой команды.") << Qt::endl;
     } catch (const std::exception& e) {
