@@ -109,23 +109,21 @@ void syncFolderOf(const QString& path)
 std::optional<FileError> folderRefusal(const QString& target)
 {
     const QString folder = QFileInfo(target).absolutePath();
-    if (!QFileInfo(folder).isDir()) {
-        return FileError(FileCause::NotFound,
-                         QStringLiteral("Нельзя записать файл %1: папки %2 нет.").arg(target, folder));
-    }
+    const auto refusal = [&target](FileCause cause, const QString& reason) {
+        return FileError(cause, QStringLiteral("Нельзя записать файл %1: %2.").arg(target, reason), reason);
+    };
+    if (!QFileInfo(folder).isDir())
+        return refusal(FileCause::NotFound, QStringLiteral("папки %1 нет").arg(folder));
 #ifndef Q_OS_WIN
     errno = 0;
     if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
         return std::nullopt;
     if (errno == EROFS) {
-        return FileError(FileCause::ReadOnly, QStringLiteral("Нельзя записать файл %1: папка %2 на диске, "
-                                                             "подключенном только для чтения.")
-                                                  .arg(target, folder));
+        return refusal(FileCause::ReadOnly,
+                       QStringLiteral("папка %1 на диске, подключенном только для чтения").arg(folder));
     }
-    if (errno == EACCES || errno == EPERM) {
-        return FileError(FileCause::NoPermission,
-                         QStringLiteral("Нельзя записать файл %1: нет прав на запись в папку %2.").arg(target, folder));
-    }
+    if (errno == EACCES || errno == EPERM)
+        return refusal(FileCause::NoPermission, QStringLiteral("нет прав на запись в папку %1").arg(folder));
 #endif
     return std::nullopt;
 }

@@ -59,15 +59,16 @@ QString causeText(FileCause cause, int systemError)
     return QStringLiteral("ошибка ввода-вывода (код %1)").arg(systemError);
 }
 
-FileError::FileError(FileCause cause, const QString& message)
-    : UserError(message), m_cause(cause)
+FileError::FileError(FileCause cause, const QString& message, const QString& reason)
+    : UserError(message), m_cause(cause), m_reason(reason.isEmpty() ? causeText(cause) : reason)
 {
 }
 
 FileError FileError::fromSystem(const QString& what, const QString& path, int systemError)
 {
     const FileCause cause = causeOfSystemError(systemError);
-    return FileError(cause, QStringLiteral("%1 %2: %3.").arg(what, path, causeText(cause, systemError)));
+    const QString reason = causeText(cause, systemError);
+    return FileError(cause, QStringLiteral("%1 %2: %3.").arg(what, path, reason), reason);
 }
 
 FileError FileError::notAFile(const QString& path)

@@ -27,16 +27,20 @@ QString causeText(FileCause cause, int systemError = 0);
 class FileError : public UserError
 {
 public:
-    FileError(FileCause cause, const QString& message);
+    // `reason` is the cause as a phrase for a sentence of the caller's own ("нет прав доступа");
+    // by default the cause's usual phrase.
+    FileError(FileCause cause, const QString& message, const QString& reason = {});
     // "<what> <path>: <cause>." from the system error number that the failed call left.
     static FileError fromSystem(const QString& what, const QString& path, int systemError);
     // "<path>: это папка или устройство, а не файл."
     static FileError notAFile(const QString& path);
 
     FileCause cause() const { return m_cause; }
+    const QString& reason() const { return m_reason; }
 
 private:
     FileCause m_cause;
+    QString m_reason;
 };
 
 } // namespace darni::files

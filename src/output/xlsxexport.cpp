@@ -1,6 +1,8 @@
 // The .xlsx export of a table page.
 #include "xlsxexport.h"
 
+#include "mutedstandarderror.h"
+
 #include "excelexport.h"
 
 #include "files/atomicfile.h"
@@ -84,7 +86,7 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
     try {
         file.emplace(path);
     } catch (const files::FileError& e) {
-        throw files::UserError(QStringLiteral("Не удалось записать книгу %1: %2").arg(path, e.message()));
+        throw files::UserError(QStringLiteral("Не удалось записать книгу %1: %2.").arg(path, e.reason()));
     }
     const QByteArray temporary = QFile::encodeName(file->temporaryPath());
     const QByteArray folder = QFile::encodeName(QFileInfo(file->temporaryPath()).absolutePath());
@@ -92,6 +94,8 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char*>(folder.constData());
+    // The library's own English lines on a failure would reach the user before the Russian sentence.
+    const MutedStandardError muted;
     WorkbookHandle book(workbook_new_opt(temporary.constData(), &options));
     if (!book)
         throw writeFailure(path, LXW_ERROR_MEMORY_MALLOC_FAILED, errno);
@@ -135,7 +139,7 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
         // The library wrote through its own handle; the data reach the disk through the file's.
         file->commit();
     } catch (const files::FileError& e) {
-        throw files::UserError(QStringLiteral("Не удалось записать книгу %1: %2").arg(path, e.message()));
+        throw files::UserError(QStringLiteral("Не удалось записать книгу %1: %2.").arg(path, e.reason()));
     }
 }
 

@@ -183,7 +183,7 @@ void saveEncodedTransfer(const QString& path, const QByteArray& bytes)
         file.write(bytes);
         file.commit();
     } catch (const files::FileError& e) {
-        throw files::UserError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, files::causeText(e.cause())));
+        throw files::UserError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, e.reason()));
     }
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """darni-cli on a disk with no room left: create, append, export (.xls, .xlsx), charts, print and renumber fail with "диск заполнен",
-leave the earlier files byte for byte as they were, and leave no temporary file behind.
+leave the earlier files byte for byte as they were, and leave no temporary file behind. A transfer received
+from the instrument that the full disk cannot take is kept in the home folder, and the message says where.
 
 Needs to mount a small tmpfs (root, or a user namespace); says SKIP and exits 77 where it cannot.
 Usage: full_disk_test.py BUILD_DIR
@@ -80,8 +81,32 @@ def main():
                 run = cli_run(*arguments)
                 if run.returncode != 1 or NO_ROOM not in run.stderr:
                     failures.append("%s: exit %d, %r" % (name, run.returncode, run.stderr))
+                if "ERROR" in run.stderr or "WARNING" in run.stderr:
+                    failures.append("%s: a library's own line reached the user: %r" % (name, run.stderr))
                 if digest() != before:
                     failures.append("%s: the files on the disk changed: %s" % (name, sorted(digest())))
+
+            # From the instrument: the undo copy of the append finds no room; the transfer must survive.
+            home = os.path.join(work, "home")
+            os.makedirs(home)
+            cases.append(("receive --append", ()))
+            instrument = subprocess.Popen([sim, "--full-speed", "--image", big], stdout=subprocess.PIPE,
+                                          stderr=subprocess.DEVNULL, text=True)
+            try:
+                device = instrument.stdout.readline().split(": ", 1)[1].strip()
+                run = subprocess.run([cli, "receive", "--append", "--port", device, table], capture_output=True,
+                                     text=True, env=dict(os.environ, HOME=home))
+            finally:
+                instrument.terminate()
+                instrument.wait()
+            kept = [n for n in os.listdir(home) if n.endswith(".ornakimg")]
+            if run.returncode != 1 or NO_ROOM not in run.stderr:
+                failures.append("receive --append: exit %d, %r" % (run.returncode, run.stderr))
+            if len(kept) != 1 or kept[0] not in run.stderr:
+                failures.append("receive --append: the transfer was not kept in the home folder: %s, %r" %
+                                (kept, run.stderr))
+            if digest() != before:
+                failures.append("receive --append: the files on the disk changed: %s" % sorted(digest()))
         finally:
             subprocess.run(["umount", disk])
     for f in failures:

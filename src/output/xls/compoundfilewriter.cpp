@@ -148,7 +148,7 @@ CompoundFileWriter::CompoundFileWriter(const QString& path, const QString& strea
         m_file = std::make_unique<files::AtomicFile>(path);
     } catch (const files::FileError& e) {
         throw XlsError(QStringLiteral("Не удалось создать файл книги %1: %2.\nStgCreateDocFile error %3")
-                           .arg(path, files::causeText(e.cause()))
+                           .arg(path, e.reason())
                            .arg(storageCode(e.cause())));
     }
     if (streamName.isEmpty() || streamName.size() > kMaxNameCharacters)
