@@ -4,6 +4,7 @@
 #include "support/dbffilebuilder.h"
 #include "table/cp1251.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QLocale>
 #include <QTest>
@@ -272,6 +273,11 @@ TEST_F(GridWork, DeletingTakesTheMarkedRowsAmongEqualOnesAndReturnsToFileOrder)
     EXPECT_EQ(grid.currentIndex().row(), 0);
     w->command(QStringLiteral("N21"))->trigger();
     EXPECT_EQ(column(grid, table::Field::N), (Strings{"2"}));
+    // The undo copy belongs to this run: "Выход" takes it along.
+    const QString copy = w->workspace().path() + QStringLiteral(".undo");
+    EXPECT_TRUE(QFile::exists(copy));
+    w->command(QStringLiteral("N11"))->trigger();
+    EXPECT_FALSE(QFile::exists(copy));
     w->closeTable();
     EXPECT_TRUE(dialogs.questions.isEmpty());
 }

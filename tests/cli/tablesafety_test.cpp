@@ -106,6 +106,13 @@ TEST_F(TableSafety, CommandsThatOnlyReadChangeNoByteAndReadWhatTheyCannotWrite)
     for (const QStringList& command : commands)
         EXPECT_EQ(cli(command).exitCode, 0) << command.first().toStdString() << " on a read-only table";
     EXPECT_EQ(readAll(path("t.db")), readOnly);
+
+    // Sorting a table that may not be written sorts in memory, as the window does, and writes no index.
+    const CliRun sorted = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")});
+    ASSERT_EQ(sorted.exitCode, 0) << sorted.err.toStdString();
+    EXPECT_EQ(numbersShown(sorted.out), (std::vector<double>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(readAll(path("t.db")), readOnly);
+    EXPECT_FALSE(QFile::exists(path("t.mdx")));
 }
 
 TEST_F(TableSafety, TablesThatCannotTakeATransferAreRefusedByCauseBeforeTheInstrumentIsAsked)
