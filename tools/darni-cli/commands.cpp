@@ -588,8 +588,10 @@ int undoCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Puts TABLE.db back as it was before the last delete, renumber or "
-                                                 "append done to it, as \"Правка → Отменить\" does; once."),
+                                  QStringLiteral("Puts TABLE.db back as it was before the last delete, renumber, "
+                                                 "append or table created over it, as \"Правка → Отменить\" "
+                                                 "does; once, and only while TABLE.db is as that command left "
+                                                 "it."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
