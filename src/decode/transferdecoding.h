@@ -21,6 +21,9 @@ struct DecodeResult
     // In append mode, the two messages to show, captioned messageCaption().
     QStringList messages;
     static QString messageCaption(); // "Дополнение"
+    // The two messages of an append that added these counts of records to each block.
+    static QStringList appendMessages(int firstBlock, int secondBlock);
+    static QStringList nothingAddedMessages() { return appendMessages(0, 0); }
 };
 
 // Appends the rows; the table is left without a filter. A closed table is left alone. Failures of the
@@ -32,5 +35,9 @@ struct DecodeResult
 // records interleave in time, each add exactly their new records; a block with no such row adds all.
 // Records that the counts place beyond the bytes received are not decoded.
 DecodeResult flash2klivo(table::DbfTable& table, const transfer::Transfer& transfer, DecodeMode mode);
+
+// How many records an append of the transfer would add, without adding them: an append with nothing
+// new writes nothing at all. The table's filter is as it was afterwards.
+int newRecordCount(table::DbfTable& table, const transfer::Transfer& transfer);
 
 } // namespace darni::decode

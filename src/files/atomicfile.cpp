@@ -227,6 +227,17 @@ Temporary createTemporaryBeside(const QString& target)
     throw FileError::fromSystem(QStringLiteral("Не удалось создать файл рядом с"), target, EEXIST);
 }
 
+std::unique_ptr<QFile> holdTemporary(const QString& path)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return nullptr;
+#ifndef Q_OS_WIN
+    tryLock(file->handle());
+#endif
+    return file;
+}
+
 bool isTemporaryOf(const QString& target, const QString& candidate)
 {
     const QString name = QFileInfo(candidate).fileName();

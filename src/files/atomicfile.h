@@ -51,6 +51,10 @@ struct Temporary
 Temporary createTemporaryBeside(const QString& target);
 // Whether `candidate` is named as a temporary file of `target`.
 bool isTemporaryOf(const QString& target, const QString& candidate);
+// Opens a file that is to carry a temporary name of ours and locks it, so that
+// removeAbandonedTemporaries() leaves it alone while the returned file stays open (the lock follows
+// the file through a rename); nothing when it cannot be opened.
+std::unique_ptr<QFile> holdTemporary(const QString& path);
 // Removes the temporary files of `target` that no running writer holds; what cannot be removed stays.
 void removeAbandonedTemporaries(const QString& target);
 

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace darni::files {
 
@@ -27,6 +28,7 @@ bool renamed(const QString& from, const QString& to)
 
 SetAsideFile::~SetAsideFile()
 {
+    m_held.reset();
     if (m_aside.isEmpty())
         return;
     if (!renamed(m_aside, m_path))
@@ -44,6 +46,8 @@ void SetAsideFile::setAside(const QString& path)
         aside = fresh.path;
         fresh.file->close();
     }
+    // The lock goes with the file under its new name: no clearing of abandoned temporaries takes it.
+    auto held = holdTemporary(path);
     if (!renamed(path, aside)) {
         const int systemError = errno;
         QFile::remove(aside);
@@ -51,10 +55,12 @@ void SetAsideFile::setAside(const QString& path)
     }
     m_path = path;
     m_aside = aside;
+    m_held = std::move(held);
 }
 
 void SetAsideFile::drop()
 {
+    m_held.reset();
     if (m_aside.isEmpty())
         return;
     QFile::remove(m_aside);

@@ -3,7 +3,10 @@
 // when it succeeds. It waits under a temporary name of its own, which a later run clears after a crash.
 #pragma once
 
+#include <QFile>
 #include <QString>
+
+#include <memory>
 
 namespace darni::files {
 
@@ -24,6 +27,7 @@ public:
 private:
     QString m_path;
     QString m_aside;
+    std::unique_ptr<QFile> m_held; // keeps a clearing of abandoned temporaries off it meanwhile
 };
 
 } // namespace darni::files

@@ -266,6 +266,22 @@ void discardCopy(const QString& tablePath)
     QFile::remove(statePathFor(tablePath));
 }
 
+EarlierCopy::EarlierCopy(const QString& tablePath)
+{
+    try {
+        m_copy.setAside(copyPathFor(tablePath));
+        m_state.setAside(statePathFor(tablePath));
+    } catch (const files::UserError& e) {
+        throw notTaken(e);
+    }
+}
+
+void EarlierCopy::drop()
+{
+    m_copy.drop();
+    m_state.drop();
+}
+
 QString nothingToUndoMessage()
 {
     return QStringLiteral("Нечего отменять: копии таблицы до последней команды нет.");

@@ -9,6 +9,8 @@
 // copy whose table has changed since, or that is no whole table, is refused and removed.
 #pragma once
 
+#include "files/setasidefile.h"
+
 #include <QString>
 
 #include <optional>
@@ -45,6 +47,20 @@ void restoreCopy(const QString& tablePath, Check check = Check::Trusted);
 void removeAbandoned(const QString& tablePath);
 // Removes the copy and its recorded state, if any; what cannot be removed stays.
 void discardCopy(const QString& tablePath);
+
+// The copy (and recorded state) of an earlier command, set aside while a new command takes its own:
+// it comes back when the new command fails, so that a failed command costs no earlier undo, and goes
+// once drop() says the new command succeeded.
+class EarlierCopy
+{
+public:
+    explicit EarlierCopy(const QString& tablePath); // throws UserError when it cannot be set aside
+    void drop();
+
+private:
+    files::SetAsideFile m_copy;
+    files::SetAsideFile m_state;
+};
 
 // Told when there is no copy to put back.
 QString nothingToUndoMessage();

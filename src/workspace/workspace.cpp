@@ -17,6 +17,8 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <unordered_map>
+#include <utility>
 #include <limits>
 
 namespace darni::workspace {
@@ -65,15 +67,19 @@ void Workspace::postPending()
 
 void Workspace::changeWithUndo(undo::Change change, const std::function<void()>& command)
 {
-    undo::takeCopy(m_document.path(), change);
-    m_undo = UndoState::BeforeCommand;
+    const QString path = m_document.path();
+    undo::EarlierCopy earlier(path);
+    undo::takeCopy(path, change);
+    const UndoState before = std::exchange(m_undo, UndoState::BeforeCommand);
     try {
         command();
     } catch (...) {
-        // A command that failed changed nothing: there is nothing to take back, and no copy to leave.
-        forgetUndo();
+        // A command that failed changed nothing: its copy goes, and the earlier command's comes back.
+        undo::discardCopy(path);
+        m_undo = before;
         throw;
     }
+    earlier.drop();
 }
 
 void Workspace::forgetUndo()
@@ -129,8 +135,11 @@ int Workspace::createFromTransfer(const QString& path, const transfer::Transfer&
     // A table replaced by the new one stays the undo copy, so that no click in a file dialog loses it.
     const bool replacing = QFileInfo::exists(files::resolvedPath(path));
     try {
-        if (replacing)
+        std::optional<undo::EarlierCopy> earlier;
+        if (replacing) {
+            earlier.emplace(path);
             undo::takeCopy(path, undo::Change::Replacement);
+        }
         try {
             m_document.create(path, [&](DbfTable& t) {
                 const auto result = decode::flash2klivo(t, transfer, decode::DecodeMode::Create);
@@ -141,6 +150,8 @@ int Workspace::createFromTransfer(const QString& path, const transfer::Transfer&
                 undo::discardCopy(path);
             throw;
         }
+        if (earlier)
+            earlier->drop();
     } catch (const files::UserError& e) {
         if (keep == KeepTransfer::No)
             throw;
@@ -194,6 +205,9 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
     instrumentAnswered(transfer.header.deviceType);
     try {
         postPending();
+        // Nothing new: no byte is written, and the copy of an earlier command stays for its undo.
+        if (decode::newRecordCount(m_document.table(), transfer) == 0)
+            return decode::DecodeResult::nothingAddedMessages();
         resetSorting();
         decode::DecodeResult result;
         changeWithUndo(undo::Change::InPlace, [&] {
@@ -310,6 +324,8 @@ void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
     if (!isOpen() || isReadOnly())
         return;
     postPending();
+    if (alreadyNumbered(pageOrder))
+        return;
     changeWithUndo(undo::Change::Replacement, [&] {
         if (!pageOrder.empty()) {
             m_document.renumberRows(pageOrder);
@@ -318,6 +334,26 @@ void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
         const table::RecordView rows = pageRows();
         m_document.renumberRows(rows.slots());
     });
+}
+
+bool Workspace::alreadyNumbered(std::span<const std::uint32_t> pageOrder)
+{
+    const table::RecordView rows = pageRows();
+    if (!pageOrder.empty() && pageOrder.size() != static_cast<std::size_t>(rows.size()))
+        return false;
+    std::vector<std::uint32_t> wanted(pageOrder.begin(), pageOrder.end());
+    if (wanted.empty())
+        wanted.assign(rows.slots().begin(), rows.slots().end());
+    // The rows' numbers by slot, read once.
+    std::unordered_map<std::uint32_t, std::optional<double>> numbers;
+    for (int row = 0; row < rows.size(); ++row)
+        numbers[rows.slotAt(row)] = rows.number(row, Field::N);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const auto it = numbers.find(wanted[i]);
+        if (it == numbers.end() || it->second != static_cast<double>(i + 1))
+            return false;
+    }
+    return true;
 }
 
 std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, const QString& text,

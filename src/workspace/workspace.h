@@ -120,7 +120,8 @@ public:
     static void undoClosed(const QString& path);
     // Removes the rows in these slots (all of them in one step); nothing to delete does nothing at all.
     void deleteRows(const std::vector<std::uint32_t>& slots);
-    // Numbers the page's rows 1, 2, … in this order (the page's own order when empty).
+    // Numbers the page's rows 1, 2, … in this order (the page's own order when empty); rows numbered so
+    // already are left as they are, with the file.
     void renumber(std::span<const std::uint32_t> pageOrder = {});
     // Stores `text` in the field of the row in `slot`, as a user typed it (in `locale`, "." also
     // accepted). Blank text blanks the field. Returns why it was refused, in Russian; the stored value
@@ -173,6 +174,8 @@ private:
     // Keeps the table for undo, then runs the command that changes it.
     void changeWithUndo(undo::Change change, const std::function<void()>& command);
     void forgetUndo();
+    // Whether the rows in this order (the page's own when empty) are numbered 1, 2, … already.
+    bool alreadyNumbered(std::span<const std::uint32_t> pageOrder);
     void afterOpening();
     void choosePage();
     void recompute();

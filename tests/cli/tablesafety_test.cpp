@@ -229,6 +229,12 @@ TEST_F(TableSafety, RowsAreDeletedByTheirPlaceOnThePageOrByAnUnambiguousNumber)
     ASSERT_EQ(cli({QStringLiteral("renumber"), path("t.db")}).exitCode, 0);
     EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), (std::vector<double>{1, 2}));
     EXPECT_EQ(readAll(path("t.db")).size(), 1217 + 2 * 1086 + 1);
+    // Renumbering rows numbered so already has nothing to do: no byte changes, the copy stays.
+    const QByteArray numbered = readAll(path("t.db"));
+    const QByteArray copy = readAll(path("t.db.undo"));
+    ASSERT_EQ(cli({QStringLiteral("renumber"), path("t.db")}).exitCode, 0);
+    EXPECT_EQ(readAll(path("t.db")), numbered);
+    EXPECT_EQ(readAll(path("t.db.undo")), copy);
     // The table as it was before the renumbering is kept for "undo", with the state it undoes.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
               (QStringList{QStringLiteral("t.db"), QStringLiteral("t.db.undo"), QStringLiteral("t.db.undo.state")}))
@@ -299,6 +305,12 @@ TEST_F(TableSafety, AnUndoCopyPutsBackOnlyTheStateItWasTakenFor)
     const CliRun appended = cli({QStringLiteral("decode"), QStringLiteral("--append"), image, path("t.db")});
     ASSERT_EQ(appended.exitCode, 0) << appended.err.toStdString();
     ASSERT_TRUE(QFile::exists(path("t.db.undo")));
+    // The same transfer again has nothing new: no byte is written, and the first append's copy stays.
+    const QByteArray withNew = readAll(path("t.db"));
+    const CliRun again = cli({QStringLiteral("decode"), QStringLiteral("--append"), image, path("t.db")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains(QStringLiteral("Добавлено записей: 0"))) << again.out.toStdString();
+    EXPECT_EQ(readAll(path("t.db")), withNew);
     ASSERT_EQ(cli({QStringLiteral("undo"), path("t.db")}).exitCode, 0);
     EXPECT_EQ(readAll(path("t.db")), five);
 }
