@@ -388,6 +388,15 @@ TEST_F(TableSafety, WritesThroughALinkReplaceItsTarget)
     ASSERT_EQ(cli({QStringLiteral("undo"), link}).exitCode, 0);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("real/r.db")}).out), (std::vector<double>{2, 3, 4, 5}));
+
+    // A new table made under the link's name goes where the link points, too.
+    const QString image = path("served.img");
+    darni::testing::SimulatorProcess sim({QStringLiteral("--silent"), QStringLiteral("--records"),
+                                          QStringLiteral("3,0"), QStringLiteral("--dump-image"), image});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(cli({QStringLiteral("decode"), image, link}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("real/r.db")}).out), (std::vector<double>{1, 2, 3}));
 }
 
 } // namespace

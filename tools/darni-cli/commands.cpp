@@ -303,7 +303,9 @@ int dumpCommand(const QStringList& arguments)
                                                   "columns, \";\" between values, decimal commas, a byte order mark."));
     parser.addOption(excel);
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Writes the rows of the page the program shows as UTF-8 CSV."),
+                                  QStringLiteral("Writes the rows of the page the program shows as UTF-8 CSV, in the page's "
+                                                 "order: the k-th line after the header is the row at position k, "
+                                                 "as delete --rows takes it."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
