@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -61,6 +62,7 @@ TEST_F(DarniCli, ReceivedRowsMatchTheInstrumentsRecordsAndAppendAddsExactlyTheNe
                              sim.device());
     ASSERT_EQ(received.exitCode, 0) << received.err.toStdString();
     EXPECT_TRUE(received.out.contains(QStringLiteral("записей 13")));
+    EXPECT_FALSE(received.err.contains(QLatin1Char('%'))) << "progress only goes to a terminal";
 
     // The same memory decoded from the simulator's own copy gives the same rows.
     ASSERT_EQ(cli({QStringLiteral("decode"), path("served.img"), path("expected.db")}).exitCode, 0);
@@ -224,6 +226,68 @@ TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
     const CliRun wrongKind = cli({QStringLiteral("chart"), path("t.db"), path("c.svg")});
     EXPECT_EQ(wrongKind.exitCode, 1);
     EXPECT_TRUE(wrongKind.err.contains(QStringLiteral(".png или .pdf"))) << wrongKind.err.toStdString();
+}
+
+TEST_F(DarniCli, SpeaksRussianTellsItsVersionAndGivesInfoToPrograms)
+{
+    for (const QString& program : {QStringLiteral(DARNI_CLI), QStringLiteral(DARNI_SIMULATOR)}) {
+        QProcess p;
+        p.start(program, {QStringLiteral("--version")});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0);
+        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).trimmed().endsWith(QStringLiteral(" 1.0.0.0")))
+            << program.toStdString();
+    }
+    // Every command's help in Russian, Qt's own lines included.
+    const QRegularExpression cyrillic(QStringLiteral("[А-Яа-яЁё]"));
+    for (const char* command : {"receive", "decode", "info", "dump", "sort", "export", "print", "delete", "renumber",
+                                "chart", "undo"}) {
+        const CliRun help = cli({QString::fromLatin1(command), QStringLiteral("--help")});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        const QStringList text = lines(help.out);
+        ASSERT_GE(text.size(), 2) << command;
+        EXPECT_TRUE(text[0].startsWith(QStringLiteral("Использование:"))) << command << ' ' << text[0].toStdString();
+        EXPECT_TRUE(text[1].contains(cyrillic)) << command << ' ' << text[1].toStdString();
+        EXPECT_FALSE(help.out.contains(QStringLiteral("Displays"))) << command;
+    }
+
+    darni::testing::SimulatorProcess sim({QStringLiteral("--silent"), QStringLiteral("--records"), QStringLiteral("8,3"),
+                                          QStringLiteral("--dump-image"), path("t.img")});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(cli({QStringLiteral("decode"), path("t.img"), path("t.db")}).exitCode, 0);
+    const CliRun text = cli({QStringLiteral("info"), path("t.db")});
+    const CliRun json = cli({QStringLiteral("info"), QStringLiteral("--json"), path("t.db")});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    QJsonParseError error{};
+    const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    EXPECT_EQ(info[QStringLiteral("rows")].toObject()[QStringLiteral("ultrasonic")].toInt(), 11);
+    EXPECT_EQ(info[QStringLiteral("page")].toObject()[QStringLiteral("rows")].toInt(), 11);
+    // The same figures as the text form.
+    const auto figure = [](double x) { return QString::number(x, 'g', QLocale::FloatingPointShortest); };
+    const QJsonObject p = info[QStringLiteral("p")].toObject();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("P (мин/сред/макс): ") + figure(p[QStringLiteral("min")].toDouble()) +
+                                  QLatin1Char('/') + figure(p[QStringLiteral("mean")].toDouble()) + QLatin1Char('/') +
+                                  figure(p[QStringLiteral("max")].toDouble())))
+        << text.out.toStdString() << json.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Даты: ") + info[QStringLiteral("earliest")].toString() +
+                                  QStringLiteral(" — ") + info[QStringLiteral("latest")].toString()));
+    const QJsonObject velocity = info[QStringLiteral("velocity")].toObject();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Скорость УЗК, м/с: n %1, среднее %2")
+                                      .arg(velocity[QStringLiteral("n")].toInt())
+                                      .arg(figure(velocity[QStringLiteral("mean")].toDouble()))))
+        << text.out.toStdString() << json.out.toStdString();
+
+    // The file's extension chooses the export's format, and no other is written.
+    ASSERT_EQ(cli({QStringLiteral("export"), path("t.db"), path("t.csv")}).exitCode, 0);
+    QProcess dump;
+    dump.start(QStringLiteral(DARNI_CLI), {QStringLiteral("dump"), QStringLiteral("--excel"), path("t.db")});
+    ASSERT_TRUE(dump.waitForFinished(60000));
+    EXPECT_EQ(darni::testing::readAll(path("t.csv")), dump.readAllStandardOutput());
+    const CliRun unknown = cli({QStringLiteral("export"), path("t.db"), path("t.txt")});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral(".xls, .xlsx и .csv"))) << unknown.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("t.txt")));
 }
 
 // The text of one page of a PDF, as Debian's pdftotext reads it.

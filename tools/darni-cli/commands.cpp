@@ -22,13 +22,20 @@
 #include "workspace/workspace.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
 #include <QPageRanges>
 #include <QPrinter>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+#include <utility>
 #include <functional>
 #include <map>
 #include <set>
@@ -68,6 +75,7 @@ int fail(const QString& message)
 bool parseOptions(QCommandLineParser& parser, const QStringList& arguments)
 {
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(arguments)) {
         err() << parser.errorText() << '\n' << parser.helpText();
         err().flush();
@@ -76,6 +84,10 @@ bool parseOptions(QCommandLineParser& parser, const QStringList& arguments)
     if (parser.isSet(help)) {
         out() << parser.helpText();
         out().flush();
+        std::exit(finishOutput(0));
+    }
+    if (parser.isSet(version)) {
+        out() << versionText() << Qt::endl;
         std::exit(finishOutput(0));
     }
     return true;
@@ -182,18 +194,17 @@ int receiveCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption append(QStringLiteral("append"),
-                                    QStringLiteral("Add the records newer than the stored ones to TABLE.db, as "
-                                                   "\"Дополнить\" does (else TABLE.db is created, as \"Создать\")."));
+                                    QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
+                                                   "создается, как \"Создать\")."));
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Ask the instrument on DEVICE only (else COM1, then COM2)."),
+                                  QStringLiteral("Искать прибор только на устройстве DEVICE (без этого на COM1, затем на COM2)."),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption save(QStringLiteral("save-image"),
-                                  QStringLiteral("Also keep the received transfer in FILE (for ornak-sim --image "
-                                                 "and darni-cli decode)."),
+                                  QStringLiteral("Сохранить принятые данные еще и в файле FILE (для ornak-sim --image и darni-cli decode)."),
                                   QStringLiteral("FILE"));
     parser.addOptions({append, port, save});
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Reads the instrument's memory and creates or extends a table."),
+                                  QStringLiteral("Принимает память прибора ОРНАК-ТР5 и создает таблицу или дополняет ее."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
@@ -231,12 +242,12 @@ int decodeCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption append(QStringLiteral("append"),
-                                    QStringLiteral("Add the records newer than the stored ones to TABLE.db, as "
-                                                   "\"Дополнить\" does (else TABLE.db is created, as \"Создать\")."));
+                                    QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
+                                                   "создается, как \"Создать\")."));
     parser.addOption(append);
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Creates TABLE.db from a saved transfer, as \"Создать\" does "
-                                                 "after a transfer, or appends its newer records."),
+                                  QStringLiteral("Создает TABLE.db из сохраненной передачи, как \"Создать\" после приема, или добавляет ее "
+                                                 "новые записи."),
                                   {QStringLiteral("IMAGE"), QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
@@ -255,17 +266,108 @@ int decodeCommand(const QStringList& arguments)
     }
 }
 
+namespace {
+// A JSON number as a person would write it: the shortest digits that give the value back.
+QString jsonNumber(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// A figure rounded to a tenth, with that one decimal at most, as the text form shows it.
+QString jsonTenth(double value)
+{
+    QString text = QString::number(value, 'f', 1);
+    if (text.endsWith(QStringLiteral(".0")))
+        text.chop(2);
+    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+}
+
+QString jsonString(const QString& text)
+{
+    // QJsonValue escapes what JSON needs escaped; the array brackets around it are dropped.
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// An object of members already written as JSON, in the order given.
+QString jsonObject(const std::vector<std::pair<QString, QString>>& members, const QString& indent = {})
+{
+    const QString inner = indent + QStringLiteral("  ");
+    QStringList lines;
+    for (const auto& [key, value] : members)
+        lines << inner + jsonString(key) + QStringLiteral(": ") + value;
+    return QStringLiteral("{\n") + lines.join(QStringLiteral(",\n")) + QLatin1Char('\n') + indent + QLatin1Char('}');
+}
+
+QString spreadJson(const SeriesSpread& x)
+{
+    return jsonObject({{QStringLiteral("n"), QString::number(x.count)},
+                       {QStringLiteral("mean"), jsonTenth(x.mean)},
+                       {QStringLiteral("s"), jsonTenth(x.standardDeviation)},
+                       {QStringLiteral("v_percent"), jsonTenth(x.variationPercent)}},
+                      QStringLiteral("  "));
+}
+
+QString minMeanMax(double minimum, double mean, double maximum)
+{
+    return jsonObject({{QStringLiteral("min"), jsonNumber(minimum)},
+                       {QStringLiteral("mean"), jsonNumber(mean)},
+                       {QStringLiteral("max"), jsonNumber(maximum)}},
+                      QStringLiteral("  "));
+}
+
+// What "info" tells, for programs: the same figures as the text, under stable English keys.
+QString infoJson(const QString& path, const Workspace& workspace, const workspace::TableSummary& s,
+                 const TableStatistics& f, const SeriesSpread& velocity, const SeriesSpread& strength)
+{
+    const auto stamp = [](const QString& text) { return text.isEmpty() ? QStringLiteral("null") : jsonString(text); };
+    const RecordKind page = workspace.page().value_or(RecordKind::Ultrasonic);
+    const QString indent = QStringLiteral("  ");
+    return jsonObject({
+               {QStringLiteral("table"), jsonString(path)},
+               {QStringLiteral("rows"), jsonObject({{QStringLiteral("ultrasonic"), QString::number(s.ultrasonic)},
+                                                    {QStringLiteral("pull_off"), QString::number(s.pullOff)},
+                                                    {QStringLiteral("other"), QString::number(s.other)}},
+                                                   indent)},
+               {QStringLiteral("page"),
+                jsonObject({{QStringLiteral("kind"), jsonString(page == RecordKind::PullOff ? QStringLiteral("pull_off")
+                                                                                            : QStringLiteral("ultrasonic"))},
+                            {QStringLiteral("title"), jsonString(pageTitle(page))},
+                            {QStringLiteral("rows"), QString::number(s.pageRows)}},
+                           indent)},
+               {QStringLiteral("p"), minMeanMax(f.minP, f.meanP, f.maxP)},
+               {QStringLiteral("r"), minMeanMax(f.minR, f.meanR, f.maxR)},
+               {QStringLiteral("earliest"), stamp(s.earliest)},
+               {QStringLiteral("latest"), stamp(s.latest)},
+               {QStringLiteral("velocity"), spreadJson(velocity)},
+               {QStringLiteral("strength"), spreadJson(strength)},
+           }) +
+           QLatin1Char('\n');
+}
+} // namespace
+
 int infoCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Вывести те же сведения одним объектом JSON (для программ): числа — "
+                                                 "числами, даты — строками \"ДД.ММ.ГГГГ ЧЧ:ММ:СС\" или null."));
+    parser.addOption(json);
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Row counts per kind, the statistics and the date range of a table."),
+                                  QStringLiteral("Число строк каждого вида, статистика и даты таблицы."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
         const workspace::TableSummary s = workspace.summary();
         const TableStatistics& f = workspace.statistics();
+        const RecordView rows = workspace.pageRows();
+        const SeriesSpread velocity = spreadOf(rows, Field::D9);
+        const SeriesSpread strength = spreadOf(rows, Field::P2);
+        if (parser.isSet(json)) {
+            out() << infoJson(positional->at(0), workspace, s, f, velocity, strength);
+            return 0;
+        }
         const auto triple = [](double a, double b, double c) {
             return numberText(a) + QLatin1Char('/') + numberText(b) + QLatin1Char('/') + numberText(c);
         };
@@ -281,7 +383,6 @@ int infoCommand(const QStringList& arguments)
               << (s.earliest.isEmpty() ? QStringLiteral("нет") : s.earliest + QStringLiteral(" — ") + s.latest)
               << '\n';
         // The spread engineers report beside the mean, over the rows that have a value.
-        const RecordView rows = workspace.pageRows();
         const auto spread = [](const QString& what, const SeriesSpread& x) {
             return QStringLiteral("%1: n %2, среднее %3, S %4, V %5 %")
                 .arg(what)
@@ -289,8 +390,8 @@ int infoCommand(const QStringList& arguments)
                 .arg(numberText(roundToTenth(x.mean)), numberText(roundToTenth(x.standardDeviation)),
                      numberText(roundToTenth(x.variationPercent)));
         };
-        out() << spread(QStringLiteral("Скорость УЗК, м/с"), spreadOf(rows, Field::D9)) << '\n'
-              << spread(QStringLiteral("Прочность, МПа"), spreadOf(rows, Field::P2)) << Qt::endl;
+        out() << spread(QStringLiteral("Скорость УЗК, м/с"), velocity) << '\n'
+              << spread(QStringLiteral("Прочность, МПа"), strength) << Qt::endl;
         return 0;
     });
 }
@@ -299,13 +400,12 @@ int dumpCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption excel(QStringLiteral("excel"),
-                                   QStringLiteral("Write what \"Экспорт в CSV\" writes instead: the export's sixteen "
-                                                  "columns, \";\" between values, decimal commas, a byte order mark."));
+                                   QStringLiteral("Вывести то, что пишет \"Экспорт в CSV\": шестнадцать столбцов экспорта, \";\" между "
+                                                  "значениями, десятичные запятые, метку порядка байтов."));
     parser.addOption(excel);
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Writes the rows of the page the program shows as UTF-8 CSV, in the page's "
-                                                 "order: the k-th line after the header is the row at position k, "
-                                                 "as delete --rows takes it."),
+                                  QStringLiteral("Выводит строки показываемой страницы в CSV (UTF-8) в порядке страницы: k-я строка после "
+                                                 "заголовка — строка с позицией k, как ее понимает delete --rows."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
@@ -332,12 +432,12 @@ int dumpCommand(const QStringList& arguments)
 int sortCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption descending(QStringLiteral("descending"), QStringLiteral("Sort in descending order."));
+    const QCommandLineOption descending(QStringLiteral("descending"), QStringLiteral("Сортировать по убыванию."));
     parser.addOption(descending);
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Sorts the page by FIELD through the tag \"tab1\", as a click on a "
-                                                 "column title does, and writes its rows as CSV. The index file "
-                                                 "stays beside the table."),
+                                  QStringLiteral("Сортирует страницу по полю FIELD через тег \"tab1\", как щелчок по заголовку столбца, и "
+                                                 "выводит ее строки в CSV. Индексный файл остается рядом с таблицей; таблицу только для "
+                                                 "чтения сортирует в памяти."),
                                   {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
@@ -355,20 +455,32 @@ int exportCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Exports the page the program shows to an Excel 97-2003 workbook, "
-                                                 "as \"Экспорт в Excel\" does, or, for a name ending in .xlsx, to "
-                                                 "an Excel 2007+ workbook in the page's order, as \"Экспорт в Excel "
-                                                 "2007+ (.xlsx)\" does. An existing file is replaced."),
-                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls|OUT.xlsx")});
+                                  QStringLiteral("Записывает показываемую страницу в файл, формат которого задает расширение: .xls — книга "
+                                                 "Excel 97-2003, как \"Экспорт в Excel\"; .xlsx — книга Excel 2007+ в порядке страницы, "
+                                                 "как \"Экспорт в Excel 2007+ (.xlsx)\"; .csv — как \"Экспорт в CSV\". Существующий файл "
+                                                 "заменяется."),
+                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls|OUT.xlsx|OUT.csv")});
     if (!positional)
         return kUsage;
-    const bool xlsx = positional->at(1).endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive);
+    const QString target = positional->at(1);
+    // The file's name says what it holds: a workbook is never written under another format's name.
+    using Export = void (Workspace::*)(const QString&);
+    static const std::pair<QLatin1StringView, Export> kFormats[] = {
+        {QLatin1StringView(".xls"), &Workspace::exportPage},
+        {QLatin1StringView(".xlsx"), &Workspace::exportPageXlsx},
+        {QLatin1StringView(".csv"), &Workspace::exportPageCsv},
+    };
+    const auto format = std::find_if(std::begin(kFormats), std::end(kFormats), [&](const auto& f) {
+        return target.endsWith(f.first, Qt::CaseInsensitive);
+    });
+    if (format == std::end(kFormats)) {
+        err() << QStringLiteral("Формат файла %1 неизвестен: darni-cli export пишет .xls, .xlsx и .csv.").arg(target)
+              << Qt::endl;
+        return kUsage;
+    }
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
-        if (xlsx)
-            workspace.exportPageXlsx(positional->at(1));
-        else
-            workspace.exportPage(positional->at(1));
-        out() << output::exportSuccessMessage(positional->at(1)) << Qt::endl;
+        (workspace.*(format->second))(target);
+        out() << output::exportSuccessMessage(target) << Qt::endl;
         return 0;
     });
 }
@@ -377,17 +489,17 @@ int printCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption printerOption(QStringLiteral("printer"),
-                                           QStringLiteral("Print on the queue NAME instead of writing a PDF file."),
+                                           QStringLiteral("Печатать на принтер NAME вместо файла PDF."),
                                            QStringLiteral("NAME"));
-    const QCommandLineOption copiesOption(QStringLiteral("copies"), QStringLiteral("Copies to print (with --printer)."),
+    const QCommandLineOption copiesOption(QStringLiteral("copies"), QStringLiteral("Число копий (с --printer)."),
                                           QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption pagesOption(QStringLiteral("pages"),
-                                         QStringLiteral("The pages to print, as \"2-5\" or \"1,3\" (with --printer)."),
+                                         QStringLiteral("Печатаемые страницы, например \"2-5\" или \"1,3\" (с --printer)."),
                                          QStringLiteral("RANGES"));
     parser.addOptions({printerOption, copiesOption, pagesOption});
-    parser.setApplicationDescription(QStringLiteral(
-        "Prints the report of the page the program shows, in the grid's order: to a PDF file of A4 pages, or "
-        "with --printer on a printer queue, checked as the window checks it (A4, the report's orientation)."));
+    parser.setApplicationDescription(QStringLiteral("Печатает отчет показываемой страницы в порядке таблицы: в файл PDF из листов A4 или, с "
+                                                    "--printer, на принтер, с той же проверкой, что и в программе (лист A4, ориентация "
+                                                    "отчета)."));
     parser.addPositionalArgument(QStringLiteral("TABLE.db"), QStringLiteral("TABLE.db"));
     parser.addPositionalArgument(QStringLiteral("OUT.pdf"), QStringLiteral("OUT.pdf, without --printer"));
     if (!parseOptions(parser, arguments))
@@ -507,20 +619,20 @@ int deleteCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption rows(QStringLiteral("rows"),
-                                  QStringLiteral("The rows to delete by their positions on the page: 1 is the first "
-                                                 "row that dump lists, and so on; ranges as 5-9."),
+                                  QStringLiteral("Удаляемые строки по их позициям на странице: 1 — первая строка вывода dump и так далее; "
+                                                 "диапазоны вида 5-9."),
                                   QStringLiteral("P[,P-Q...]"));
     const QCommandLineOption numbers(QStringLiteral("numbers"),
-                                     QStringLiteral("The rows to delete by their number N. N starts again in each "
-                                                    "memory block, so a number held by several rows is refused "
-                                                    "with their positions, unless --all-matching is given."),
+                                     QStringLiteral("Удаляемые строки по их номеру N. Нумерация N начинается заново в каждом блоке памяти, "
+                                                    "поэтому номер, который есть у нескольких строк, отвергается с их позициями, если не "
+                                                    "задано --all-matching."),
                                      QStringLiteral("N[,N...]"));
     const QCommandLineOption allMatching(QStringLiteral("all-matching"),
-                                         QStringLiteral("With --numbers: delete every row that holds a number."));
+                                         QStringLiteral("С --numbers: удалить все строки с таким номером."));
     parser.addOptions({rows, numbers, allMatching});
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Deletes rows of the page the program shows, as \"Удалить строки\" "
-                                                 "does: the table is replaced in one step by a copy without them."),
+                                  QStringLiteral("Удаляет строки показываемой страницы, как \"Удалить строки\": таблица за один шаг "
+                                                 "заменяется копией без них."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
@@ -554,9 +666,8 @@ int renumberCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Numbers the rows of the page the program shows 1, 2, … in file "
-                                                 "order, as \"Перенумеровать строки\" does, through a copy that "
-                                                 "replaces the table in one step."),
+                                  QStringLiteral("Нумерует строки показываемой страницы 1, 2, … в порядке файла, как \"Перенумеровать "
+                                                 "строки\", через копию, которая за один шаг заменяет таблицу."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
@@ -571,10 +682,9 @@ int chartCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Draws the charts of the page the program shows, as \"Вид → "
-                                                 "Графики\" does: velocity and strength along the rows, the "
-                                                 "strength's histogram, velocity against strength. OUT.png stacks "
-                                                 "them in one picture, OUT.pdf gives each a page."),
+                                  QStringLiteral("Рисует графики показываемой страницы, как \"Вид → Графики\": скорость и прочность по "
+                                                 "строкам, гистограмму прочности, скорость против прочности. OUT.png — все в одной "
+                                                 "картинке, OUT.pdf — каждый на своей странице."),
                                   {QStringLiteral("TABLE.db"), QStringLiteral("OUT.png|OUT.pdf")});
     if (!positional)
         return kUsage;
@@ -590,10 +700,9 @@ int undoCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Puts TABLE.db back as it was before the last delete, renumber, "
-                                                 "append or table created over it, as \"Правка → Отменить\" "
-                                                 "does; once, and only while TABLE.db is as that command left "
-                                                 "it."),
+                                  QStringLiteral("Возвращает TABLE.db к виду до последней команды delete, renumber, дополнения или "
+                                                 "создания таблицы на ее месте, как \"Правка → Отменить\"; один раз и только пока TABLE.db "
+                                                 "такова, какой ее оставила эта команда."),
                                   {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
@@ -604,6 +713,11 @@ int undoCommand(const QStringList& arguments)
     }
     out() << "Последняя команда отменена." << Qt::endl;
     return 0;
+}
+
+QString versionText()
+{
+    return QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion();
 }
 
 int finishOutput(int status)

@@ -18,6 +18,9 @@ int renumberCommand(const QStringList& arguments);
 int undoCommand(const QStringList& arguments);
 int chartCommand(const QStringList& arguments);
 
+// "darni-cli 1.0.0.0", as --version prints it.
+QString versionText();
+
 // Makes sure that what a command wrote to standard output arrived; the exit code to end with: the
 // command's own, or 1 with the cause on standard error when the output could not be written.
 int finishOutput(int status);

@@ -7,10 +7,27 @@
 #include <QEventLoop>
 #include <QTextStream>
 
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace darni::cli {
 
 namespace {
 constexpr int kPercent = 100;
+
+bool standardErrorIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
 } // namespace
 
 HeadlessTransfer::HeadlessTransfer(const QString& port)
@@ -42,8 +59,11 @@ TransferOutcome HeadlessTransfer::run()
                              << "  Количество записей:" << counters << Qt::endl;
                      });
     QObject::connect(&session, &link::TransferSession::expectedLengthKnown, [&](int total) { expected = total; });
+    // The percentage rewrites its own line: only a terminal shows that as progress, a file or a pipe
+    // would collect a hundred lines of it.
+    const bool terminal = standardErrorIsTerminal();
     QObject::connect(&session, &link::TransferSession::progressChanged, [&](int position) {
-        if (expected <= 0 || position <= 0)
+        if (!terminal || expected <= 0 || position <= 0)
             return;
         const int percent = static_cast<int>(std::min<qint64>(kPercent, position * kPercent / expected));
         if (percent != lastPercent) {

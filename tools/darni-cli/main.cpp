@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QTextStream>
+#include <QTranslator>
 
 #include <cstring>
 #include <exception>
@@ -24,15 +27,16 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
                          (или дополнение таблицы с --append)
   decode [--append] IMAGE TABLE.db
                          таблица из сохраненной передачи (или дополнение с --append)
-  info TABLE.db          число строк, статистика и даты таблицы
+  info [--json] TABLE.db число строк, статистика и даты таблицы (с --json — в JSON)
   dump [--excel] TABLE.db
                          строки показываемой страницы в CSV (UTF-8); с --excel — как
                          "Экспорт в CSV" (";", десятичная запятая) для русского Excel
   sort TABLE.db FIELD [--descending]
                          сортировка страницы по полю, строки в CSV
-  export TABLE.db OUT.xls
+  export TABLE.db OUT.xls|OUT.xlsx|OUT.csv
                          страница в книгу Excel 97-2003, как "Экспорт в Excel";
-                         OUT.xlsx — в книгу Excel 2007+ без предела в 65 535 строк
+                         OUT.xlsx — в книгу Excel 2007+ без предела в 65 535 строк;
+                         OUT.csv — как "Экспорт в CSV"
   print TABLE.db OUT.pdf отчет страницы в PDF, как "Печать"
   print --printer NAME [--copies N] [--pages 2-5] TABLE.db
                          отчет страницы на принтер NAME, с той же проверкой листа A4
@@ -46,7 +50,7 @@ const char* const kUsage = R"(Использование: darni-cli КОМАНД
   undo TABLE.db          таблица, какой она была до последней команды delete,
                          renumber или дополнения, как "Правка → Отменить" (один раз)
 
-darni-cli КОМАНДА --help  подробнее о команде.
+darni-cli КОМАНДА --help  подробнее о команде; darni-cli --version  версия.
 Порты: COM1 и COM2 задаются переменными DARNI_COM1 и DARNI_COM2 (по умолчанию /dev/ttyS0, /dev/ttyS1).
 )";
 
@@ -69,6 +73,11 @@ int main(int argc, char** argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("darni-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
+    // Everything darni-cli says is Russian, Qt's own texts of its option parser too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("darni.*.info=false\ndarni.*.warning=false"));
 
@@ -85,6 +94,10 @@ int main(int argc, char** argv)
     const QString name = arguments.size() > 1 ? arguments.at(1) : QString();
     const auto command = commands.find(name);
     if (command == commands.end()) {
+        if (name == QStringLiteral("--version")) {
+            QTextStream(stdout) << darni::cli::versionText() << Qt::endl;
+            return darni::cli::finishOutput(0);
+        }
         const bool help = name == QStringLiteral("--help");
         QTextStream(help ? stdout : stderr) << QString::fromUtf8(kUsage);
         return help ? darni::cli::finishOutput(0) : 2;

@@ -54,6 +54,7 @@ std::optional<Options> parseOptions(const QCoreApplication& app)
     QCommandLineParser p;
     p.setApplicationDescription(QString::fromUtf8(kDescription));
     p.addHelpOption();
+    p.addVersionOption();
     const QCommandLineOption records(QStringLiteral("records"),
                                      QStringLiteral("Records in the first and second block (default 12,5)."),
                                      QStringLiteral("A,B"));
@@ -158,6 +159,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ornak-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
     const auto options = parseOptions(app);
     if (!options)
         return 2;
