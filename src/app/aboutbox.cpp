@@ -1,6 +1,8 @@
 // "О программе".
 #include "aboutbox.h"
 
+#include "applicationicon.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -9,6 +11,7 @@ namespace darni::app {
 
 namespace {
 constexpr QSize kClientSize(515, 151);
+constexpr QSize kIconSize(64, 64);
 const QString kNoVersion = QStringLiteral("0.0.0.0");
 constexpr int kShortestVersion = 2;
 } // namespace
@@ -41,11 +44,17 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Tool), m_version(new Q
     ok->setObjectName(QStringLiteral("Button1"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("ApplicationIcon"));
+    icon->setPixmap(applicationIcon().pixmap(kIconSize));
+
     auto* layout = new QGridLayout(this);
-    layout->addWidget(name, 0, 0);
-    layout->addWidget(m_version, 1, 0);
-    layout->addWidget(purpose, 2, 0);
-    layout->addWidget(ok, 3, 0, Qt::AlignRight);
+    layout->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
+    layout->addWidget(name, 0, 1);
+    layout->addWidget(m_version, 1, 1);
+    layout->addWidget(purpose, 2, 1);
+    layout->addWidget(ok, 3, 0, 1, 2, Qt::AlignRight);
+    layout->setColumnStretch(1, 1);
 }
 
 QString AboutBox::versionText() const

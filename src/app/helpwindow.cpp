@@ -13,13 +13,20 @@ namespace darni::app {
 namespace {
 const QString kHelpFileName = QStringLiteral("darni-help.html");
 const QString kBuiltInHelp = QStringLiteral("qrc:/help/darni-help.html");
+const QString kInstalledHelpFolder = QStringLiteral("../share/darni/");
 constexpr QSize kInitialSize(760, 600);
 } // namespace
 
 QString HelpWindow::helpFilePath()
 {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(kHelpFileName);
-    return QFileInfo::exists(beside) ? beside : QString();
+    // Beside the program in a build tree; with the program's data once installed (bin/../share/darni).
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : {programFolder.filePath(kHelpFileName),
+                                     programFolder.filePath(kInstalledHelpFolder + kHelpFileName)}) {
+        if (QFileInfo::exists(candidate))
+            return QDir::cleanPath(candidate);
+    }
+    return {};
 }
 
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent, Qt::Window)

@@ -1,4 +1,5 @@
 // The program: the splash screen, then the main window until it is closed.
+#include "applicationicon.h"
 #include "guardedapplication.h"
 #include "mainwindow.h"
 #include "qttranslations.h"
@@ -9,6 +10,7 @@
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 
+#include <QCommandLineParser>
 #include <QTranslator>
 
 int main(int argc, char** argv)
@@ -16,6 +18,9 @@ int main(int argc, char** argv)
     darni::app::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DARNI"));
     QApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));
+    QApplication::setWindowIcon(darni::app::applicationIcon());
+    // The desktop entry that launched us, so that the desktop matches our windows to its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.velmark.darni"));
     QTranslator qtTexts;
     if (darni::app::wantsRussianQtTexts(QLocale::system()) && darni::app::loadRussianQtTexts(qtTexts))
         QApplication::installTranslator(&qtTexts);
@@ -30,9 +35,19 @@ int main(int argc, char** argv)
     });
     app.setFailureReporter([&window](const QString& text) { window.showFailure(text); });
 
+    // "darni TABLE.db", as a file manager starts it for a table: the table opens as "Открыть" opens it.
+    QCommandLineParser arguments;
+    arguments.setApplicationDescription(QStringLiteral("Таблицы измерений прибора ОРНАК-ТР5."));
+    arguments.addHelpOption();
+    arguments.addVersionOption();
+    arguments.addPositionalArgument(QStringLiteral("ТАБЛИЦА.db"), QStringLiteral("Таблица, которую открыть."));
+    arguments.process(app);
+
     darni::app::SplashScreen splash;
     splash.exec();
 
     window.showMaximized();
+    if (!arguments.positionalArguments().isEmpty())
+        window.openTablePath(arguments.positionalArguments().constFirst());
     return QApplication::exec();
 }

@@ -22,18 +22,23 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -45,6 +50,8 @@ using table::RecordKind;
 namespace {
 constexpr QSize kInitialSize(703, 501);
 constexpr int kToolBarHeight = 29;
+// How many of the tables last opened or created "Файл" lists.
+constexpr int kRecentTableCount = 8;
 const QString kTableFilter = QStringLiteral("Файлы данных|*.db");
 const QString kOpenFilter = QStringLiteral("Базы данных|*.db");
 const QString kWorkbookFilter = QStringLiteral("Книга Excel|*.xls");
@@ -130,6 +137,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, SettingsStore& settings, link::Seri
     setWindowState(Qt::WindowMaximized);
     buildCommands();
     buildPages();
+    setAcceptDrops(true);
     m_about = new AboutBox(this);
     connect(&m_transferKeeper, &TransferKeeper::failed, this, [this](const QString& message) { reportError(message); });
 
@@ -226,6 +234,7 @@ void MainWindow::buildCommands()
         if (entry.toolButton)
             buttons.emplace_back(&entry, action);
     }
+    buildRecentTables(menus[static_cast<int>(Menu::File)]);
     // Tool buttons carry no text and no hints; they follow their menu item's enabling.
     for (const auto& [entry, action] : buttons) {
         toolBar->addAction(action);
@@ -235,6 +244,82 @@ void MainWindow::buildCommands()
             m_toolButtons.push_back(button);
         }
     }
+}
+
+void MainWindow::buildRecentTables(QMenu* fileMenu)
+{
+    // Just before "Выход", behind a separator of their own.
+    QAction* exit = command(QStringLiteral("N11"));
+    m_recentSeparator = new QAction(this);
+    m_recentSeparator->setSeparator(true);
+    m_recentSeparator->setObjectName(QStringLiteral("RecentTablesSeparator"));
+    fileMenu->insertAction(exit, m_recentSeparator);
+    for (int i = 1; i <= kRecentTableCount; ++i) {
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("RecentTable%1").arg(i));
+        fileMenu->insertAction(exit, action);
+        connect(action, &QAction::triggered, this, [this, action] {
+            const QString path = action->data().toString();
+            if (!openTablePath(path))
+                updateRecentTables();
+        });
+        m_recentTables.push_back(action);
+    }
+    updateRecentTables();
+}
+
+void MainWindow::rememberTable(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QStringList paths = m_settings.recentTables();
+    paths.removeAll(absolute);
+    paths.prepend(absolute);
+    m_settings.setRecentTables(paths.mid(0, kRecentTableCount));
+    updateRecentTables();
+}
+
+void MainWindow::updateRecentTables()
+{
+    QStringList present;
+    for (const QString& path : m_settings.recentTables()) {
+        if (QFileInfo(path).isFile() && !present.contains(path))
+            present << path;
+    }
+    present = present.mid(0, kRecentTableCount);
+    if (present != m_settings.recentTables())
+        m_settings.setRecentTables(present);
+    for (int i = 0; i < static_cast<int>(m_recentTables.size()); ++i) {
+        QAction* action = m_recentTables[static_cast<std::size_t>(i)];
+        const bool used = i < present.size();
+        action->setVisible(used);
+        if (!used)
+            continue;
+        const QString path = present[i];
+        // "&1 objekt-7.db" with the folder beside it, so that two tables of one name tell apart.
+        action->setText(QStringLiteral("&%1 %2  (%3)")
+                            .arg(i + 1)
+                            .arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
+        action->setData(path);
+    }
+    m_recentSeparator->setVisible(!present.isEmpty());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    const QString path = urls.first().toLocalFile();
+    // Opened once the drop has ended, so that the source program is not kept waiting by a question.
+    QTimer::singleShot(0, this, [this, path] { openTablePath(path); });
 }
 
 void MainWindow::buildPages()
@@ -498,6 +583,7 @@ void MainWindow::createTable()
         m_transferKeeper.keep(path, m_received);
         showWorkspace();
         loadGridLayouts();
+        rememberTable(path);
     } catch (const files::UserError& e) {
         reportError(e);
         showWhetherOpen();
@@ -536,6 +622,7 @@ void MainWindow::createFromSavedTransfer()
         m_workspace.createFromTransfer(path, saved.transfer, workspace::KeepTransfer::No);
         showWorkspace();
         loadGridLayouts();
+        rememberTable(path);
     } catch (const files::UserError& e) {
         reportError(e);
         showWhetherOpen();
@@ -567,6 +654,7 @@ bool MainWindow::openTablePath(const QString& path)
     setWindowTitle(QFileInfo(path).completeBaseName() + readOnlyMark + kTitleSeparator + applicationTitle());
     showWorkspace();
     loadGridLayouts();
+    rememberTable(path);
     return true;
 }
 

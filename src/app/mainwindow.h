@@ -97,10 +97,17 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A table dropped on the window is opened as "Открыть" opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     struct CommandSpec;
     void buildCommands();
+    // "Файл" lists the tables last opened or created, newest first; files gone since drop out.
+    void buildRecentTables(QMenu* fileMenu);
+    void rememberTable(const QString& path);
+    void updateRecentTables();
     void buildPages();
     // What the window shows with no table open: a word on what to do and the two ways to begin.
     QWidget* buildNoTablePanel();
@@ -132,6 +139,8 @@ private:
     void reportError(const QString& text);
     void reportError(const files::UserError& error) { reportError(error.message()); }
 
+    std::vector<QAction*> m_recentTables;
+    QAction* m_recentSeparator = nullptr;
     UserDialogs& m_dialogs;
     SettingsStore& m_settings;
     link::ReceiveBuffer m_buffer;

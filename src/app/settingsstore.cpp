@@ -10,6 +10,7 @@ const QString kGroup = QStringLiteral("1.0");
 const QString kDefaultDir = QStringLiteral("Default_dir");
 const QString kPortCom1 = QStringLiteral("Port_COM1");
 const QString kPortCom2 = QStringLiteral("Port_COM2");
+const QString kRecentTables = QStringLiteral("Recent_tables");
 } // namespace
 
 SettingsStore::SettingsStore() : m_settings(std::make_unique<QSettings>(kOrganization, kApplication))
@@ -68,6 +69,17 @@ void SettingsStore::setComDevices(const QString& com1, const QString& com2)
         else
             m_settings->setValue(key, device);
     }
+    m_settings->sync();
+}
+
+QStringList SettingsStore::recentTables() const
+{
+    return m_settings->value(kRecentTables).toStringList();
+}
+
+void SettingsStore::setRecentTables(const QStringList& paths)
+{
+    m_settings->setValue(kRecentTables, paths);
     m_settings->sync();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -29,6 +30,10 @@ public:
     QString com2Device() const;
     // Empty removes the choice: the platform's own device is used again.
     void setComDevices(const QString& com1, const QString& com2);
+
+    // The tables last opened or created, the newest first ("Recent_tables").
+    QStringList recentTables() const;
+    void setRecentTables(const QStringList& paths);
 
 private:
     std::unique_ptr<QSettings> m_settings;

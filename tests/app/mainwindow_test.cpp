@@ -1,6 +1,7 @@
 // The main window offscreen: command enabling and presentation in both states, the file commands
 // with scripted dialogs over ornak-sim, the save question, closing versus "Выход", about and splash.
 #include "app/aboutbox.h"
+#include "app/applicationicon.h"
 #include "app/mainwindow.h"
 #include "app/qttranslations.h"
 #include "app/toolbaricons.h"
@@ -17,6 +18,11 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -200,6 +206,46 @@ TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
     EXPECT_EQ(darni::testing::readAll(existing), before);
 }
 
+TEST_F(MainWindowTest, RecentTablesAndDroppedTablesOpen)
+{
+    const QStringList names = {QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db")};
+    for (const QString& name : names)
+        darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(dir.filePath(name));
+    auto w = makeWindow(port);
+    const auto recent = [&w] {
+        QStringList shown;
+        for (int i = 1; i <= 8; ++i) {
+            const QAction* action = w->findChild<QAction*>(QStringLiteral("RecentTable%1").arg(i));
+            if (action && action->isVisible())
+                shown << QFileInfo(action->data().toString()).fileName();
+        }
+        return shown;
+    };
+    EXPECT_TRUE(recent().isEmpty());
+    for (const QString& name : names)
+        ASSERT_TRUE(w->openTablePath(dir.filePath(name)));
+    ASSERT_TRUE(w->openTablePath(dir.filePath(QStringLiteral("a.db"))));
+    EXPECT_EQ(recent(), (QStringList{QStringLiteral("a.db"), QStringLiteral("c.db"), QStringLiteral("b.db")}));
+
+    // A table gone since drops out; choosing one opens it.
+    w->closeTable();
+    QFile::remove(dir.filePath(QStringLiteral("c.db")));
+    auto again = makeWindow(port);
+    w.swap(again);
+    EXPECT_EQ(recent(), (QStringList{QStringLiteral("a.db"), QStringLiteral("b.db")}));
+    w->findChild<QAction*>(QStringLiteral("RecentTable2"))->trigger();
+    ASSERT_TRUE(w->workspace().isOpen());
+    EXPECT_EQ(QFileInfo(w->workspace().path()).fileName(), QStringLiteral("b.db"));
+
+    // A table dropped on the window opens.
+    EXPECT_TRUE(w->acceptDrops());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.db")))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.get(), &drop);
+    QTRY_COMPARE(QFileInfo(w->workspace().path()).fileName(), QStringLiteral("a.db"));
+}
+
 TEST_F(MainWindowTest, ToolButtonsCarryNoHintsAfterTheirCommandsAreEnabledAndDisabled)
 {
     darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("t.db"));
@@ -353,6 +399,13 @@ TEST(AboutAndSplash, VersionAndTiming)
 {
     app::AboutBox about;
     EXPECT_EQ(about.versionText(), QStringLiteral("Версия 1.0.0.0"));
+    // The program's own icon, in every size the desktop asks for, shows in the About box.
+    const QIcon icon = app::applicationIcon();
+    for (const int size : {16, 32, 48, 256})
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+    const auto* shown = about.findChild<QLabel*>(QStringLiteral("ApplicationIcon"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_FALSE(shown->pixmap().isNull());
 
     app::SplashScreen splash;
     splash.setShowTime(50);
@@ -402,7 +455,7 @@ TEST_F(MainWindowTest, EveryMenuAndItemHasItsOwnAccessLetterAndKeepsItsCaption)
         menuLetters.insert(menuLetter);
         QSet<QChar> itemLetters;
         for (QAction* item : menuAction->menu()->actions()) {
-            if (item->isSeparator())
+            if (item->isSeparator() || !item->isVisible())
                 continue;
             const QChar letter = letterOf(item->text());
             EXPECT_FALSE(letter.isNull()) << item->text().toStdString();
