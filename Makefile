@@ -9,7 +9,7 @@ KILLS ?= 50
 CRASH_ROWS ?= 40000
 GENERATOR := -G Ninja
 
-.PHONY: all deps run demo test check crash-test bench fuzz format clean
+.PHONY: all deps run demo test check crash-test bench fuzz format clean package
 
 all: test
 
@@ -38,6 +38,13 @@ check: deps
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# A Debian package of a Release build (build/release/darni_VERSION_ARCH.deb), as "cmake --install" lays it out.
+package: deps
+	cmake -S . -B build/release $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DDARNI_BENCH=OFF
+	cmake --build build/release -j $(JOBS)
+	cd build/release && cpack -G DEB
+	ls build/release/*.deb
 
 crash-test: deps
 	cmake -S . -B build/debug $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DDARNI_WERROR=$(WERROR) -DDARNI_BENCH=ON
