@@ -395,6 +395,21 @@ TEST(TransferWindow, TheProgressBarSpansTheMemoryTheInstrumentAnnounced)
     EXPECT_EQ(bar->maximum(), 4242);
 }
 
+TEST(Help, TheContentsListLeadsToEverySection)
+{
+    QFile help(QStringLiteral(DARNI_HELP_SOURCE));
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(help.readAll());
+    const QRegularExpression link(QStringLiteral("href=\"#([a-z]+)\""));
+    int links = 0;
+    for (auto it = link.globalMatch(html); it.hasNext(); ++links) {
+        const QString anchor = it.next().captured(1);
+        EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(anchor))) << anchor.toStdString();
+    }
+    EXPECT_GE(links, 6);
+    EXPECT_TRUE(html.contains(QStringLiteral("Кириллица (Windows-1251)")));
+}
+
 TEST(AboutAndSplash, VersionAndTiming)
 {
     app::AboutBox about;
