@@ -17,9 +17,9 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 #include <utility>
-#include <limits>
 
 namespace darni::workspace {
 
@@ -490,15 +490,19 @@ TableSummary Workspace::summary()
     DbfTable& t = m_document.table();
     const table::RowFilter pageFilter = t.filter();
     t.setFilter(table::RowFilter());
-    const table::RecordView all = t.view();
+    {
+        // Counted before the page's filter comes back: that change makes this view stale, and a stale
+        // view reads every row blank.
+        const table::RecordView all = t.view();
+        for (int row = 0; row < all.size(); ++row) {
+            const int kind = all.integer(row, Field::NB_TYPE);
+            (kind == table::nbTypeOf(RecordKind::Ultrasonic) ? s.ultrasonic
+             : kind == table::nbTypeOf(RecordKind::PullOff)  ? s.pullOff
+                                                              : s.other)++;
+        }
+    }
     t.setFilter(pageFilter);
     t.refresh();
-    for (int row = 0; row < all.size(); ++row) {
-        const int kind = all.integer(row, Field::NB_TYPE);
-        (kind == table::nbTypeOf(RecordKind::Ultrasonic) ? s.ultrasonic
-         : kind == table::nbTypeOf(RecordKind::PullOff)  ? s.pullOff
-                                                          : s.other)++;
-    }
     const table::RecordView page = pageRows();
     s.pageRows = page.size();
     std::int64_t earliest = std::numeric_limits<std::int64_t>::max();

@@ -50,6 +50,20 @@ TEST_F(WorkspaceCommands, PageDeviceTypeAndFiguresBelongToTheTableJustOpened)
     EXPECT_EQ(w.pageRows().size(), 3);
 }
 
+TEST_F(WorkspaceCommands, TheSummaryCountsEveryKindOfRow)
+{
+    const QString mixed = write(QStringLiteral("m.db"), {{{"NB_TYPE", "1"}, {"P", "5"}},
+                                                         {{"NB_TYPE", "1"}, {"P", "6"}},
+                                                         {{"NB_TYPE", "0"}, {"P", "22.3"}},
+                                                         {{"NB_TYPE", "7"}}});
+    ASSERT_TRUE(w.open(mixed));
+    const auto summary = w.summary();
+    EXPECT_EQ(summary.pullOff, 2);
+    EXPECT_EQ(summary.ultrasonic, 1);
+    EXPECT_EQ(summary.other, 1);
+    EXPECT_EQ(summary.pageRows, 2) << "the pull-off page is in view";
+}
+
 TEST_F(WorkspaceCommands, EditsStoreWhatChangedAndRefuseWhatIsNoValueOfTheColumn)
 {
     const QString path = write(QStringLiteral("e.db"), {{{"N", "1"}, {"P", "12.34"}, {"D9", "425"}}});
