@@ -24,8 +24,8 @@ constexpr const char* kWhole = "0";
 
 constexpr std::array<ExportColumn, 16> kColumns{{
     {u"N", Field::N, ExportCell::Real, nullptr},
-    {u"Дата", Field::DATE, ExportCell::Text, nullptr},
-    {u"Время", Field::TIME, ExportCell::Text, nullptr},
+    {u"Дата", Field::DATE, ExportCell::Text, "dd.mm.yyyy", ExportCalendar::Date},
+    {u"Время", Field::TIME, ExportCell::Text, "hh:mm:ss", ExportCalendar::Time},
     {u"Вид зависимости", Field::P5, ExportCell::Text, nullptr},
     {u"Вид прозвучивания", Field::ZAV, ExportCell::Text, nullptr},
     {u"Тип изделия", Field::P3, ExportCell::Text, nullptr},

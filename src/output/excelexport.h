@@ -17,6 +17,10 @@ class RecordView;
 namespace darni::output {
 
 enum class ExportCell { Real, Integer, Text };
+// What a text column holds that a spreadsheet can take as a date or a time of day: the .xlsx export
+// writes such a text as a date or time cell (a text that is no calendar date stays text); the .xls
+// and CSV exports keep the text.
+enum class ExportCalendar { None, Date, Time };
 
 struct ExportColumn
 {
@@ -24,8 +28,10 @@ struct ExportColumn
     table::Field field;
     ExportCell cell;
     // The number format as the grid shows the column, in Excel's notation; nullptr for the general
-    // one. Formats the .xlsx export's numbers (the .xls export writes its cells as it always did).
+    // one. Formats the .xlsx export's numbers, dates and times (the .xls export writes its cells as it
+    // always did).
     const char* numberFormat;
+    ExportCalendar calendar = ExportCalendar::None;
 };
 
 std::span<const ExportColumn> exportColumns();

@@ -10,7 +10,9 @@
 #include "table/cp1251.h"
 #include "table/recordview.h"
 
+#include <QDate>
 #include <QFile>
+#include <QTime>
 #include <QFileInfo>
 
 #include <xlsxwriter.h>
@@ -43,6 +45,25 @@ files::UserError writeFailure(const QString& path, lxw_error error, int systemEr
     const QString cause = systemError != 0 ? files::causeText(files::causeOfSystemError(systemError), systemError)
                                            : QString::fromUtf8(lxw_strerror(error));
     return files::UserError(QStringLiteral("Не удалось записать книгу %1: %2.").arg(path, cause));
+}
+
+// The stored "ДД.ММ.ГГГГ" or "ЧЧ:ММ:СС" as the date or time of day a spreadsheet sorts by; nothing for
+// a text that is no calendar date or no time (a row edited by hand), which then goes out as text.
+std::optional<lxw_datetime> calendarValue(ExportCalendar calendar, const QByteArray& stored)
+{
+    const QString text = QString::fromLatin1(stored.trimmed());
+    if (calendar == ExportCalendar::Date) {
+        const QDate date = QDate::fromString(text, QStringLiteral("dd.MM.yyyy"));
+        if (!date.isValid())
+            return std::nullopt;
+        // A date alone: midnight of that day.
+        return lxw_datetime{date.year(), date.month(), date.day(), 0, 0, 0};
+    }
+    const QTime time = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
+    if (!time.isValid())
+        return std::nullopt;
+    // A time alone: libxlsxwriter writes the fraction of a day when the date is all zeros.
+    return lxw_datetime{0, 0, 0, time.hour(), time.minute(), static_cast<double>(time.second())};
 }
 
 // Each column as wide as the longest of its header and its texts (numbers take the room of their digits).
@@ -121,7 +142,16 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
         for (std::size_t c = 0; c < kColumnCount; ++c) {
             const ExportColumn& column = columns[c];
             const auto col = static_cast<lxw_col_t>(c);
-            if (column.cell == ExportCell::Text) {
+            if (column.calendar != ExportCalendar::None) {
+                const QByteArray stored = page.text(row, column.field);
+                if (const auto when = calendarValue(column.calendar, stored)) {
+                    lxw_datetime value = *when;
+                    worksheet_write_datetime(sheet, at, col, &value, formats[c]);
+                } else if (!stored.isEmpty()) {
+                    worksheet_write_string(sheet, at, col, table::cp1251::toUnicode(stored).toUtf8().constData(),
+                                           nullptr);
+                }
+            } else if (column.cell == ExportCell::Text) {
                 text = table::cp1251::toUnicode(page.text(row, column.field)).toUtf8();
                 if (!text.isEmpty())
                     worksheet_write_string(sheet, at, col, text.constData(), nullptr);

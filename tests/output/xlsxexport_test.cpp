@@ -81,6 +81,12 @@ TEST_F(XlsxExport, EveryCellIsTheOneTheXlsExportWritesAndTheSheetIsReadyToWorkWi
     EXPECT_EQ(formats[9].toString(), QStringLiteral("0.0")) << "T as the grid shows it";
     EXPECT_EQ(formats[8].toString(), QStringLiteral("0")) << "the velocity, whole";
     EXPECT_EQ(formats[0].toString(), QStringLiteral("General"));
+    // Dates and times are cells a spreadsheet sorts by the calendar, shown as the grid shows them.
+    EXPECT_EQ(formats[1].toString(), QStringLiteral("dd.mm.yyyy"));
+    EXPECT_EQ(formats[2].toString(), QStringLiteral("hh:mm:ss"));
+    const QJsonArray dates = book[QStringLiteral("dates")].toArray();
+    EXPECT_TRUE(dates[1].toBool() && dates[2].toBool()) << "the date and the time are date cells";
+    EXPECT_FALSE(dates[0].toBool() || dates[9].toBool());
     const QJsonArray widths = book[QStringLiteral("widths")].toArray();
     const auto columns = exportColumns();
     for (int c = 0; c < 16; ++c)

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """Reads an .xlsx file with Debian's python3-openpyxl and prints what it sees as JSON: the sheet's
 name, frozen panes, filter range, cells (None for an empty one), each column's number format in the
-first data row and its width. With --libreoffice also the rows as LibreOffice's headless converter
+first data row, whether it is a date or time cell there, and its width; date and time cells as
+"ДД.ММ.ГГГГ" and "ЧЧ:ММ:СС". With --libreoffice also the rows as LibreOffice's headless converter
 writes them to CSV (null when soffice is not installed). With --count only the sheet's row count and
 last row, read straight from the sheet's XML (fast for large sheets)."""
 import csv
+import datetime
 import json
 import os
 import re
@@ -38,6 +40,15 @@ def libreoffice_rows(path):
             return list(csv.reader(f))
 
 
+def shown(value):
+    """A date or time cell as a Russian reader writes it ("05.03.2024", "10:15:00"); others as they are."""
+    if isinstance(value, datetime.datetime):
+        return value.strftime("%d.%m.%Y") if value.time() == datetime.time(0) else value.strftime("%d.%m.%Y %H:%M:%S")
+    if isinstance(value, datetime.time):
+        return value.strftime("%H:%M:%S")
+    return value
+
+
 def main(path, options):
     if "--count" in options:
         print(json.dumps(count(path)))
@@ -46,11 +57,12 @@ def main(path, options):
     from openpyxl.utils import get_column_letter
     book = openpyxl.load_workbook(path)
     sheet = book.worksheets[0]
-    rows = [[cell.value for cell in row] for row in sheet.iter_rows()]
+    rows = [[shown(cell.value) for cell in row] for row in sheet.iter_rows()]
     formats = [sheet.cell(row=2, column=c).number_format for c in range(1, sheet.max_column + 1)]
+    dates = [sheet.cell(row=2, column=c).is_date for c in range(1, sheet.max_column + 1)]
     widths = [sheet.column_dimensions[get_column_letter(c)].width for c in range(1, sheet.max_column + 1)]
     result = {"sheet": sheet.title, "freeze": sheet.freeze_panes, "filter": sheet.auto_filter.ref,
-              "rows": rows, "formats": formats, "widths": widths}
+              "rows": rows, "formats": formats, "dates": dates, "widths": widths}
     if "--libreoffice" in options:
         result["libreoffice"] = libreoffice_rows(path)
     print(json.dumps(result, ensure_ascii=False))
