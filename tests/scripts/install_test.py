@@ -61,6 +61,35 @@ def check_tree(root, failures, what):
     result = run(["update-mime-database", mime])
     if result.returncode != 0 or not os.path.isfile(os.path.join(mime, "magic")):
         failures.append("%s: update-mime-database: %s" % (what, result.stderr))
+        return
+    check_table_type(root, failures, what, env)
+
+
+def check_table_type(root, failures, what, env):
+    """A table the installed darni-cli made is of the program's type by its magic bytes; another file
+    named .db is not."""
+    if shutil.which("gio") is None:
+        failures.append("gio is not installed (tools/install-deps installs it)")
+        return
+    with tempfile.TemporaryDirectory(prefix="darni-mime-") as work:
+        image = os.path.join(work, "t.img")
+        sim = subprocess.Popen([os.path.join(root, "bin", "ornak-sim"), "--silent", "--records", "3,2",
+                                "--dump-image", image], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        sim.stdout.readline()
+        sim.terminate()
+        sim.wait()
+        table = os.path.join(work, "table.db")
+        run([os.path.join(root, "bin", "darni-cli"), "decode", image, table], env=env)
+        other = os.path.join(work, "other.db")
+        with open(other, "w") as f:
+            f.write("not a table")
+        looked_up = dict(env, XDG_DATA_DIRS=os.path.join(root, "share") + ":/usr/share")
+        for path, wanted in ((table, True), (other, False)):
+            result = run(["gio", "info", "-a", "standard::content-type", path], env=looked_up)
+            found = "application/x-darni-table" in result.stdout
+            if found != wanted:
+                failures.append("%s: %s is%s taken for a table: %s" % (what, os.path.basename(path),
+                                                                      "" if found else " not", result.stdout))
 
 
 def main():
