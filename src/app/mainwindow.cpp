@@ -787,6 +787,8 @@ void MainWindow::loadGridLayouts()
         const auto stored = view::GridLayout::fromText(m_settings.gridLayout(layoutNameOf(*grid)));
         if (stored) {
             grid->applyLayout(*stored);
+            // A table opens in file order: a sort mark stored with the layout belongs to another table.
+            grid->gridHeader().clearTitleStates();
             continue;
         }
         // None stored yet, or one that cannot be read: columns sized to their contents, stored at once.
@@ -857,6 +859,7 @@ void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState
     if (!m_workspace.isOpen())
         return;
     commitEdits();
+    std::optional<QString> failure;
     try {
         if (state == view::TitleState::SortedNone) {
             grid.gridHeader().clearTitleStates();
@@ -866,10 +869,14 @@ void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState
                                state == view::TitleState::SortedUp);
         }
     } catch (const files::UserError& e) {
-        // The rows stay in file order; the title keeps its new mark.
-        reportError(e);
+        // The rows are in file order then, and no title claims otherwise.
+        grid.gridHeader().clearTitleStates();
+        failure = e.message();
     }
+    // The rows are shown before any message, so that the box stands over the table, not a blank grid.
     reloadGrids();
+    if (failure)
+        reportError(*failure);
 }
 
 void MainWindow::deleteSelectedRows()

@@ -36,7 +36,26 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
            });
 }
 
+const std::string_view kLeadingPartPrefix = "SUBSTR(";
+const std::string_view kLeadingPartSuffix = ",1,100)";
+static_assert(kLongestTextKey == 100, "the suffix states the key's length");
+
 } // namespace
+
+std::string leadingPartExpression(std::string_view fieldName)
+{
+    return std::string(kLeadingPartPrefix) + std::string(fieldName) + std::string(kLeadingPartSuffix);
+}
+
+std::optional<std::string> fieldOfLeadingPart(std::string_view expression)
+{
+    const std::size_t affixes = kLeadingPartPrefix.size() + kLeadingPartSuffix.size();
+    if (expression.size() <= affixes ||
+        !equalIgnoringCase(expression.substr(0, kLeadingPartPrefix.size()), kLeadingPartPrefix) ||
+        !equalIgnoringCase(expression.substr(expression.size() - kLeadingPartSuffix.size()), kLeadingPartSuffix))
+        return std::nullopt;
+    return std::string(expression.substr(kLeadingPartPrefix.size(), expression.size() - affixes));
+}
 
 const ComposedKey* composedKeyFor(Field field)
 {

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace darni::table {
@@ -26,6 +27,12 @@ struct ComposedKey
     std::string_view expression; // the key expression in the index file
     std::span<const KeyPart> parts;
 };
+
+// A text longer than an index key may be sorts by its first characters: the key expression that takes
+// them ("SUBSTR(P5,1,100)"), and the field such an expression names, if it is one.
+inline constexpr int kLongestTextKey = 100;
+std::string leadingPartExpression(std::string_view fieldName);
+std::optional<std::string> fieldOfLeadingPart(std::string_view expression);
 
 // The composed key that sorting by `field` uses, if any.
 const ComposedKey* composedKeyFor(Field field);

@@ -84,6 +84,11 @@ IndexTag SortTags::make(const QString& name, Field field, bool descending, const
         }
         return IndexTag(name, field, descending, IndexTag::KeyType::Text, std::move(ranges), latin(composed->expression));
     }
+    // A text no key can hold whole sorts by its first characters, as dBase IV itself would.
+    if (b.width > kLongestTextKey) {
+        return IndexTag(name, field, descending, IndexTag::KeyType::Text, {{b.offset, kLongestTextKey}},
+                        QString::fromStdString(leadingPartExpression(fieldSpec(field).name)));
+    }
     return IndexTag(name, field, descending, IndexTag::KeyType::Text, {{b.offset, b.width}}, fieldName);
 }
 
@@ -122,7 +127,10 @@ bool SortTags::load(const QString& indexPath, RecordStore& store)
     for (const StoredTag& s : *stored) {
         const std::string expression = s.definition.fieldName.toStdString();
         const ComposedKey* composed = composedKeyNamed(expression);
-        const auto field = composed ? std::optional<Field>(composed->field) : fieldByName(expression);
+        const auto leading = fieldOfLeadingPart(expression);
+        const auto field = composed  ? std::optional<Field>(composed->field)
+                           : leading ? fieldByName(*leading)
+                                     : fieldByName(expression);
         const bool taken = std::any_of(tags.begin(), tags.end(), [&s](const IndexTag& t) {
             return t.name().compare(s.definition.name, Qt::CaseInsensitive) == 0;
         });
@@ -176,19 +184,18 @@ void SortTags::setActive(const QString& name)
 
 void SortTags::add(const QString& name, Field field, bool descending, RecordStore& store)
 {
-    const BoundField& b = store.layout()[field];
-    if (fieldSpec(field).valueType == ValueType::Text && b.width > mdx::kMaxTextKey) {
-        throw TableError(TableError::Cause::KeyTooLong,
-                         QStringLiteral("Index result for \"%1\" too long, >100 characters (%2).\n%3")
-                             .arg(latin(fieldSpec(field).name))
-                             .arg(b.width)
-                             .arg(keyTooLongExplanation()));
-    }
     if (find(name) >= 0)
         throw TableError(TableError::Cause::TagExists, QStringLiteral("Тег %1 уже есть.").arg(name));
     if (m_tags.size() >= static_cast<std::size_t>(mdx::kMaxTags))
         throw TableError(TableError::Cause::TagExists, QStringLiteral("Больше тегов в индексном файле нет места."));
     IndexTag tag = make(name, field, descending, store);
+    if (tag.keyType() == IndexTag::KeyType::Text && tag.keyLength() > mdx::kMaxTextKey) {
+        throw TableError(TableError::Cause::KeyTooLong,
+                         QStringLiteral("Index result for \"%1\" too long, >100 characters (%2).\n%3")
+                             .arg(latin(fieldSpec(field).name))
+                             .arg(tag.keyLength())
+                             .arg(keyTooLongExplanation()));
+    }
     build(tag, store);
     m_tags.push_back(std::move(tag));
     m_stale = true;

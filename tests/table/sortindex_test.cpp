@@ -298,33 +298,39 @@ TEST_F(SortIndex, TheFilterAppliesInTagOrder)
     EXPECT_EQ(walk(), (Numbers{7, 3}));
 }
 
-TEST_F(SortIndex, TextKeysWiderThanAnIndexKeyAreRefused)
+TEST_F(SortIndex, TextsWiderThanAnIndexKeySortByTheirFirstHundredCharacters)
 {
-    makeTable(kRows);
-    const struct
-    {
-        const char* field;
-        const char* message;
-    } cases[] = {
-        {"P3", "Index result for \"P3\" too long, >100 characters (250)."},
-        {"D2", "Index result for \"D2\" too long, >100 characters (150)."},
-        {"P5", "Index result for \"P5\" too long, >100 characters (200)."},
-    };
-    for (const auto& c : cases) {
-        try {
-            t.addTag(QStringLiteral("tab1"), c.field, false);
-            ADD_FAILURE() << c.field << " accepted";
-        } catch (const TableError& e) {
-            EXPECT_EQ(e.cause(), TableError::Cause::KeyTooLong);
-            // The index's own words, and under them what they mean.
-            const QStringList lines = e.message().split(QLatin1Char('\n'));
-            ASSERT_EQ(lines.size(), 2) << e.what();
-            EXPECT_EQ(lines[0], QString::fromLatin1(c.message));
-            EXPECT_TRUE(lines[1].startsWith(QStringLiteral("По этому столбцу сортировать нельзя"))) << e.what();
-        }
+    // P5 holds 200 characters: the key is its first 100, as dBase IV's SUBSTR(P5,1,100) gives them;
+    // rows equal there keep their file order.
+    DbfTable::create(tablePath());
+    t.open(tablePath());
+    const std::string tail(100, 'x');
+    const std::vector<std::string> texts = {"Индивидуальная", "Базовая", std::string(100, 'a') + "z",
+                                            std::string(100, 'a') + "b"};
+    int n = 0;
+    for (const std::string& text : texts) {
+        t.append();
+        t.setReal(Field::N, ++n);
+        t.setText(Field::P5, cp1251::fromUnicode(QString::fromStdString(text)).toStdString());
+        t.post();
     }
-    EXPECT_TRUE(t.tagNames().isEmpty());
-    EXPECT_FALSE(QFile::exists(pathOf(QStringLiteral("t.mdx"))));
+    for (const char* field : {"P3", "D2", "P5"}) {
+        t.setActiveTag({});
+        if (t.tagNames().contains(QStringLiteral("tab1")))
+            t.deleteTag(QStringLiteral("tab1"));
+        EXPECT_NO_THROW(t.addTag(QStringLiteral("tab1"), field, false)) << field;
+    }
+    t.setActiveTag(QStringLiteral("tab1"));
+    EXPECT_EQ(walk(), (Numbers{3, 4, 2, 1})) << "\"aaa…z\" and \"aaa…b\" are equal in their first 100";
+    t.close();
+    // The index file states the key as dBase IV would, and reads back.
+    EXPECT_TRUE(readAll(pathOf(QStringLiteral("t.mdx"))).contains("SUBSTR(P5,1,100)"));
+    t.open(tablePath());
+    EXPECT_EQ(t.tagNames().join(QLatin1Char(',')).toLower(), QStringLiteral("tab1"));
+    t.setActiveTag(QStringLiteral("tab1"));
+    EXPECT_EQ(walk(), (Numbers{3, 4, 2, 1}));
+    t.setActiveTag({});
+    t.deleteTag(QStringLiteral("tab1"));
     EXPECT_NO_THROW(t.addTag(QStringLiteral("tab1"), "COMMENT", false)) << "exactly 100 is allowed";
     EXPECT_THROW(t.addTag(QStringLiteral("TAB1"), "P", false), TableError) << "names are unique";
     EXPECT_THROW(t.addTag(QStringLiteral("tab2"), "NOSUCH", false), TableError);
