@@ -235,14 +235,17 @@ void MainWindow::buildCommands()
             buttons.emplace_back(&entry, action);
     }
     buildRecentTables(menus[static_cast<int>(Menu::File)]);
-    // Tool buttons carry no text and no hints; they follow their menu item's enabling.
+    // Tool buttons show their images alone, so each tells its menu item and shortcut when pointed at;
+    // they follow their menu item's enabling.
     for (const auto& [entry, action] : buttons) {
         toolBar->addAction(action);
-        if (QWidget* button = toolBar->widgetForAction(action)) {
+        QString tip = QString::fromUtf16(entry->caption);
+        if (!entry->shortcut.isEmpty())
+            tip += QStringLiteral(" (") + entry->shortcut.toString(QKeySequence::NativeText) + QLatin1Char(')');
+        // On the action: a button takes its action's tip again whenever the action changes.
+        action->setToolTip(tip);
+        if (QWidget* button = toolBar->widgetForAction(action))
             button->setObjectName(QString::fromLatin1(entry->toolButton));
-            button->setToolTip({});
-            m_toolButtons.push_back(button);
-        }
     }
 }
 
@@ -363,6 +366,8 @@ void MainWindow::buildPages()
                 [this] { updateUndoCommand(); });
         connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this,
                 [this](const QString& message) { reportError(message); });
+        connect(&grid->measurementModel(), &view::MeasurementModel::readOnlyEditRefused, this,
+                &MainWindow::tellReadOnly);
         connect(grid, &view::GridView::selectionStatisticsChanged, this, [this, grid] { updateFooters(*grid); });
         connect(&grid->gridHeader(), &view::GridHeader::titleStateChanged, this,
                 [this, grid](int section, view::TitleState state) { sortByTitle(*grid, section, state); });
@@ -415,9 +420,6 @@ void MainWindow::setTableCommandsEnabled(bool enabled)
             found->second->setEnabled(enabled && !m_workspace.isReadOnly());
     }
     updateUndoCommand();
-    // A tool button takes its action's text as a hint again whenever the action changes.
-    for (QWidget* button : m_toolButtons)
-        button->setToolTip({});
 }
 
 void MainWindow::updateUndoCommand()
@@ -640,10 +642,21 @@ void MainWindow::openTable()
     openTablePath(path);
 }
 
+void MainWindow::tellReadOnly(const QString& reason)
+{
+    // Once for each opening: after that the title's "[только чтение]" says it.
+    if (m_toldReadOnly)
+        return;
+    m_toldReadOnly = true;
+    m_dialogs.message(this, UserDialogs::Icon::Information, applicationTitle(),
+                      QStringLiteral("Таблица открыта только для чтения: изменить ее нельзя."), reason);
+}
+
 bool MainWindow::openTablePath(const QString& path)
 {
     if (m_workspace.isOpen() && !closeTableUnlessCancelled())
         return false;
+    m_toldReadOnly = false;
     if (!m_workspace.open(path)) {
         m_dialogs.message(this, UserDialogs::Icon::Error, workspace::Workspace::openFailureCaption(),
                           m_workspace.openFailure());

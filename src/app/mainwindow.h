@@ -107,6 +107,8 @@ private:
     // "Файл" lists the tables last opened or created, newest first; files gone since drop out.
     void buildRecentTables(QMenu* fileMenu);
     void rememberTable(const QString& path);
+    // Typing into a table open only for reading: the user is told why, once an opening.
+    void tellReadOnly(const QString& reason);
     void updateRecentTables();
     void buildPages();
     // What the window shows with no table open: a word on what to do and the two ways to begin.
@@ -141,6 +143,7 @@ private:
 
     std::vector<QAction*> m_recentTables;
     QAction* m_recentSeparator = nullptr;
+    bool m_toldReadOnly = false;
     UserDialogs& m_dialogs;
     SettingsStore& m_settings;
     link::ReceiveBuffer m_buffer;
@@ -154,7 +157,6 @@ private:
     QColor m_lastColor = Qt::black; // the colour dialog opens on the colour last chosen in it
 
     std::map<QString, QAction*> m_commands;
-    std::vector<QWidget*> m_toolButtons; // owned by the tool bar
     QStackedWidget* m_central = nullptr; // the no-table panel or the pages
     QWidget* m_noTablePanel = nullptr;
     QTabWidget* m_pages = nullptr;

@@ -213,6 +213,11 @@ bool GridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
     // The table is kept as it stands before the first edit opens an editor (for undo and "Нет");
     // when it cannot be, no editor opens.
     const bool byUser = trigger == QAbstractItemView::AllEditTriggers || (editTriggers() & trigger);
+    // Typing into a table that may not be written is not ignored without a word.
+    if (byUser && index.isValid() && m_model.tableIsReadOnly() && m_model.isEditableColumn(index.column())) {
+        m_model.refuseReadOnlyEdit();
+        return false;
+    }
     if (byUser && state() != QAbstractItemView::EditingState && (m_model.flags(index) & Qt::ItemIsEditable) &&
         !m_model.beginEditing())
         return false;

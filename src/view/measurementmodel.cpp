@@ -139,6 +139,16 @@ Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const
     return f;
 }
 
+bool MeasurementModel::tableIsReadOnly() const
+{
+    return m_workspace.isOpen() && m_workspace.isReadOnly();
+}
+
+void MeasurementModel::refuseReadOnlyEdit()
+{
+    Q_EMIT readOnlyEditRefused(m_workspace.readOnlyReason());
+}
+
 bool MeasurementModel::beginEditing()
 {
     if (const auto refused = m_workspace.beginEditing()) {

@@ -65,11 +65,18 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     // An editor is about to open: false (after editFailed) when the workspace refuses it.
     bool beginEditing();
+    // Whether the column takes edits where the table may be written, and whether it may not be now.
+    bool isEditableColumn(int c) const { return column(c).editable; }
+    bool tableIsReadOnly() const;
+    // The user tried to edit a table open only for reading: readOnlyEditRefused says why not.
+    void refuseReadOnlyEdit();
 
 Q_SIGNALS:
     // An in-place edit began or a value could not be stored (the text says why).
     void editStarted();
     void editFailed(const QString& message);
+    // `reason`: why the table is open only for reading (protected, held by another program).
+    void readOnlyEditRefused(const QString& reason);
 
 private:
     workspace::Workspace& m_workspace;

@@ -170,10 +170,17 @@ bool Workspace::open(const QString& path)
         close(false);
     // A table that may not be written now (another program holds it, or it is read-only) is still
     // shown, for reading: viewing, sorting, printing and export work, nothing changes it.
-    const bool opened = m_document.open(path) ||
-                        (m_document.failedOnlyForWriting() && m_document.open(path, DbfTable::Access::ReadOnly));
-    if (!opened)
+    m_readOnlyReason.clear();
+    if (m_document.open(path)) {
+        afterOpening();
+        return true;
+    }
+    if (!m_document.failedOnlyForWriting())
         return false;
+    const QString whyNotForWriting = m_document.failureMessage();
+    if (!m_document.open(path, DbfTable::Access::ReadOnly))
+        return false;
+    m_readOnlyReason = whyNotForWriting;
     afterOpening();
     return true;
 }
@@ -192,6 +199,7 @@ bool Workspace::openWith(const QString& path, DbfTable::Access access)
 {
     if (isOpen())
         close(false);
+    m_readOnlyReason.clear();
     if (!m_document.open(path, access))
         return false;
     afterOpening();

@@ -87,6 +87,9 @@ public:
     // Opens a table for reading and writing, or, when only writing is barred (another program holds it,
     // it is read-only), for reading. False when it cannot be read at all; openFailure() says why.
     bool open(const QString& path);
+    // Why the open table could only be opened for reading (a protected file, another program holding
+    // it), in the user's words; empty when it is open for writing.
+    const QString& readOnlyReason() const { return m_readOnlyReason; }
     // Opens a table only for reading: nothing is written, not even its header.
     bool openForReading(const QString& path);
     // Opens a table for reading and writing, or not at all.
@@ -185,6 +188,7 @@ private:
     Page m_page = Page::Ultrasonic;
     table::TableStatistics m_statistics;
     UndoState m_undo = UndoState::Nothing;
+    QString m_readOnlyReason;
 };
 
 } // namespace darni::workspace

@@ -20,6 +20,7 @@
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMimeData>
 #include <QUrl>
@@ -35,6 +36,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -246,7 +248,7 @@ TEST_F(MainWindowTest, RecentTablesAndDroppedTablesOpen)
     QTRY_COMPARE(QFileInfo(w->workspace().path()).fileName(), QStringLiteral("a.db"));
 }
 
-TEST_F(MainWindowTest, ToolButtonsCarryNoHintsAfterTheirCommandsAreEnabledAndDisabled)
+TEST_F(MainWindowTest, ToolButtonsTellTheirCommandAndShortcutAfterTheyAreEnabledAndDisabled)
 {
     darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("t.db"));
     auto w = makeWindow(port);
@@ -255,7 +257,30 @@ TEST_F(MainWindowTest, ToolButtonsCarryNoHintsAfterTheirCommandsAreEnabledAndDis
     const QList<QToolButton*> buttons = w->findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$")));
     ASSERT_EQ(buttons.size(), 6);
     for (const QToolButton* button : buttons)
-        EXPECT_TRUE(button->toolTip().isEmpty()) << button->objectName().toStdString();
+        EXPECT_FALSE(button->toolTip().isEmpty()) << button->objectName().toStdString();
+    const auto* create = w->findChild<QToolButton*>(QStringLiteral("ToolButton1"));
+    ASSERT_NE(create, nullptr);
+    EXPECT_EQ(create->toolTip(), QStringLiteral("Создать (") +
+                                     QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText) +
+                                     QLatin1Char(')'));
+}
+
+TEST_F(MainWindowTest, TypingIntoATableOpenOnlyForReadingTellsWhyOnce)
+{
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("t.db"));
+    QFile::setPermissions(path("t.db"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    auto w = makeWindow(port);
+    w->show();
+    ASSERT_TRUE(w->openTablePath(path("t.db")));
+    ASSERT_TRUE(w->workspace().isReadOnly());
+    QTableView* grid = w->activeGrid();
+    const int comment = w->activeGrid()->measurementModel().columnOf(table::Field::COMMENT);
+    grid->setCurrentIndex(grid->model()->index(0, comment));
+    for (int i = 0; i < 2; ++i)
+        QTest::keyClicks(grid, QStringLiteral("x"));
+    ASSERT_EQ(dialogs.messages.size(), 1u) << "told once";
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("только для чтения")));
+    EXPECT_FALSE(dialogs.messages[0].help.isEmpty()) << "and why: the file is protected";
 }
 
 TEST_F(MainWindowTest, ATransferThatHeardNoInstrumentLeavesTheDeviceTypeAlone)
