@@ -833,10 +833,11 @@ void MainWindow::chooseColumnColor()
     // Without a current column there is nothing to colour, so no dialog either.
     if (!grid || !grid->currentIndex().isValid())
         return;
-    const QColor chosen = m_dialogs.chooseColor(this, m_lastColor);
+    // On the column's own colour, or on white: a first OK never blacks a column out.
+    const QColor current = grid->currentColumnColor();
+    const QColor chosen = m_dialogs.chooseColor(this, current.isValid() ? current : QColor(Qt::white));
     if (!chosen.isValid())
         return;
-    m_lastColor = chosen;
     grid->setCurrentColumnColor(chosen);
 }
 

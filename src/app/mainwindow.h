@@ -154,7 +154,6 @@ private:
     QString m_lastDirectory;
     QString m_exportDirectory; // the export's dialog keeps the folder the program started with
     bool m_exiting = false;
-    QColor m_lastColor = Qt::black; // the colour dialog opens on the colour last chosen in it
 
     std::map<QString, QAction*> m_commands;
     QStackedWidget* m_central = nullptr; // the no-table panel or the pages

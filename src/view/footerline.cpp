@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QScrollBar>
 #include <QTableView>
 #include <QToolTip>
@@ -14,7 +15,6 @@ namespace darni::view {
 
 namespace {
 constexpr int kPadding = 6;
-const QColor kGridLine(0xC0, 0xC0, 0xC0);
 } // namespace
 
 FooterLine::FooterLine(QTableView& grid, QWidget* parent) : QWidget(parent), m_grid(grid)
@@ -89,7 +89,8 @@ void FooterLine::paintEvent(QPaintEvent*)
     const int origin = m_grid.viewport()->x();
     for (int c = 0; c < model->columnCount(); ++c) {
         const QRect cell(origin + header->sectionViewportPosition(c), 0, header->sectionSize(c), height());
-        p.setPen(kGridLine);
+        // The grid's own line colour, as the style draws it from the palette.
+        p.setPen(QColor(static_cast<QRgb>(m_grid.style()->styleHint(QStyle::SH_Table_GridLineColor, nullptr, &m_grid))));
         p.drawRect(cell.adjusted(0, 0, -1, -1));
         const QString t = text(model->column(c).field);
         if (!t.isEmpty()) {

@@ -10,7 +10,6 @@
 namespace darni::view {
 
 namespace {
-const QString kGridStyle = QStringLiteral("QTableView { gridline-color: #c0c0c0; }");
 constexpr int kRowPadding = 6;
 // Room around a cell's text (the style's margins and the grid line), and around a title's longest
 // word (the header's margins and the sort mark).
@@ -32,7 +31,6 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
                     QAbstractItemView::AnyKeyPressed);
     setTabKeyNavigation(true);
     setWordWrap(false);
-    setStyleSheet(kGridStyle);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->hide();

@@ -4,10 +4,36 @@
 #include "workspace/workspace.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace darni::view {
 
 using namespace darni::table;
+
+namespace {
+// sRGB to linear light, and the weights of the channels in relative luminance (WCAG 2).
+constexpr double kLinearBelow = 0.03928;
+constexpr double kLinearSlope = 12.92;
+constexpr double kGammaOffset = 0.055;
+constexpr double kGamma = 2.4;
+constexpr double kRedWeight = 0.2126;
+constexpr double kGreenWeight = 0.7152;
+constexpr double kBlueWeight = 0.0722;
+// Where black and white text contrast alike: (L + 0.05) / 0.05 = 1.05 / (L + 0.05).
+constexpr double kEqualContrast = 0.179;
+
+// Black or white, whichever contrasts more with `background`.
+QColor contrastingText(const QColor& background)
+{
+    const auto linear = [](double channel) {
+        return channel <= kLinearBelow ? channel / kLinearSlope
+                                       : std::pow((channel + kGammaOffset) / (1 + kGammaOffset), kGamma);
+    };
+    const double luminance = kRedWeight * linear(background.redF()) + kGreenWeight * linear(background.greenF()) +
+                             kBlueWeight * linear(background.blueF());
+    return luminance > kEqualContrast ? QColor(Qt::black) : QColor(Qt::white);
+}
+} // namespace
 
 MeasurementModel::MeasurementModel(workspace::Workspace& workspace, GridKind kind, QObject* parent)
     : QAbstractTableModel(parent), m_workspace(workspace), m_columns(columnsOf(kind))
@@ -107,6 +133,9 @@ QVariant MeasurementModel::data(const QModelIndex& index, int role) const
         return QVariant::fromValue(l.alignment);
     case Qt::BackgroundRole:
         return l.color.isValid() ? QVariant(l.color) : QVariant();
+    case Qt::ForegroundRole:
+        // On a coloured column the text takes black or white, whichever stands out, in any palette.
+        return l.color.isValid() ? QVariant(contrastingText(l.color)) : QVariant();
     case Qt::FontRole:
         return l.font ? QVariant(*l.font) : QVariant();
     case Qt::DisplayRole:

@@ -4,10 +4,12 @@
 #include "support/dbffilebuilder.h"
 #include "table/cp1251.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLocale>
+#include <QPalette>
 #include <QTest>
 
 #include <map>
@@ -362,6 +364,37 @@ TEST_F(GridWork, NoToSavingAndUndoLeaveTheFileAsItWas)
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(GridWork, AColouredColumnKeepsItsTextReadableInADarkPalette)
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    auto w = openWith({{{"N", "1"}, {"P", "12.5"}}});
+    view::GridView& grid = *w->activeGrid();
+    const int p = grid.measurementModel().columnOf(table::Field::P);
+    grid.setCurrentIndex(grid.model()->index(0, p));
+    const struct
+    {
+        QColor background;
+        QColor text;
+    } cases[] = {{QColor(Qt::yellow), QColor(Qt::black)}, {QColor(0, 0, 128), QColor(Qt::white)},
+                 {QColor(Qt::white), QColor(Qt::black)}, {QColor(Qt::black), QColor(Qt::white)}};
+    for (const auto& c : cases) {
+        dialogs.colors = {c.background};
+        w->command(QStringLiteral("N29"))->trigger();
+        const QModelIndex cell = grid.model()->index(0, p);
+        EXPECT_EQ(grid.model()->data(cell, Qt::BackgroundRole).value<QColor>(), c.background);
+        EXPECT_EQ(grid.model()->data(cell, Qt::ForegroundRole).value<QColor>(), c.text) << c.background.name().toStdString();
+    }
+    EXPECT_FALSE(grid.model()->data(grid.model()->index(0, 0), Qt::ForegroundRole).isValid())
+        << "an uncoloured column keeps the palette's text";
+    QApplication::setPalette(before);
+}
+
 TEST_F(GridWork, LayoutsSurviveCloseReopenAndRestart)
 {
     const QColor teal(0, 128, 128);
@@ -379,10 +412,11 @@ TEST_F(GridWork, LayoutsSurviveCloseReopenAndRestart)
         w->command(QStringLiteral("N29"))->trigger();
         dialogs.colors = {QColor(Qt::red)};
         w->command(QStringLiteral("N17"))->trigger();
-        EXPECT_EQ(dialogs.colorDialogStarts, (std::vector<QColor>{QColor(Qt::black), teal}))
-            << "the dialog opens on the colour last chosen";
+        EXPECT_EQ(dialogs.colorDialogStarts, (std::vector<QColor>{QColor(Qt::white), teal}))
+            << "the dialog opens on the column's colour, white where it has none";
         grid.setCurrentIndex(grid.model()->index(0, 3));
         w->command(QStringLiteral("N29"))->trigger(); // cancelled
+        EXPECT_EQ(dialogs.colorDialogStarts.back(), QColor(Qt::white));
         w->command(QStringLiteral("N30"))->trigger();
         grid.setCurrentIndex(grid.model()->index(0, 2));
         w->closeTable();
