@@ -1,6 +1,8 @@
 // "Графики": the charts of the page in view.
 #include "chartswindow.h"
 
+#include "table/numbertext.h"
+
 #include "userdialogs.h"
 
 #include "charts/pagecharts.h"
@@ -26,7 +28,7 @@ QString spreadRow(const QString& what, const table::SeriesSpread& s)
     if (s.count == 0)
         return QStringLiteral("<tr><td>%1</td><td colspan=4>нет значений</td></tr>").arg(what);
     // Tenths, in the user's own notation, as engineers quote them.
-    const QLocale locale;
+    const QLocale locale = table::displayLocale();
     const auto tenths = [&locale](double v) { return locale.toString(v, 'f', kShownDecimals); };
     return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5 %</td></tr>")
         .arg(what, QString::number(s.count), tenths(s.mean), tenths(s.standardDeviation), tenths(s.variationPercent));

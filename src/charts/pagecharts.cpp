@@ -1,6 +1,8 @@
 // The three charts of a page, drawn with Qt Charts.
 #include "pagecharts.h"
 
+#include "table/numbertext.h"
+
 #include "files/atomicfile.h"
 #include "files/fileerror.h"
 
@@ -227,6 +229,9 @@ std::unique_ptr<QChart> buildChart(PageChart kind, const output::ChartData& data
     auto chart = std::make_unique<QChart>();
     chart->setTitle(chartTitle(kind));
     chart->setAnimationOptions(QChart::NoAnimation);
+    // Axis figures the Russian way (decimal comma) whatever the system's locale.
+    chart->setLocale(table::displayLocale());
+    chart->setLocalizeNumbers(true);
     switch (kind) {
     case PageChart::AlongRows:
         buildAlongRows(*chart, data);

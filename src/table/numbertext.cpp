@@ -48,7 +48,12 @@ QString numberText(double value, QChar separator)
 
 QString numberText(double value)
 {
-    return numberText(value, QLocale().decimalPoint().at(0));
+    return numberText(value, displayLocale().decimalPoint().at(0));
+}
+
+QLocale displayLocale()
+{
+    return QLocale(QLocale::Russian, QLocale::Russia);
 }
 
 } // namespace darni::table

@@ -1,15 +1,20 @@
 // The text of a number as the program shows it: the shortest form with at most 15 significant
-// digits, no trailing zeros, the locale's decimal separator, and an exponent only below 0.00001 or
-// from 10^15 on ("1,5E-6", "1E15").
+// digits, no trailing zeros, a decimal comma, and an exponent only below 0.00001 or from 10^15 on
+// ("1,5E-6", "1E15"). Whatever the system's locale, a person reads numbers the Russian way here: the
+// table files keep their points, but a page never shows "21.6" beside "25,70".
 #pragma once
 
 #include <QChar>
+#include <QLocale>
 #include <QString>
 
 namespace darni::table {
 
 QString numberText(double value, QChar decimalSeparator);
-// With the separator of the user's locale.
+// With the decimal comma.
 QString numberText(double value);
+// The locale of every number a person reads (grid, footers, editors, reports, charts): Russian, its
+// decimal comma and a non-breaking space between thousands where thousands are separated.
+QLocale displayLocale();
 
 } // namespace darni::table

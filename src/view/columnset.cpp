@@ -89,7 +89,7 @@ QString displayText(const ColumnSpec& column, double value)
     if (decimals < 0)
         return table::numberText(value);
     // "0.0" writes no group separators, only the locale's decimal one.
-    QLocale locale;
+    QLocale locale = table::displayLocale();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', decimals);
 }
@@ -103,7 +103,7 @@ QString cellText(const ColumnSpec& column, const QByteArray& stored)
 
 QString editText(const ColumnSpec& column, const QByteArray& stored)
 {
-    return storedText(column, stored, [](double value) { return table::numberText(value, QLocale().decimalPoint().front()); });
+    return storedText(column, stored, [](double value) { return table::numberText(value); });
 }
 
 } // namespace darni::view

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "output/report/pagecomposer.h"
+#include "table/numbertext.h"
 #include "table/recordkind.h"
 #include "table/recordview.h"
 #include "table/tabledocument.h"
@@ -126,11 +127,11 @@ public:
     // Numbers the page's rows 1, 2, … in this order (the page's own order when empty); rows numbered so
     // already are left as they are, with the file.
     void renumber(std::span<const std::uint32_t> pageOrder = {});
-    // Stores `text` in the field of the row in `slot`, as a user typed it (in `locale`, "." also
-    // accepted). Blank text blanks the field. Returns why it was refused, in Russian; the stored value
+    // Stores `text` in the field of the row in `slot`, as a user typed it (in `locale`, by default the
+    // Russian one of everything a person reads; "." also accepted). Blank text blanks the field. Returns why it was refused, in Russian; the stored value
     // is then kept.
     std::optional<QString> editField(std::uint32_t slot, table::Field field, const QString& text,
-                                     const QLocale& locale = QLocale());
+                                     const QLocale& locale = table::displayLocale());
     // Sorts the page's rows by the field through the page's sort tag. Throws UserError when the field
     // cannot be a key; the rows are then in file order.
     void sortBy(Page page, table::Field field, bool descending);

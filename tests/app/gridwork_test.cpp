@@ -115,6 +115,26 @@ TEST_F(GridWork, AnEditorOpensOnTheStoredValueAndOnlyAChangeIsWritten)
     EXPECT_EQ(velocity.data().toString(), QStringLiteral("3100"));
 }
 
+TEST_F(GridWork, NumbersReadTheRussianWayWhateverTheSystemLocale)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto w = openWith({{{"N", "1"}, {"P", "12.34"}, {"R", "150.5"}}, {{"N", "2"}, {"P", "21.6"}, {"R", "151"}}});
+    view::GridView& grid = *w->activeGrid();
+    QAbstractItemModel& model = *grid.model();
+    const QModelIndex p = model.index(0, grid.measurementModel().columnOf(table::Field::P));
+    EXPECT_EQ(p.data(Qt::DisplayRole).toString(), QStringLiteral("12,3"));
+    EXPECT_EQ(p.data(Qt::EditRole).toString(), QStringLiteral("12,34"));
+    EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("12,34/17/21,6")) << "min/mean/max";
+    // The editor takes a comma and a point alike.
+    for (const char* typed : {"25,75", "25.75"}) {
+        ASSERT_TRUE(model.setData(p, QString::fromLatin1(typed), Qt::EditRole)) << typed;
+        EXPECT_EQ(p.data(Qt::EditRole).toString(), QStringLiteral("25,75")) << typed;
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+    QLocale::setDefault(before);
+}
+
 TEST_F(GridWork, AReadOnlyTableSortsInMemoryAndStaysAsItWas)
 {
     auto w = openWith({{{"N", "1"}}, {{"N", "3"}}, {{"N", "2"}}});

@@ -264,8 +264,10 @@ TEST_F(DarniCli, SpeaksRussianTellsItsVersionAndGivesInfoToPrograms)
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
     EXPECT_EQ(info[QStringLiteral("rows")].toObject()[QStringLiteral("ultrasonic")].toInt(), 11);
     EXPECT_EQ(info[QStringLiteral("page")].toObject()[QStringLiteral("rows")].toInt(), 11);
-    // The same figures as the text form.
-    const auto figure = [](double x) { return QString::number(x, 'g', QLocale::FloatingPointShortest); };
+    // The same figures as the text form, which writes them for a person: with a decimal comma.
+    const auto figure = [](double x) {
+        return QString::number(x, 'g', QLocale::FloatingPointShortest).replace(QLatin1Char('.'), QLatin1Char(','));
+    };
     const QJsonObject p = info[QStringLiteral("p")].toObject();
     EXPECT_TRUE(text.out.contains(QStringLiteral("P (мин/сред/макс): ") + figure(p[QStringLiteral("min")].toDouble()) +
                                   QLatin1Char('/') + figure(p[QStringLiteral("mean")].toDouble()) + QLatin1Char('/') +
