@@ -19,6 +19,20 @@ constexpr std::size_t kFirstLengthWord = 1;
 constexpr std::size_t kSecondLengthWord = kFirstLengthWord + wire::kCharsPerWord;
 // 'S' and 'P' around a frame's payload characters.
 constexpr std::size_t kMarkerChars = 2;
+constexpr int kMillisecondsPerSecond = 1000;
+// Digits of the answer time-out in seconds as a message shows it ("3", "0,3").
+constexpr int kShownDigits = 3;
+
+// Why a frame was refused, for the line under "Ошибка передачи данных!": `start` is where its 'S' is,
+// negative when none came; `what` names the frame.
+QString frameFailureCause(std::ptrdiff_t start, const QString& what)
+{
+    if (start < 0)
+        return QStringLiteral("Кадр %1 пришел без начала (нет знака \"S\"): данные потеряны на линии.").arg(what);
+    return QStringLiteral("Контрольная сумма кадра %1 не сошлась: данные искажены на линии. Проверьте кабель и "
+                          "повторите прием.")
+        .arg(what);
+}
 } // namespace
 
 QString TransferSession::waitingText() { return QStringLiteral("Ожидание готовности прибора ..."); }
@@ -110,9 +124,17 @@ void TransferSession::answerTimedOut()
 {
     if (!m_running)
         return;
+    const bool wasOpen = m_port.isConnected();
     m_port.disconnectPort();
     resetPhase();
     Q_EMIT progressChanged(0);
+    // A port that opened but stayed silent is a cause too: the instrument is off, or on the other port.
+    if (wasOpen) {
+        const double seconds = static_cast<double>(m_answerTimer.interval()) / kMillisecondsPerSecond;
+        m_causes.append(QStringLiteral("Порт %1: прибор не ответил за %2 с.")
+                            .arg(shownPortName(m_port.portName()),
+                                 QString::number(seconds, 'g', kShownDigits).replace(u'.', u',')));
+    }
     if (m_port.portName() == com1PortName() && !m_identifyOnly) {
         qCInfo(lcLink) << "no answer on COM1, trying COM2";
         tryPort(com2PortName());
@@ -139,6 +161,7 @@ void TransferSession::receive(const char* data, int size)
     // A phase that brings more than the buffer holds is not a transfer we can trust.
     if (!m_buffer.append(data, static_cast<std::size_t>(size))) {
         qCWarning(lcLink) << "more characters than the receive buffer holds";
+        m_causes.append(QStringLiteral("Прибор прислал больше данных, чем может хранить его память."));
         fail(transferErrorMessage(), errorCaption());
         return;
     }
@@ -219,6 +242,7 @@ void TransferSession::handleDeviceInfoFrame()
     const std::ptrdiff_t p = m_buffer.find(wire::kFrameEnd);
     if (!wire::frameChecksumOk(m_buffer.data(), s, p)) {
         qCInfo(lcLink) << "device information frame failed its checksum";
+        m_causes.append(frameFailureCause(s, QStringLiteral("сведений о приборе")));
         fail(transferErrorMessage(), errorCaption());
         return;
     }
@@ -259,6 +283,7 @@ void TransferSession::handleMemoryFrame()
     const std::ptrdiff_t s = m_buffer.find(wire::kFrameStart);
     if (!wire::frameChecksumOk(m_buffer.data(), s, p)) {
         qCInfo(lcLink) << "memory frame failed its checksum";
+        m_causes.append(frameFailureCause(s, QStringLiteral("памяти прибора")));
         finish(Outcome::Cancel, transferErrorMessage(), errorCaption());
         return;
     }

@@ -27,6 +27,7 @@ struct Ending
     Outcome outcome = Outcome::Cancel;
     QString message;
     QString counters;
+    QString cause; // the lines under the message
 };
 
 class SerialTransfer : public ::testing::Test
@@ -49,6 +50,7 @@ protected:
         if (!done.isEmpty()) {
             ending.outcome = done.at(0).at(0).value<Outcome>();
             ending.message = done.at(0).at(1).toString();
+            ending.cause = session.failureCause();
         }
         return ending;
     }
@@ -109,15 +111,19 @@ TEST_F(SerialTransfer, FailuresOverTheLine)
         const char* what;
         QStringList arguments;
         QString message;
+        QString cause; // what the lines under the message say
     } const cases[] = {
-        {"no instrument", {QStringLiteral("--silent")}, TransferSession::notFoundMessage()},
-        {"another device", {QStringLiteral("--device-type"), QStringLiteral("15")}, TransferSession::wrongDeviceMessage()},
+        {"no instrument", {QStringLiteral("--silent")}, TransferSession::notFoundMessage(),
+         QStringLiteral("Порт COM1: прибор не ответил за 0,8 с.")},
+        {"another device", {QStringLiteral("--device-type"), QStringLiteral("15")}, TransferSession::wrongDeviceMessage(),
+         {}},
         {"header checksum", {QStringLiteral("--bad-checksum"), QStringLiteral("header")},
-         TransferSession::transferErrorMessage()},
+         TransferSession::transferErrorMessage(), QStringLiteral("Контрольная сумма кадра сведений о приборе не сошлась")},
         {"memory checksum", {QStringLiteral("--bad-checksum"), QStringLiteral("memory")},
-         TransferSession::transferErrorMessage()},
-        {"no data", {QStringLiteral("--no-data")}, TransferSession::noDataMessage()},
-        {"'P' without 'S'", {QStringLiteral("--end-without-start")}, TransferSession::transferErrorMessage()},
+         TransferSession::transferErrorMessage(), QStringLiteral("Контрольная сумма кадра памяти прибора не сошлась")},
+        {"no data", {QStringLiteral("--no-data")}, TransferSession::noDataMessage(), {}},
+        {"'P' without 'S'", {QStringLiteral("--end-without-start")}, TransferSession::transferErrorMessage(),
+         QStringLiteral("пришел без начала")},
     };
     for (const auto& c : cases) {
         SimulatorProcess sim(QStringList{QStringLiteral("--full-speed")} + c.arguments);
@@ -125,6 +131,7 @@ TEST_F(SerialTransfer, FailuresOverTheLine)
         const Ending e = transfer(sim.device(), missingDevice());
         EXPECT_EQ(e.outcome, Outcome::Cancel) << c.what;
         EXPECT_EQ(e.message, c.message) << c.what;
+        EXPECT_TRUE(e.cause.contains(c.cause)) << c.what << ": " << e.cause.toStdString();
     }
     EXPECT_EQ(m_header.deviceType, 1) << "the last header that passed its checksum";
 }
