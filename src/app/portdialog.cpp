@@ -38,7 +38,8 @@ QString chosenDevice(const QComboBox& box)
 
 PortDialog::PortDialog(SettingsStore& settings, QWidget* parent, PortLister listPorts)
     : QDialog(parent), m_settings(settings), m_listPorts(std::move(listPorts)), m_list(new QTreeWidget(this)),
-      m_check(new QPushButton(QStringLiteral("Проверить"), this)), m_result(new QLabel(this))
+      m_check(new QPushButton(QStringLiteral("Проверить"), this)),
+      m_checkMarked(new QPushButton(QStringLiteral("Проверить отмеченный"), this)), m_result(new QLabel(this))
 {
     setObjectName(QStringLiteral("PortDialog"));
     setWindowTitle(kTitle);
@@ -65,12 +66,18 @@ PortDialog::PortDialog(SettingsStore& settings, QWidget* parent, PortLister list
     }
 
     m_check->setObjectName(QStringLiteral("CheckPort"));
+    m_check->setToolTip(QStringLiteral("Спросить прибор на том порту, с которого его будет принимать COM1"));
     connect(m_check, &QPushButton::clicked, this, &PortDialog::checkPort);
+    m_checkMarked->setObjectName(QStringLiteral("CheckMarkedPort"));
+    m_checkMarked->setToolTip(QStringLiteral("Спросить прибор на порту, отмеченном в списке"));
+    connect(m_checkMarked, &QPushButton::clicked, this, &PortDialog::checkMarkedPort);
+    connect(m_list, &QTreeWidget::currentItemChanged, this, &PortDialog::updateCheckButtons);
     m_result->setObjectName(QStringLiteral("CheckResult"));
     m_result->setWordWrap(true);
     m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* checkRow = new QHBoxLayout;
     checkRow->addWidget(m_check, 0, Qt::AlignTop);
+    checkRow->addWidget(m_checkMarked, 0, Qt::AlignTop);
     checkRow->addWidget(m_result, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -85,6 +92,7 @@ PortDialog::PortDialog(SettingsStore& settings, QWidget* parent, PortLister list
     layout->addWidget(buttons);
 
     refreshPorts();
+    updateCheckButtons();
     // Adapters come and go while the window is open; the system tells no one, so it is asked again.
     m_refresh.setInterval(kRefreshIntervalMs);
     connect(&m_refresh, &QTimer::timeout, this, &PortDialog::refreshPorts);
@@ -159,22 +167,43 @@ QString PortDialog::chosenCom2() const
 
 QString PortDialog::deviceToCheck() const
 {
-    if (const QTreeWidgetItem* marked = m_list->currentItem()) {
-        const QString device = marked->data(DeviceColumn, Qt::UserRole).toString();
-        if (!device.isEmpty())
-            return device;
-    }
-    const QString chosen = chosenCom1();
-    return chosen.isEmpty() ? link::PortNameMap::forThisPlatform().deviceFor(link::com1PortName()) : chosen;
+    // The same map a transfer uses, over the choice as it stands in the dialog.
+    return link::PortNameMap::forThisPlatform(chosenCom1(), chosenCom2()).deviceFor(link::com1PortName());
+}
+
+QString PortDialog::markedDevice() const
+{
+    const QTreeWidgetItem* marked = m_list->currentItem();
+    return marked ? marked->data(DeviceColumn, Qt::UserRole).toString() : QString();
 }
 
 void PortDialog::checkPort()
 {
+    check(deviceToCheck());
+}
+
+void PortDialog::checkMarkedPort()
+{
+    const QString device = markedDevice();
+    if (!device.isEmpty())
+        check(device);
+}
+
+void PortDialog::updateCheckButtons()
+{
+    const bool idle = !m_checkSession || !m_checkSession->isRunning();
+    m_check->setEnabled(idle);
+    m_checkMarked->setEnabled(idle && !markedDevice().isEmpty());
+}
+
+void PortDialog::check(const QString& device)
+{
     if (m_checkSession && m_checkSession->isRunning())
         return;
-    m_checkedDevice = deviceToCheck();
+    m_checkedDevice = device;
     m_deviceInfo.clear();
     m_check->setEnabled(false);
+    m_checkMarked->setEnabled(false);
     m_result->setText(QStringLiteral("Ожидание ответа прибора на %1 …").arg(m_checkedDevice));
     m_checkSession.reset();
     m_checkPort = std::make_unique<link::SerialPortDriver>(link::PortNameMap::explicitDevices({}, {}));
@@ -203,7 +232,7 @@ void PortDialog::showCheckResult(link::TransferSession::Outcome outcome, const Q
     if (outcome != link::TransferSession::Outcome::Ok && !cause.isEmpty())
         text += QLatin1Char('\n') + cause;
     m_result->setText(text);
-    m_check->setEnabled(true);
+    updateCheckButtons();
     Q_EMIT checkFinished();
 }
 

@@ -37,11 +37,15 @@ public:
 
     // Tests shorten the wait for the instrument; users cannot.
     void setAnswerTimeout(int milliseconds) { m_answerTimeoutMs = milliseconds; }
-    // The device "Проверить" asks: the port marked in the list, else the one chosen for COM1.
+    // The device "Проверить" asks: the one a transfer will use for COM1 (DARNI_COM1 when set, else the
+    // device chosen or typed here, else the platform's own).
     QString deviceToCheck() const;
+    // The device of the port marked in the list, which "Проверить отмеченный" asks; empty when none is.
+    QString markedDevice() const;
     // Looks at the system's ports again; the list changes only when they did.
     void refreshPorts();
     void checkPort();
+    void checkMarkedPort();
     // The devices chosen for COM1 and COM2; empty for the platform's own.
     QString chosenCom1() const;
     QString chosenCom2() const;
@@ -55,7 +59,9 @@ Q_SIGNALS:
 private:
     QComboBox* makeChoice(const QString& objectName, const QString& portName, const QString& stored);
     void fillChoices();
+    void check(const QString& device);
     void showCheckResult(link::TransferSession::Outcome outcome, const QString& message);
+    void updateCheckButtons();
 
     SettingsStore& m_settings;
     PortLister m_listPorts;
@@ -64,6 +70,7 @@ private:
     QComboBox* m_com1;
     QComboBox* m_com2;
     QPushButton* m_check;
+    QPushButton* m_checkMarked;
     QLabel* m_result;
     QTimer m_refresh;
     int m_answerTimeoutMs = link::TransferSession::kAnswerTimeoutMs;

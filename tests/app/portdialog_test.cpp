@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -34,10 +35,14 @@ protected:
     static QTreeWidget& list(app::PortDialog& d) { return *d.findChild<QTreeWidget*>(QStringLiteral("PortList")); }
     static QComboBox& com1(app::PortDialog& d) { return *d.findChild<QComboBox*>(QStringLiteral("Com1Port")); }
     static QComboBox& com2(app::PortDialog& d) { return *d.findChild<QComboBox*>(QStringLiteral("Com2Port")); }
-    static QString checked(app::PortDialog& d)
+    // What "Проверить" (or, `marked`, "Проверить отмеченный") found.
+    static QString checked(app::PortDialog& d, bool marked = false)
     {
         QSignalSpy done(&d, &app::PortDialog::checkFinished);
-        d.checkPort();
+        if (marked)
+            d.checkMarkedPort();
+        else
+            d.checkPort();
         EXPECT_TRUE(done.wait(kWaitMs));
         return d.findChild<QLabel*>(QStringLiteral("CheckResult"))->text();
     }
@@ -103,21 +108,32 @@ TEST_F(PortDialogTest, CheckTellsTheInstrumentOrWhyNoneAnswered)
     ports[1].device = silent.device();
     auto d = makeDialog();
 
+    // A marked row is asked only through "Проверить отмеченный".
+    auto* checkMarked = d->findChild<QPushButton*>(QStringLiteral("CheckMarkedPort"));
+    ASSERT_NE(checkMarked, nullptr);
+    EXPECT_FALSE(checkMarked->isEnabled()) << "nothing marked yet";
     list(*d).setCurrentItem(list(*d).topLevelItem(0));
-    EXPECT_EQ(d->deviceToCheck(), instrument.device());
-    const QString found = checked(*d);
+    EXPECT_TRUE(checkMarked->isEnabled());
+    EXPECT_EQ(d->markedDevice(), instrument.device());
+    const QString found = checked(*d, true);
     EXPECT_TRUE(found.contains(QStringLiteral("ОРНАК-ТР5"))) << found.toStdString();
     EXPECT_TRUE(found.contains(QStringLiteral(" 12/5"))) << found.toStdString();
 
     list(*d).setCurrentItem(list(*d).topLevelItem(1));
-    const QString quiet = checked(*d);
+    const QString quiet = checked(*d, true);
     EXPECT_TRUE(quiet.contains(QStringLiteral("Прибор не обнаружен!"))) << quiet.toStdString();
+    EXPECT_TRUE(quiet.contains(QStringLiteral("не ответил"))) << quiet.toStdString();
 
-    // Nothing marked: the device chosen for COM1.
-    list(*d).setCurrentItem(nullptr);
+    // "Проверить" asks the port a transfer will use for COM1, whatever is marked: the device typed
+    // for COM1, and DARNI_COM1 over it when set.
     const QString missing = dir.filePath(QStringLiteral("no-such-port"));
     com1(*d).setEditText(missing);
     EXPECT_EQ(d->deviceToCheck(), missing);
+    qputenv("DARNI_COM1", instrument.device().toLocal8Bit());
+    EXPECT_EQ(d->deviceToCheck(), instrument.device());
+    const QString fromEnvironment = checked(*d);
+    qunsetenv("DARNI_COM1");
+    EXPECT_TRUE(fromEnvironment.contains(QStringLiteral("ОРНАК-ТР5"))) << fromEnvironment.toStdString();
     const QString absent = checked(*d);
     EXPECT_TRUE(absent.contains(QStringLiteral("Порт ") + missing + QStringLiteral(": такого устройства нет")))
         << absent.toStdString();
