@@ -1,6 +1,7 @@
 // The line under a grid's rows.
 #include "footerline.h"
 
+#include "gridview.h"
 #include "measurementmodel.h"
 
 #include <QHeaderView>
@@ -15,6 +16,8 @@ namespace darni::view {
 
 namespace {
 constexpr int kPadding = 6;
+// Room beside a footer figure: the cell's borders and a little air on both sides.
+constexpr int kFigurePadding = 10;
 } // namespace
 
 FooterLine::FooterLine(QTableView& grid, QWidget* parent) : QWidget(parent), m_grid(grid)
@@ -29,6 +32,13 @@ FooterLine::FooterLine(QTableView& grid, QWidget* parent) : QWidget(parent), m_g
 void FooterLine::setText(table::Field field, const QString& text)
 {
     m_texts[field] = text;
+    // A figure is shown whole: its column is made wide enough for it ("120000", "24,8/36,9/52").
+    const auto* model = qobject_cast<const MeasurementModel*>(m_grid.model());
+    if (auto* grid = qobject_cast<GridView*>(&m_grid); grid && model) {
+        const int column = model->columnOf(field);
+        if (column >= 0)
+            grid->requireFooterWidth(column, fontMetrics().horizontalAdvance(text) + kFigurePadding);
+    }
     update();
 }
 

@@ -45,6 +45,11 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
     // the cursor" have one before the user clicks; it is not marked.
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_marked.clear();
+        // Other rows, other widest numbers (120000 rows after 2000 need a wider count).
+        if (!m_widths.empty()) {
+            updateMinimumWidths();
+            fitColumns();
+        }
         if (m_model.rowCount() > 0)
             selectionModel()->setCurrentIndex(m_model.index(0, 0), QItemSelectionModel::NoUpdate);
         Q_EMIT selectionStatisticsChanged();
@@ -76,7 +81,6 @@ void GridView::fitColumnsToContents()
     // What each column needs for its cells, and what it would like for its title's longest word too.
     std::vector<int> needed(static_cast<std::size_t>(n));
     std::vector<int> wanted(static_cast<std::size_t>(n));
-    m_minimumWidths.assign(static_cast<std::size_t>(n), 0);
     const std::vector<QString> widest = m_model.widestTexts();
     for (int c = 0; c < n; ++c) {
         const auto i = static_cast<std::size_t>(c);
@@ -86,9 +90,8 @@ void GridView::fitColumnsToContents()
             word = std::max(word, titles.horizontalAdvance(w));
         needed[i] = cell;
         wanted[i] = std::max(cell, word + kTitlePadding);
-        if (m_model.showsNumbers(c))
-            m_minimumWidths[i] = cell;
     }
+    updateMinimumWidths();
     const int room = viewport()->width();
     const int allWanted = std::accumulate(wanted.begin(), wanted.end(), 0);
     const int allNeeded = std::accumulate(needed.begin(), needed.end(), 0);
@@ -109,6 +112,39 @@ void GridView::fitColumnsToContents()
     fitColumns();
 }
 
+void GridView::updateMinimumWidths()
+{
+    const int n = m_model.columnCount();
+    const QFontMetrics cells(font());
+    const std::vector<QString> widest = m_model.widestTexts();
+    m_minimumWidths.assign(static_cast<std::size_t>(n), 0);
+    for (int c = 0; c < n; ++c) {
+        if (m_model.keepsValuesWhole(c))
+            m_minimumWidths[static_cast<std::size_t>(c)] =
+                cells.horizontalAdvance(widest[static_cast<std::size_t>(c)]) + kCellPadding;
+    }
+}
+
+void GridView::requireFooterWidth(int column, int width)
+{
+    int& needed = m_footerWidths[column];
+    if (needed == width)
+        return;
+    needed = width;
+    fitColumns();
+}
+
+void GridView::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    // Another font (or scale) measures the numbers anew: none may be cut in it.
+    if (event->type() == QEvent::FontChange) {
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
+        updateMinimumWidths();
+        fitColumns();
+    }
+}
+
 void GridView::fitColumns()
 {
     // The columns keep the proportions of their own widths and together fill the grid; a column of
@@ -120,7 +156,10 @@ void GridView::fitColumns()
         return;
     // No column is narrower than the header lets a section be.
     const auto least = [this](std::size_t c) {
-        return std::max(c < m_minimumWidths.size() ? m_minimumWidths[c] : 0, std::max(m_header.minimumSectionSize(), 1));
+        const auto footer = m_footerWidths.find(static_cast<int>(c));
+        const int figures = std::max(c < m_minimumWidths.size() ? m_minimumWidths[c] : 0,
+                                     footer == m_footerWidths.end() ? 0 : footer->second);
+        return std::max(figures, std::max(m_header.minimumSectionSize(), 1));
     };
     std::vector<bool> atLeast(n, false);
     long long freeTotal = 0;
@@ -286,8 +325,9 @@ GridLayout GridView::layout() const
 
 void GridView::applyLayout(const GridLayout& layout)
 {
-    // A stored layout wins over the widths taken from the contents.
-    m_minimumWidths.clear();
+    // A stored layout wins over the widths taken from the contents, but never cuts a number, a date
+    // or a time of this page.
+    updateMinimumWidths();
     for (const ColumnLayout& stored : layout.columns) {
         const auto c = [&]() -> int {
             for (int i = 0; i < m_model.columnCount(); ++i) {

@@ -35,6 +35,8 @@ public:
     void fitColumnsToContents();
     // The columns' own widths, before fitting them to the grid.
     const std::vector<int>& columnWidths() const { return m_widths; }
+    // A footer figure under this column needs this width to show whole: the column never gets less.
+    void requireFooterWidth(int column, int width);
     // Writes the value of an open cell editor to the table and closes the editor.
     void commitEdit();
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
@@ -62,18 +64,23 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
     void markedRowsChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void fitColumns();
+    // The least widths that show every number, date and time of the page whole, in the grid's font
+    // as it is now; a stored layout never takes a column below them.
+    void updateMinimumWidths();
     void columnResized(int column, int oldWidth, int newWidth);
     void setColumnColor(int column, const QColor& color);
 
     MeasurementModel& m_model;
     GridHeader& m_header;
     std::vector<int> m_widths;                               // the columns' own widths
-    std::vector<int> m_minimumWidths;                        // the widest numbers, none for texts
+    std::vector<int> m_minimumWidths;                        // the widest numbers, dates, times
+    std::map<int, int> m_footerWidths;                       // what each footer figure needs, by column
     std::map<std::uint32_t, table::CapturedValues> m_marked; // by slot, so in file order
     bool m_fitting = false;
 };

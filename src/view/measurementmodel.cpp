@@ -61,6 +61,12 @@ bool MeasurementModel::showsNumbers(int c) const
     return fieldSpec(column(c).field).valueType != ValueType::Text;
 }
 
+bool MeasurementModel::keepsValuesWhole(int c) const
+{
+    const Field field = column(c).field;
+    return showsNumbers(c) || field == Field::DATE || field == Field::TIME;
+}
+
 std::vector<QString> MeasurementModel::widestTexts() const
 {
     // Texts are sized by the rows a user sees first; a longer one further down wraps or is cut.

@@ -46,6 +46,9 @@ public:
     std::vector<QString> widestTexts() const;
     // Whether the column shows numbers.
     bool showsNumbers(int column) const;
+    // Whether the column's values must never be cut, as a cut one reads as another value: numbers,
+    // dates and times.
+    bool keepsValuesWhole(int column) const;
 
     // How a column looks beyond its fixed definition; an invalid colour and no font mean the grid's.
     struct Look

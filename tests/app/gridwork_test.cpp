@@ -3,10 +3,13 @@
 #include "mainwindowfixture.h"
 #include "support/dbffilebuilder.h"
 #include "table/cp1251.h"
+#include "view/footerline.h"
+#include "view/gridlayout.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLocale>
 #include <QPalette>
@@ -382,6 +385,43 @@ TEST_F(GridWork, NoToSavingAndUndoLeaveTheFileAsItWas)
     EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("2"));
     EXPECT_FALSE(undo->isEnabled()) << "one level deep";
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(GridWork, NoNumberDateOrTimeIsCutWhateverTheStoredWidthsAndTheFont)
+{
+    // A layout stored over another table, with every column narrow.
+    view::GridLayout stored;
+    for (const char* field : {"N", "DATE", "TIME", "P", "R"}) {
+        view::ColumnLayout narrow;
+        narrow.fieldName = QString::fromLatin1(field);
+        narrow.width = 12;
+        stored.columns.push_back(narrow);
+    }
+    settings.setGridLayout(QStringLiteral("Table_1"), stored.toText());
+    auto w = openWith({{{"N", "54446"}, {"DATE", "01.03.2024"}, {"TIME", "17:27:58"}, {"P", "12345.6"}, {"R", "150"}},
+                       {{"N", "7"}, {"DATE", "09.06.2024"}, {"TIME", "08:31:05"}, {"P", "9.5"}, {"R", "33"}}});
+    view::GridView& grid = *w->activeGrid();
+    const auto expectWhole = [&grid](const char* when) {
+        const QFontMetrics metrics(grid.font());
+        for (const table::Field field : {table::Field::N, table::Field::DATE, table::Field::TIME, table::Field::P}) {
+            const int c = grid.measurementModel().columnOf(field);
+            for (int row = 0; row < grid.model()->rowCount(); ++row) {
+                const QString shown = grid.model()->index(row, c).data().toString();
+                EXPECT_GT(grid.columnWidth(c), metrics.horizontalAdvance(shown))
+                    << when << ": " << shown.toStdString() << " in a column of " << grid.columnWidth(c);
+            }
+        }
+    };
+    expectWhole("stored narrow widths");
+    QFont larger = grid.font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    grid.setFont(larger);
+    expectWhole("a font twice as large");
+
+    // A footer figure is shown whole: its column widens for it.
+    const int n = grid.measurementModel().columnOf(table::Field::N);
+    w->activeFooter()->setText(table::Field::N, QStringLiteral("120000"));
+    EXPECT_GT(grid.columnWidth(n), w->activeFooter()->fontMetrics().horizontalAdvance(QStringLiteral("120000")));
 }
 
 TEST_F(GridWork, AColouredColumnKeepsItsTextReadableInADarkPalette)
