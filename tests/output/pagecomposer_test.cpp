@@ -1,12 +1,22 @@
 // The report composer, read from its positioned cells: pages, titles, headings, footers, the order of
 // the rows, the value formats and the wrapping of long texts; and the choice of layout.
 #include "output/report/pagecomposer.h"
+#include "output/report/reportlayout.h"
+#include "output/report/reportpainter.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
 #include "table/tableorder.h"
 
 #include <QLocale>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <map>
 
 using namespace darni;
 using namespace darni::output::report;
@@ -172,6 +182,67 @@ TEST_F(Composer, ALongCommentWrapsInsideItsFixedRow)
     EXPECT_LE(cell->lines.size() * fitter.lineHeight(CellFont::Data), 40 - 2);
     for (const QString& line : cell->lines)
         EXPECT_LE(fitter.width(CellFont::Data, line), 189 - 4) << line.toStdString();
+}
+
+// The words of a PDF's first page with their positions in points, as poppler's pdftotext -bbox
+// reads them: "word" → (xMin, yMin), each word once.
+std::map<QString, QPointF> wordPositions(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                                          QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.waitForFinished(60000)) << "(tools/install-deps installs poppler-utils)";
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"[0-9.]+\">([^<]*)</word>"));
+    std::map<QString, QPointF> positions;
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        positions.emplace(m.captured(3), QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()));
+    }
+    return positions;
+}
+
+TEST_F(Composer, ThePreviewDrawsThePageThePdfPrintsAtAnyZoom)
+{
+    open({{{"N", "101"}, {"DATE", "01.03.2024"}, {"TIME", "08:31:05"}, {"P", "12.5"}, {"R", "150"}, {"P5", "Базовая"}},
+          {{"N", "54446"}, {"DATE", "09.06.2024"}, {"TIME", "17:27:58"}, {"P", "21.6"}, {"R", "32"}}});
+    const auto report = composeReport(t.view(), report1());
+    ASSERT_TRUE(report);
+    QTemporaryDir dir;
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    writeReportPdf(*report, printed);
+
+    // The preview's own painting, at a screen's 96 dots per inch and half size, onto a PDF page so
+    // that the same reader measures it; its positions, doubled, are the printed ones.
+    constexpr double kZoom = 0.5;
+    constexpr int kScreenDpi = 96;
+    const QString preview = dir.filePath(QStringLiteral("preview.pdf"));
+    {
+        QPdfWriter pdf(preview);
+        pdf.setResolution(kScreenDpi);
+        QPageLayout page(QPageSize(QPageSize::A4), report1().landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                         QMarginsF(0, 0, 0, 0));
+        page.setMode(QPageLayout::FullPageMode);
+        pdf.setPageLayout(page);
+        QPainter painter(&pdf);
+        paintReportPage(painter, report->pages.front(), report1(), kZoom * kScreenDpi / kUnitsPerInch);
+    }
+    const auto expected = wordPositions(printed);
+    const auto shown = wordPositions(preview);
+    ASSERT_GE(expected.size(), 10u);
+    int compared = 0;
+    for (const auto& [text, at] : expected) {
+        const auto it = shown.find(text);
+        if (it == shown.end())
+            continue;
+        ++compared;
+        EXPECT_NEAR(it->second.x() / kZoom, at.x(), 1.0) << text.toStdString();
+        EXPECT_NEAR(it->second.y() / kZoom, at.y(), 1.0) << text.toStdString();
+    }
+    EXPECT_GE(compared, static_cast<int>(expected.size()) * 9 / 10) << "the same words on both pages";
+    for (const char* value : {"01.03.2024", "08:31:05", "101", "54446", "17:27:58"})
+        EXPECT_TRUE(shown.count(QString::fromLatin1(value))) << value << ": cut or run into another text";
 }
 
 TEST(ReportChoice, ThePageAndTheDeviceTypePickTheLayout)

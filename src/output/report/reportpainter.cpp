@@ -8,6 +8,7 @@
 #include <QPagedPaintDevice>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QGlyphRun>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr double kFrameWidthUnits = 1.0;
 constexpr int kPdfDotsPerInch = 1200;
+constexpr double kMetresPerInch = 0.0254;
 
 QRectF onDevice(const QRectF& units, double scale)
 {
@@ -167,9 +169,22 @@ bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const 
 
 void paintReportPage(QPainter& painter, const ComposedPage& page, const ReportLayout& layout, double scale)
 {
+    // The page is laid out exactly as the PDF lays it out, at the PDF's resolution, and then scaled to
+    // the screen as a whole, texts with their frames: laid out for the screen's own resolution and
+    // zoom, fonts would keep their size while the cells shrink, and texts would run into each other.
+    static QImage reference = [] {
+        QImage image(1, 1, QImage::Format_Mono);
+        image.setDotsPerMeterX(qRound(kPdfDotsPerInch / kMetresPerInch));
+        image.setDotsPerMeterY(qRound(kPdfDotsPerInch / kMetresPerInch));
+        return image;
+    }();
+    const double referenceScale = reference.logicalDpiX() / kUnitsPerInch;
     const TextFitter fitter(layout.headingFontPoints);
-    TextDrawer drawer(fitter, *painter.device());
-    paintPage(painter, page, drawer, scale);
+    TextDrawer drawer(fitter, reference);
+    painter.save();
+    painter.scale(scale / referenceScale, scale / referenceScale);
+    paintPage(painter, page, drawer, referenceScale);
+    painter.restore();
 }
 
 void writeReportPdf(const ComposedReport& report, const QString& path)

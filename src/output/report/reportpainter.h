@@ -17,7 +17,8 @@ namespace darni::output::report {
 bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only = {});
 
 // One composed page drawn with its top left corner at the painter's origin, `scale` device pixels to
-// a report unit: for a preview that draws only the pages in view, at any zoom.
+// a report unit: for a preview that draws only the pages in view, at any zoom. The page is laid out as
+// the PDF lays it out and scaled as a whole, so that the screen shows the printed page.
 void paintReportPage(QPainter& painter, const ComposedPage& page, const ReportLayout& layout, double scale);
 
 // The report as a PDF file of A4 pages, replacing one of that name only once the whole file is on the
