@@ -161,6 +161,26 @@ TEST_F(Composer, ANumberWiderThanItsCellIsDrawnSmallerWithAllItsDigits)
     EXPECT_EQ(numbers[1]->pointSize, 0.0) << "a number that fits keeps the font's size";
 }
 
+TEST_F(Composer, DatesAndTimesKeepEveryCharacterInEveryLayout)
+{
+    open({{{"N", "1"}, {"DATE", "09.06.2024"}, {"TIME", "17:27:58"}, {"P", "12.3"}, {"NB_TYPE", "0"}}});
+    for (const ReportLayout* layout : {&report1(), &report2(), &report3()}) {
+        const auto r = composeReport(t.view(), *layout);
+        ASSERT_TRUE(r);
+        int found = 0;
+        for (const PlacedCell& c : r->pages[0].cells) {
+            const QString text = c.lines.join(QString());
+            if (c.font != CellFont::Data || (!text.contains(QStringLiteral("09.06")) && !text.contains(QStringLiteral("27:5"))))
+                continue;
+            ++found;
+            EXPECT_EQ(c.lines.size(), 1) << layout->name << ": " << text.toStdString();
+            EXPECT_TRUE(text == QStringLiteral("09.06.2024") || text == QStringLiteral("17:27:58"))
+                << layout->name << ": " << text.toStdString();
+        }
+        EXPECT_GE(found, 1) << layout->name;
+    }
+}
+
 TEST_F(Composer, ALongCommentWrapsInsideItsFixedRow)
 {
     const QString comment = QStringLiteral("Трещина вдоль оси колонны у основания, замер повторить после ремонта");

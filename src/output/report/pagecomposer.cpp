@@ -72,10 +72,10 @@ private:
         for (const ReportColumn& c : m_layout.columns) {
             const QRectF rect(c.x, m_y, c.width, m_layout.dataCellHeight);
             const QString value = reportValue(m_rows, row, c.field, c.format);
-            if (table::fieldSpec(c.field).valueType == table::ValueType::Text)
-                add(rect, value, c.dataAlignment, CellFont::Data, true);
-            else
+            if (keptWhole(c.field))
                 addNumber(rect, value, c.dataAlignment);
+            else
+                add(rect, value, c.dataAlignment, CellFont::Data, true);
         }
         m_y += m_layout.rowHeight;
     }
@@ -94,6 +94,13 @@ private:
             text += reportValue(m_rows, kTitleRow, table::Field::SERIAL, ValueFormat::General);
         add(QRectF(kLeftMargin, y, m_layout.titleWidth, m_layout.titleHeight), text, Qt::AlignLeft | Qt::AlignTop,
             CellFont::Title, false);
+    }
+
+    // Numbers, dates and times are never cut or wrapped, as a part of one reads as another value.
+    static bool keptWhole(table::Field field)
+    {
+        return table::fieldSpec(field).valueType != table::ValueType::Text || field == table::Field::DATE ||
+               field == table::Field::TIME;
     }
 
     // A number stays on one line: where it is wider than its cell it is drawn smaller.
