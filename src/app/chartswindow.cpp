@@ -39,8 +39,8 @@ QString ChartsWindow::spreadText(const output::ChartData& data)
 {
     return QStringLiteral("<table cellspacing=6><tr><th></th><th>Значений</th><th>Среднее</th>"
                           "<th>Стандартное отклонение</th><th>Коэффициент вариации</th></tr>") +
-           spreadRow(output::velocityTitle(), data.velocitySpread) +
-           spreadRow(output::strengthTitle(), data.strengthSpread) + QStringLiteral("</table>");
+           spreadRow(data.firstTitle, data.firstSpread) +
+           spreadRow(data.secondTitle, data.secondSpread) + QStringLiteral("</table>");
 }
 
 ChartsWindow::ChartsWindow(output::ChartData data, UserDialogs& dialogs, const QString& directory, QWidget* parent)

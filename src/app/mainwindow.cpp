@@ -1002,7 +1002,7 @@ void MainWindow::showCharts()
     // Two or more marked rows: theirs, as the footers take them; else the whole page.
     const std::vector<std::uint32_t> marked =
         grid->selectedRowCount() < 2 ? std::vector<std::uint32_t>() : grid->selectedSlots();
-    m_dialogs.showCharts(this, output::chartDataOf(m_workspace.pageRows(), marked), m_exportDirectory);
+    m_dialogs.showCharts(this, output::chartDataOf(m_workspace.pageRows(), m_workspace.page().value_or(RecordKind::Ultrasonic), marked), m_exportDirectory);
 }
 
 void MainWindow::exportToCsv()

@@ -89,16 +89,16 @@ void buildAlongRows(QChart& chart, const output::ChartData& d)
 {
     auto* rows = axis(chart, QStringLiteral("Строка"), {1, std::max(2.0, static_cast<double>(d.rows))}, Qt::AlignBottom);
     rows->setLabelFormat(QStringLiteral("%d"));
-    auto* velocityAxis = axis(chart, output::velocityTitle(), rangeOf(d.velocity, true), Qt::AlignLeft);
-    auto* strengthAxis = axis(chart, output::strengthTitle(), rangeOf(d.strength, true), Qt::AlignRight);
-    attach(*line(chart, output::velocityTitle(), d.velocity), *rows, *velocityAxis);
-    attach(*line(chart, output::strengthTitle(), d.strength), *rows, *strengthAxis);
+    auto* firstAxis = axis(chart, d.firstTitle, rangeOf(d.first, true), Qt::AlignLeft);
+    auto* secondAxis = axis(chart, d.secondTitle, rangeOf(d.second, true), Qt::AlignRight);
+    attach(*line(chart, d.firstTitle, d.first), *rows, *firstAxis);
+    attach(*line(chart, d.secondTitle, d.second), *rows, *secondAxis);
 }
 
 void buildHistogram(QChart& chart, const output::ChartData& d)
 {
-    const output::Histogram& h = d.strengthHistogram;
-    const table::SeriesSpread& s = d.strengthSpread;
+    const output::Histogram& h = d.secondHistogram;
+    const table::SeriesSpread& s = d.secondSpread;
     const double top = std::max(1, h.highestCount());
     // The bins as one stepped outline, filled below.
     std::vector<QPointF> outline{{h.lower, 0}};
@@ -114,7 +114,7 @@ void buildHistogram(QChart& chart, const output::ChartData& d)
         low = std::min(low, s.mean - s.standardDeviation);
         high = std::max(high, s.mean + s.standardDeviation);
     }
-    auto* values = axis(chart, output::strengthTitle(), {low, high}, Qt::AlignBottom);
+    auto* values = axis(chart, d.secondTitle, {low, high}, Qt::AlignBottom);
     auto* counts = axis(chart, QStringLiteral("Число строк"), {0, top + 1}, Qt::AlignLeft);
     counts->setLabelFormat(QStringLiteral("%d"));
     // Whole counts on the ticks.
@@ -147,14 +147,14 @@ void buildHistogram(QChart& chart, const output::ChartData& d)
 
 void buildScatter(QChart& chart, const output::ChartData& d)
 {
-    auto* velocityAxis = axis(chart, output::velocityTitle(), rangeOf(d.velocityAgainstStrength, false), Qt::AlignBottom);
-    auto* strengthAxis = axis(chart, output::strengthTitle(), rangeOf(d.velocityAgainstStrength, true), Qt::AlignLeft);
+    auto* firstAxis = axis(chart, d.firstTitle, rangeOf(d.firstAgainstSecond, false), Qt::AlignBottom);
+    auto* secondAxis = axis(chart, d.secondTitle, rangeOf(d.firstAgainstSecond, true), Qt::AlignLeft);
     auto* points = new QScatterSeries(&chart);
     points->setName(QStringLiteral("Строки"));
     points->setMarkerSize(kScatterMarker);
-    points->append(QList<QPointF>(d.velocityAgainstStrength.begin(), d.velocityAgainstStrength.end()));
+    points->append(QList<QPointF>(d.firstAgainstSecond.begin(), d.firstAgainstSecond.end()));
     chart.addSeries(points);
-    attach(*points, *velocityAxis, *strengthAxis);
+    attach(*points, *firstAxis, *secondAxis);
 }
 
 // Draws the chart into `target` through a scene of its own (a chart is a graphics widget).

@@ -11,8 +11,10 @@ namespace darni::output {
 
 namespace {
 using table::Field;
-constexpr Field kVelocity = Field::D9;
-constexpr Field kStrength = Field::P2;
+using table::RecordKind;
+
+constexpr PageSeries kUltrasonicSeries{{Field::D9, u"Скорость УЗК, м/с"}, {Field::P2, u"Прочность R, МПа"}};
+constexpr PageSeries kPullOffSeries{{Field::P, u"Усилие P, кН"}, {Field::R, u"Прочность R, МПа"}};
 // Around a single value the one bin reaches this far on each side.
 constexpr double kHalfBinAroundOne = 0.5;
 } // namespace
@@ -22,14 +24,9 @@ int Histogram::highestCount() const
     return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
 }
 
-QString velocityTitle()
+const PageSeries& seriesOf(RecordKind page)
 {
-    return QStringLiteral("Скорость УЗК, м/с");
-}
-
-QString strengthTitle()
-{
-    return QStringLiteral("Прочность R, МПа");
+    return page == RecordKind::PullOff ? kPullOffSeries : kUltrasonicSeries;
 }
 
 Histogram histogramOf(std::span<const double> values)
@@ -60,32 +57,35 @@ Histogram histogramOf(std::span<const double> values)
     return h;
 }
 
-ChartData chartDataOf(const table::RecordView& rows, std::span<const std::uint32_t> slots)
+ChartData chartDataOf(const table::RecordView& rows, RecordKind page, std::span<const std::uint32_t> slots)
 {
     const std::unordered_set<std::uint32_t> wanted(slots.begin(), slots.end());
+    const PageSeries& series = seriesOf(page);
     ChartData d;
-    std::vector<double> velocities;
-    std::vector<double> strengths;
+    d.firstTitle = QString::fromUtf16(series.first.title);
+    d.secondTitle = QString::fromUtf16(series.second.title);
+    std::vector<double> firsts;
+    std::vector<double> seconds;
     for (int row = 0; row < rows.size(); ++row) {
         if (!wanted.empty() && !wanted.count(rows.slotAt(row)))
             continue;
         const double place = ++d.rows;
-        const auto velocity = rows.number(row, kVelocity);
-        const auto strength = rows.number(row, kStrength);
-        if (velocity) {
-            d.velocity.emplace_back(place, *velocity);
-            velocities.push_back(*velocity);
+        const auto first = rows.number(row, series.first.field);
+        const auto second = rows.number(row, series.second.field);
+        if (first) {
+            d.first.emplace_back(place, *first);
+            firsts.push_back(*first);
         }
-        if (strength) {
-            d.strength.emplace_back(place, *strength);
-            strengths.push_back(*strength);
+        if (second) {
+            d.second.emplace_back(place, *second);
+            seconds.push_back(*second);
         }
-        if (velocity && strength)
-            d.velocityAgainstStrength.emplace_back(*velocity, *strength);
+        if (first && second)
+            d.firstAgainstSecond.emplace_back(*first, *second);
     }
-    d.strengthHistogram = histogramOf(strengths);
-    d.velocitySpread = table::spreadOf(velocities);
-    d.strengthSpread = table::spreadOf(strengths);
+    d.secondHistogram = histogramOf(seconds);
+    d.firstSpread = table::spreadOf(firsts);
+    d.secondSpread = table::spreadOf(seconds);
     return d;
 }
 

@@ -1,9 +1,11 @@
-// What the charts of a page show, computed without any drawing: the pulse velocity and the strength
-// along the rows in page order, the strength's histogram with its mean and standard deviation, the
-// velocity against the strength, and the spread of both. The charts window, darni-cli chart and the
+// What the charts of a page show, computed without any drawing: two series along the rows in page
+// order (velocity and strength, or on the pull-off page force and strength), the second's histogram
+// with its mean and standard deviation, the first against the second, and the spread of both. The charts window, darni-cli chart and the
 // tests all draw or check the same numbers.
 #pragma once
 
+#include "table/recordkind.h"
+#include "table/recordschema.h"
 #include "table/seriesspread.h"
 
 #include <QPointF>
@@ -28,29 +30,44 @@ struct Histogram
     int highestCount() const;
 };
 
+// What a page's charts draw: on the ultrasonic page the pulse velocity and the strength, on the
+// pull-off page the pull-off force and the strength, each with its title.
+struct ChartSeries
+{
+    table::Field field;
+    const char16_t* title;
+};
+struct PageSeries
+{
+    ChartSeries first;
+    ChartSeries second;
+};
+const PageSeries& seriesOf(table::RecordKind page);
+
 struct ChartData
 {
+    QString firstTitle;  // "Скорость УЗК, м/с" or "Усилие P, кН"
+    QString secondTitle; // "Прочность R, МПа"
     // x is the row's place on the page, counted from 1; rows without the value are left out.
-    std::vector<QPointF> velocity;
-    std::vector<QPointF> strength;
-    // (velocity, strength) of the rows that have both.
-    std::vector<QPointF> velocityAgainstStrength;
-    Histogram strengthHistogram;
-    table::SeriesSpread velocitySpread;
-    table::SeriesSpread strengthSpread;
+    std::vector<QPointF> first;
+    std::vector<QPointF> second;
+    // (first, second) of the rows that have both.
+    std::vector<QPointF> firstAgainstSecond;
+    Histogram secondHistogram;
+    table::SeriesSpread firstSpread;
+    table::SeriesSpread secondSpread;
     int rows = 0; // the rows taken, with or without values
 };
 
-// The chart data of the view's rows in its order; of only the rows in `slots` when any are given.
-ChartData chartDataOf(const table::RecordView& rows, std::span<const std::uint32_t> slots = {});
+// The chart data of the view's rows in its order, of the series of `page`; of only the rows in `slots`
+// when any are given.
+ChartData chartDataOf(const table::RecordView& rows, table::RecordKind page = table::RecordKind::Ultrasonic,
+                      std::span<const std::uint32_t> slots = {});
 
 // The histogram of `values`: as many bins as Sturges' rule gives (at most kMaxBins) over their range;
 // one bin of width 1 around the value when all are equal; no bins for no values.
 Histogram histogramOf(std::span<const double> values);
 inline constexpr int kMaxHistogramBins = 30;
 
-// Axis and series titles, in Russian.
-QString velocityTitle(); // "Скорость УЗК, м/с"
-QString strengthTitle(); // "Прочность R, МПа"
 
 } // namespace darni::output

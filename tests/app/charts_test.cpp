@@ -19,13 +19,15 @@ namespace {
 output::ChartData sample()
 {
     output::ChartData d;
+    d.firstTitle = QStringLiteral("Скорость УЗК, м/с");
+    d.secondTitle = QStringLiteral("Прочность R, МПа");
     d.rows = 5;
-    d.velocity = {{1, 4000}, {2, 4200}, {3, 3800}, {5, 4100}};
-    d.strength = {{1, 30}, {3, 26}, {5, 34}};
-    d.velocityAgainstStrength = {{4000, 30}, {3800, 26}, {4100, 34}};
-    d.strengthHistogram = output::histogramOf(std::vector<double>{30, 26, 34});
-    d.velocitySpread = table::spreadOf(std::vector<double>{4000, 4200, 3800, 4100});
-    d.strengthSpread = table::spreadOf(std::vector<double>{30, 26, 34});
+    d.first = {{1, 4000}, {2, 4200}, {3, 3800}, {5, 4100}};
+    d.second = {{1, 30}, {3, 26}, {5, 34}};
+    d.firstAgainstSecond = {{4000, 30}, {3800, 26}, {4100, 34}};
+    d.secondHistogram = output::histogramOf(std::vector<double>{30, 26, 34});
+    d.firstSpread = table::spreadOf(std::vector<double>{4000, 4200, 3800, 4100});
+    d.secondSpread = table::spreadOf(std::vector<double>{30, 26, 34});
     return d;
 }
 
@@ -54,29 +56,29 @@ TEST(PageCharts, SeriesHoldTheirPointsAndAxesHoldEveryPoint)
 {
     const output::ChartData d = sample();
     const auto along = charts::buildChart(charts::PageChart::AlongRows, d);
-    ASSERT_NE(seriesNamed(*along, output::velocityTitle()), nullptr);
-    EXPECT_EQ(seriesNamed(*along, output::velocityTitle())->count(), 4);
-    EXPECT_EQ(seriesNamed(*along, output::strengthTitle())->count(), 3);
+    ASSERT_NE(seriesNamed(*along, d.firstTitle), nullptr);
+    EXPECT_EQ(seriesNamed(*along, d.firstTitle)->count(), 4);
+    EXPECT_EQ(seriesNamed(*along, d.secondTitle)->count(), 3);
     EXPECT_EQ(rangeOf(*along, QStringLiteral("Строка")), (std::pair<double, double>{1, 5}));
-    const auto [vLow, vHigh] = rangeOf(*along, output::velocityTitle());
+    const auto [vLow, vHigh] = rangeOf(*along, d.firstTitle);
     EXPECT_LT(vLow, 3800);
     EXPECT_GT(vHigh, 4200);
 
     const auto histogram = charts::buildChart(charts::PageChart::StrengthHistogram, d);
     const auto* bins = qobject_cast<const QAreaSeries*>(histogram->series().at(0));
     ASSERT_NE(bins, nullptr);
-    EXPECT_EQ(bins->upperSeries()->count(), 2 * static_cast<int>(d.strengthHistogram.counts.size()) + 2);
+    EXPECT_EQ(bins->upperSeries()->count(), 2 * static_cast<int>(d.secondHistogram.counts.size()) + 2);
     const QXYSeries* mean = seriesNamed(*histogram, QStringLiteral("Среднее"));
     ASSERT_NE(mean, nullptr);
     EXPECT_DOUBLE_EQ(mean->at(0).x(), 30);
     EXPECT_DOUBLE_EQ(seriesNamed(*histogram, QStringLiteral("Среднее + σ"))->at(0).x(), 34);
     EXPECT_DOUBLE_EQ(seriesNamed(*histogram, QStringLiteral("Среднее − σ"))->at(0).x(), 26);
-    EXPECT_EQ(rangeOf(*histogram, output::strengthTitle()), (std::pair<double, double>{26, 34}));
+    EXPECT_EQ(rangeOf(*histogram, d.secondTitle), (std::pair<double, double>{26, 34}));
     EXPECT_EQ(rangeOf(*histogram, QStringLiteral("Число строк")).first, 0);
 
     const auto scatter = charts::buildChart(charts::PageChart::VelocityAgainstStrength, d);
     EXPECT_EQ(seriesNamed(*scatter, QStringLiteral("Строки"))->count(), 3);
-    const auto [sLow, sHigh] = rangeOf(*scatter, output::strengthTitle());
+    const auto [sLow, sHigh] = rangeOf(*scatter, d.secondTitle);
     EXPECT_LT(sLow, 26);
     EXPECT_GT(sHigh, 34);
 
@@ -128,7 +130,7 @@ TEST_F(ChartsCommand, ThePageOrItsMarkedRowsAreCharted)
     ASSERT_EQ(dialogs.charts.size(), 2u);
     EXPECT_EQ(dialogs.charts[0].rows, 4);
     EXPECT_EQ(dialogs.charts[1].rows, 2);
-    EXPECT_EQ(dialogs.charts[1].velocity, (std::vector<QPointF>{{1, 4100}, {2, 4300}}));
+    EXPECT_EQ(dialogs.charts[1].first, (std::vector<QPointF>{{1, 4100}, {2, 4300}}));
 }
 
 } // namespace

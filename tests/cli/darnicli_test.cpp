@@ -275,7 +275,8 @@ TEST_F(DarniCli, SpeaksRussianTellsItsVersionAndGivesInfoToPrograms)
         << text.out.toStdString() << json.out.toStdString();
     EXPECT_TRUE(text.out.contains(QStringLiteral("Даты: ") + info[QStringLiteral("earliest")].toString() +
                                   QStringLiteral(" — ") + info[QStringLiteral("latest")].toString()));
-    const QJsonObject velocity = info[QStringLiteral("velocity")].toObject();
+    const QJsonObject velocity = info[QStringLiteral("spread")].toArray().at(0).toObject();
+    EXPECT_EQ(velocity[QStringLiteral("field")].toString(), QStringLiteral("D9"));
     EXPECT_TRUE(text.out.contains(QStringLiteral("Скорость УЗК, м/с: n %1, среднее %2")
                                       .arg(velocity[QStringLiteral("n")].toInt())
                                       .arg(figure(velocity[QStringLiteral("mean")].toDouble()))))
@@ -291,6 +292,37 @@ TEST_F(DarniCli, SpeaksRussianTellsItsVersionAndGivesInfoToPrograms)
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.err.contains(QStringLiteral(".xls, .xlsx и .csv"))) << unknown.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("t.txt")));
+}
+
+TEST_F(DarniCli, ThePullOffPageTellsItsOwnFigures)
+{
+    // A table another program wrote with pull-off rows, and three ultrasonic rows before them.
+    QProcess tool;
+    tool.start(QStringLiteral(DARNI_PYTHON), {QStringLiteral(DARNI_PELTA_TABLE), path("p.db"), QStringLiteral("--rows"),
+                                             QStringLiteral("12"), QStringLiteral("--ultrasonic"), QStringLiteral("3")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+
+    const CliRun text = cli({QStringLiteral("info"), path("p.db")});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Строк ОРНАК-ТР5: 3"))) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Строк ПЕЛТА2-ТР5: 12")));
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Страница: ПЕЛТА2-ТР5, строк 12")));
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Усилие P, кН: n 12, среднее "))) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Прочность R, МПа: n 12, среднее ")));
+    const QJsonArray spread =
+        QJsonDocument::fromJson(cli({QStringLiteral("info"), QStringLiteral("--json"), path("p.db")}).out.toUtf8())
+            .object()[QStringLiteral("spread")]
+            .toArray();
+    ASSERT_EQ(spread.size(), 2);
+    EXPECT_EQ(spread[0].toObject()[QStringLiteral("field")].toString(), QStringLiteral("P"));
+    EXPECT_EQ(spread[1].toObject()[QStringLiteral("field")].toString(), QStringLiteral("R"));
+    ASSERT_EQ(cli({QStringLiteral("chart"), path("p.db"), path("p.png")}).exitCode, 0);
+
+    // A series without a single value says so rather than giving a mean of 0.
+    darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("empty.db"));
+    const CliRun none = cli({QStringLiteral("info"), path("empty.db")});
+    EXPECT_TRUE(none.out.contains(QStringLiteral("Скорость УЗК, м/с: нет значений"))) << none.out.toStdString();
 }
 
 // The text of one page of a PDF, as Debian's pdftotext reads it.

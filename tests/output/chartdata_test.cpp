@@ -57,21 +57,37 @@ TEST_F(PageChartData, PointsFollowThePageOrderAndLeaveBlanksOut)
     t.open(tablePath());
     const ChartData all = chartDataOf(t.view());
     EXPECT_EQ(all.rows, 4);
-    EXPECT_EQ(all.velocity, (std::vector<QPointF>{{1, 4000}, {3, 4200}, {4, 3800}}));
-    EXPECT_EQ(all.strength, (std::vector<QPointF>{{1, 30}, {4, 26}}));
-    EXPECT_EQ(all.velocityAgainstStrength, (std::vector<QPointF>{{4000, 30}, {3800, 26}}));
-    EXPECT_EQ(all.velocitySpread.count, 3);
-    EXPECT_DOUBLE_EQ(all.velocitySpread.mean, 4000);
-    EXPECT_DOUBLE_EQ(all.velocitySpread.standardDeviation, 200);
-    EXPECT_DOUBLE_EQ(all.strengthSpread.mean, 28);
+    EXPECT_EQ(all.first, (std::vector<QPointF>{{1, 4000}, {3, 4200}, {4, 3800}}));
+    EXPECT_EQ(all.second, (std::vector<QPointF>{{1, 30}, {4, 26}}));
+    EXPECT_EQ(all.firstAgainstSecond, (std::vector<QPointF>{{4000, 30}, {3800, 26}}));
+    EXPECT_EQ(all.firstSpread.count, 3);
+    EXPECT_DOUBLE_EQ(all.firstSpread.mean, 4000);
+    EXPECT_DOUBLE_EQ(all.firstSpread.standardDeviation, 200);
+    EXPECT_DOUBLE_EQ(all.secondSpread.mean, 28);
 
     // Marked rows: only theirs, numbered in the order the page shows them.
     const table::RecordView rows = t.view();
     const std::vector<std::uint32_t> marked{rows.slotAt(3), rows.slotAt(2)};
-    const ChartData some = chartDataOf(rows, marked);
+    const ChartData some = chartDataOf(rows, table::RecordKind::Ultrasonic, marked);
     EXPECT_EQ(some.rows, 2);
-    EXPECT_EQ(some.velocity, (std::vector<QPointF>{{1, 4200}, {2, 3800}}));
-    EXPECT_EQ(some.strengthHistogram.counts, std::vector<int>{1});
+    EXPECT_EQ(some.first, (std::vector<QPointF>{{1, 4200}, {2, 3800}}));
+    EXPECT_EQ(some.secondHistogram.counts, std::vector<int>{1});
+}
+
+TEST_F(PageChartData, ThePullOffPageChartsItsForceAndStrength)
+{
+    DbfFileBuilder b(darni::testing::measurementFields());
+    b.record({{"N", "1"}, {"NB_TYPE", "1"}, {"P", "12.5"}, {"R", "15.9"}});
+    b.record({{"N", "2"}, {"NB_TYPE", "1"}, {"P", "20"}, {"R", "25.4"}});
+    b.writeTo(tablePath());
+    table::DbfTable t;
+    t.open(tablePath());
+    const ChartData d = chartDataOf(t.view(), table::RecordKind::PullOff);
+    EXPECT_EQ(d.firstTitle, QStringLiteral("Усилие P, кН"));
+    EXPECT_EQ(d.secondTitle, QStringLiteral("Прочность R, МПа"));
+    EXPECT_EQ(d.first, (std::vector<QPointF>{{1, 12.5}, {2, 20}}));
+    EXPECT_EQ(d.second, (std::vector<QPointF>{{1, 15.9}, {2, 25.4}}));
+    EXPECT_EQ(d.secondSpread.count, 2);
 }
 
 } // namespace

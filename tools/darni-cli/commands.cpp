@@ -299,13 +299,18 @@ QString jsonObject(const std::vector<std::pair<QString, QString>>& members, cons
     return QStringLiteral("{\n") + lines.join(QStringLiteral(",\n")) + QLatin1Char('\n') + indent + QLatin1Char('}');
 }
 
-QString spreadJson(const SeriesSpread& x)
+// One series' spread; its figures null when the series has no value.
+QString spreadJson(const output::ChartSeries& series, const SeriesSpread& x)
 {
-    return jsonObject({{QStringLiteral("n"), QString::number(x.count)},
-                       {QStringLiteral("mean"), jsonTenth(x.mean)},
-                       {QStringLiteral("s"), jsonTenth(x.standardDeviation)},
-                       {QStringLiteral("v_percent"), jsonTenth(x.variationPercent)}},
-                      QStringLiteral("  "));
+    const auto figure = [&x](double value) { return x.count == 0 ? QStringLiteral("null") : jsonTenth(value); };
+    return jsonObject({{QStringLiteral("field"), jsonString(QString::fromLatin1(fieldSpec(series.field).name.data(),
+                                                                                 static_cast<qsizetype>(fieldSpec(series.field).name.size())))},
+                       {QStringLiteral("title"), jsonString(QString::fromUtf16(series.title))},
+                       {QStringLiteral("n"), QString::number(x.count)},
+                       {QStringLiteral("mean"), figure(x.mean)},
+                       {QStringLiteral("s"), figure(x.standardDeviation)},
+                       {QStringLiteral("v_percent"), figure(x.variationPercent)}},
+                      QStringLiteral("    "));
 }
 
 QString minMeanMax(double minimum, double mean, double maximum)
@@ -318,8 +323,12 @@ QString minMeanMax(double minimum, double mean, double maximum)
 
 // What "info" tells, for programs: the same figures as the text, under stable English keys.
 QString infoJson(const QString& path, const Workspace& workspace, const workspace::TableSummary& s,
-                 const TableStatistics& f, const SeriesSpread& velocity, const SeriesSpread& strength)
+                 const TableStatistics& f, const std::vector<std::pair<output::ChartSeries, SeriesSpread>>& spreads)
 {
+    QStringList spreadItems;
+    for (const auto& [series, x] : spreads)
+        spreadItems << QStringLiteral("    ") + spreadJson(series, x);
+    const QString spreadArray = QStringLiteral("[\n") + spreadItems.join(QStringLiteral(",\n")) + QStringLiteral("\n  ]");
     const auto stamp = [](const QString& text) { return text.isEmpty() ? QStringLiteral("null") : jsonString(text); };
     const RecordKind page = workspace.page().value_or(RecordKind::Ultrasonic);
     const QString indent = QStringLiteral("  ");
@@ -339,8 +348,7 @@ QString infoJson(const QString& path, const Workspace& workspace, const workspac
                {QStringLiteral("r"), minMeanMax(f.minR, f.meanR, f.maxR)},
                {QStringLiteral("earliest"), stamp(s.earliest)},
                {QStringLiteral("latest"), stamp(s.latest)},
-               {QStringLiteral("velocity"), spreadJson(velocity)},
-               {QStringLiteral("strength"), spreadJson(strength)},
+               {QStringLiteral("spread"), spreadArray},
            }) +
            QLatin1Char('\n');
 }
@@ -362,10 +370,12 @@ int infoCommand(const QStringList& arguments)
         const workspace::TableSummary s = workspace.summary();
         const TableStatistics& f = workspace.statistics();
         const RecordView rows = workspace.pageRows();
-        const SeriesSpread velocity = spreadOf(rows, Field::D9);
-        const SeriesSpread strength = spreadOf(rows, Field::P2);
+        // The page's two series, as its charts draw them: velocity and strength, or force and strength.
+        const output::PageSeries& series = output::seriesOf(workspace.page().value_or(RecordKind::Ultrasonic));
+        const std::vector<std::pair<output::ChartSeries, SeriesSpread>> spreads = {
+            {series.first, spreadOf(rows, series.first.field)}, {series.second, spreadOf(rows, series.second.field)}};
         if (parser.isSet(json)) {
-            out() << infoJson(positional->at(0), workspace, s, f, velocity, strength);
+            out() << infoJson(positional->at(0), workspace, s, f, spreads);
             return 0;
         }
         const auto triple = [](double a, double b, double c) {
@@ -383,15 +393,21 @@ int infoCommand(const QStringList& arguments)
               << (s.earliest.isEmpty() ? QStringLiteral("нет") : s.earliest + QStringLiteral(" — ") + s.latest)
               << '\n';
         // The spread engineers report beside the mean, over the rows that have a value.
-        const auto spread = [](const QString& what, const SeriesSpread& x) {
-            return QStringLiteral("%1: n %2, среднее %3, S %4, V %5 %")
-                .arg(what)
-                .arg(x.count)
-                .arg(numberText(roundToTenth(x.mean)), numberText(roundToTenth(x.standardDeviation)),
-                     numberText(roundToTenth(x.variationPercent)));
-        };
-        out() << spread(QStringLiteral("Скорость УЗК, м/с"), velocity) << '\n'
-              << spread(QStringLiteral("Прочность, МПа"), strength) << Qt::endl;
+        for (const auto& [which, x] : spreads) {
+            const QString title = QString::fromUtf16(which.title);
+            if (x.count == 0) {
+                // No value at all is no mean of 0.
+                out() << title << ": нет значений" << '\n';
+                continue;
+            }
+            out() << QStringLiteral("%1: n %2, среднее %3, S %4, V %5 %")
+                         .arg(title)
+                         .arg(x.count)
+                         .arg(numberText(roundToTenth(x.mean)), numberText(roundToTenth(x.standardDeviation)),
+                              numberText(roundToTenth(x.variationPercent)))
+                  << '\n';
+        }
+        out().flush();
         return 0;
     });
 }
@@ -689,7 +705,7 @@ int chartCommand(const QStringList& arguments)
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
-        const output::ChartData data = output::chartDataOf(workspace.pageRows());
+        const output::ChartData data = output::chartDataOf(workspace.pageRows(), workspace.page().value_or(RecordKind::Ultrasonic));
         charts::saveCharts(data, positional->at(1));
         out() << "Графики записаны в " << positional->at(1) << Qt::endl;
         return 0;
