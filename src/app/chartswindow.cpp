@@ -55,7 +55,7 @@ ChartsWindow::ChartsWindow(output::ChartData data, UserDialogs& dialogs, const Q
     for (const charts::PageChart kind : charts::kPageCharts) {
         auto* view = new QChartView(charts::buildChart(kind, m_data).release(), tabs); // the view owns the chart
         view->setRenderHint(QPainter::Antialiasing);
-        tabs->addTab(view, charts::chartTitle(kind));
+        tabs->addTab(view, charts::chartTitle(kind, m_data));
     }
     auto* spread = new QLabel(spreadText(m_data), this);
     spread->setObjectName(QStringLiteral("SpreadText"));

@@ -1002,7 +1002,9 @@ void MainWindow::showCharts()
     // Two or more marked rows: theirs, as the footers take them; else the whole page.
     const std::vector<std::uint32_t> marked =
         grid->selectedRowCount() < 2 ? std::vector<std::uint32_t>() : grid->selectedSlots();
-    m_dialogs.showCharts(this, output::chartDataOf(m_workspace.pageRows(), m_workspace.page().value_or(RecordKind::Ultrasonic), marked), m_exportDirectory);
+    output::ChartData data = output::chartDataOf(m_workspace.pageRows(), m_workspace.page().value_or(RecordKind::Ultrasonic), marked);
+    data.source = QFileInfo(m_workspace.path()).fileName();
+    m_dialogs.showCharts(this, std::move(data), m_exportDirectory);
 }
 
 void MainWindow::exportToCsv()

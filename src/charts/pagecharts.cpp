@@ -7,6 +7,8 @@
 #include "files/fileerror.h"
 
 #include <QBuffer>
+#include <QLocale>
+#include <QDate>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
@@ -30,6 +32,13 @@ namespace {
 // A picture of one chart, and a PDF page's resolution.
 constexpr QSize kChartPixels(1000, 600);
 constexpr int kPdfResolution = 300;
+const QColor kBarOutline(0x1f, 0x3a, 0x5f);
+const QColor kBarFill(0xa9, 0xc4, 0xe4);
+constexpr int kBarOutlineWidth = 2;
+// The caption above saved charts: its height in the picture's pixels and its font's.
+constexpr int kCaptionPixels = 90;
+constexpr int kCaptionFontPixels = 18;
+constexpr double kCaptionMarginShare = 0.25;
 constexpr double kAxisPadding = 0.05; // of the values' span, on each side
 constexpr double kSpanOfOneValue = 1.0;
 constexpr qreal kScatterMarker = 7.0;
@@ -66,8 +75,15 @@ QValueAxis* axis(QChart& chart, const QString& title, Range range, Qt::Alignment
     auto* a = new QValueAxis(&chart);
     a->setTitleText(title);
     a->setRange(range.low, range.high);
+    // Ticks on round values (3500, 4000, …), as a reader reads a scale.
+    a->applyNiceNumbers();
     chart.addAxis(a, side);
     return a;
+}
+
+QString capitalised(const QString& word)
+{
+    return word.isEmpty() ? word : word.left(1).toUpper() + word.mid(1);
 }
 
 QLineSeries* line(QChart& chart, const QString& name, const std::vector<QPointF>& points)
@@ -88,7 +104,7 @@ void attach(QAbstractSeries& series, QValueAxis& x, QValueAxis& y)
 void buildAlongRows(QChart& chart, const output::ChartData& d)
 {
     auto* rows = axis(chart, QStringLiteral("Строка"), {1, std::max(2.0, static_cast<double>(d.rows))}, Qt::AlignBottom);
-    rows->setLabelFormat(QStringLiteral("%d"));
+    rows->setLabelFormat(QStringLiteral("%.0f"));
     auto* firstAxis = axis(chart, d.firstTitle, rangeOf(d.first, true), Qt::AlignLeft);
     auto* secondAxis = axis(chart, d.secondTitle, rangeOf(d.second, true), Qt::AlignRight);
     attach(*line(chart, d.firstTitle, d.first), *rows, *firstAxis);
@@ -116,7 +132,7 @@ void buildHistogram(QChart& chart, const output::ChartData& d)
     }
     auto* values = axis(chart, d.secondTitle, {low, high}, Qt::AlignBottom);
     auto* counts = axis(chart, QStringLiteral("Число строк"), {0, top + 1}, Qt::AlignLeft);
-    counts->setLabelFormat(QStringLiteral("%d"));
+    counts->setLabelFormat(QStringLiteral("%.0f"));
     // Whole counts on the ticks.
     counts->setTickType(QValueAxis::TicksDynamic);
     counts->setTickAnchor(0);
@@ -126,6 +142,9 @@ void buildHistogram(QChart& chart, const output::ChartData& d)
     upper->append(QList<QPointF>(outline.begin(), outline.end()));
     auto* bins = new QAreaSeries(upper);
     bins->setName(QStringLiteral("Гистограмма"));
+    // Bars with a dark outline over a light fill, readable on paper and in grey.
+    bins->setPen(QPen(kBarOutline, kBarOutlineWidth));
+    bins->setBrush(kBarFill);
     chart.addSeries(bins);
     attach(*bins, *values, *counts);
     if (s.count == 0)
@@ -167,16 +186,46 @@ void render(PageChart kind, const output::ChartData& data, QPainter& painter, co
     scene.render(&painter, target, QRectF(QPointF(0, 0), kChartPixels));
 }
 
+// What saved charts carry above them, so that a picture or a page says what it shows: the table, the
+// day the charts were drawn, and the spread of both series.
+QStringList captionLines(const output::ChartData& data)
+{
+    const QLocale locale = table::displayLocale();
+    const auto spread = [&locale](const QString& title, const table::SeriesSpread& x) {
+        if (x.count == 0)
+            return title + QStringLiteral(": нет значений");
+        const auto tenths = [&locale](double v) { return locale.toString(v, 'f', 1); };
+        return QStringLiteral("%1: n %2, среднее %3, S %4, V %5 %")
+            .arg(title, QString::number(x.count), tenths(x.mean), tenths(x.standardDeviation), tenths(x.variationPercent));
+    };
+    const QString source = data.source.isEmpty() ? QStringLiteral("Графики") : data.source;
+    return {source + QStringLiteral(" — ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")),
+            spread(data.firstTitle, data.firstSpread), spread(data.secondTitle, data.secondSpread)};
+}
+
+void drawCaption(QPainter& painter, const output::ChartData& data, const QRectF& area)
+{
+    QFont font = painter.font();
+    font.setPixelSize(static_cast<int>(std::lround(area.height() * kCaptionFontPixels / kCaptionPixels)));
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const double margin = area.height() * kCaptionMarginShare;
+    painter.drawText(area.adjusted(margin, 0, -margin, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     captionLines(data).join(u'\n'));
+}
+
 QByteArray pngOf(const output::ChartData& data)
 {
     const int count = static_cast<int>(std::size(kPageCharts));
-    QImage picture(kChartPixels.width(), kChartPixels.height() * count, QImage::Format_ARGB32);
+    QImage picture(kChartPixels.width(), kCaptionPixels + kChartPixels.height() * count, QImage::Format_ARGB32);
     picture.fill(Qt::white);
     {
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
+        drawCaption(painter, data, QRectF(0, 0, kChartPixels.width(), kCaptionPixels));
         for (int i = 0; i < count; ++i)
-            render(kPageCharts[i], data, painter, QRectF(QPointF(0, kChartPixels.height() * i), kChartPixels));
+            render(kPageCharts[i], data, painter,
+                   QRectF(QPointF(0, kCaptionPixels + kChartPixels.height() * i), kChartPixels));
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -201,9 +250,13 @@ QByteArray pdfOf(const output::ChartData& data)
             if (!std::exchange(first, false))
                 pdf.newPage();
             const QRect page = painter.viewport();
-            // The chart keeps its proportions on the page.
-            QSizeF size = QSizeF(kChartPixels).scaled(page.size(), Qt::KeepAspectRatio);
-            render(kind, data, painter, QRectF(page.topLeft(), size));
+            // The caption on top, the chart below it in its own proportions.
+            const double captionHeight = page.height() * static_cast<double>(kCaptionPixels) /
+                                         (kCaptionPixels + kChartPixels.height());
+            drawCaption(painter, data, QRectF(page.left(), page.top(), page.width(), captionHeight));
+            const QSizeF size = QSizeF(kChartPixels).scaled(QSizeF(page.width(), page.height() - captionHeight),
+                                                            Qt::KeepAspectRatio);
+            render(kind, data, painter, QRectF(QPointF(page.left(), page.top() + captionHeight), size));
         }
     }
     return bytes;
@@ -211,15 +264,15 @@ QByteArray pdfOf(const output::ChartData& data)
 
 } // namespace
 
-QString chartTitle(PageChart chart)
+QString chartTitle(PageChart chart, const output::ChartData& data)
 {
     switch (chart) {
     case PageChart::AlongRows:
-        return QStringLiteral("Скорость и прочность по строкам");
+        return QStringLiteral("По строкам: %1 и %2").arg(data.firstName, data.secondName);
     case PageChart::StrengthHistogram:
-        return QStringLiteral("Распределение прочности");
+        return QStringLiteral("Распределение: %1").arg(data.secondName);
     case PageChart::VelocityAgainstStrength:
-        return QStringLiteral("Скорость и прочность");
+        return QStringLiteral("%1 и %2").arg(capitalised(data.firstName), data.secondName);
     }
     return {};
 }
@@ -227,7 +280,7 @@ QString chartTitle(PageChart chart)
 std::unique_ptr<QChart> buildChart(PageChart kind, const output::ChartData& data)
 {
     auto chart = std::make_unique<QChart>();
-    chart->setTitle(chartTitle(kind));
+    chart->setTitle(chartTitle(kind, data));
     chart->setAnimationOptions(QChart::NoAnimation);
     // Axis figures the Russian way (decimal comma) whatever the system's locale.
     chart->setLocale(table::displayLocale());

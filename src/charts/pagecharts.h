@@ -16,7 +16,8 @@ enum class PageChart { AlongRows, StrengthHistogram, VelocityAgainstStrength };
 inline constexpr PageChart kPageCharts[] = {PageChart::AlongRows, PageChart::StrengthHistogram,
                                             PageChart::VelocityAgainstStrength};
 
-QString chartTitle(PageChart chart);
+// The chart's title, in the words of the page's series ("По строкам: скорость и прочность").
+QString chartTitle(PageChart chart, const output::ChartData& data);
 // Each series has its Russian name; each axis its title and a range that holds every point drawn.
 std::unique_ptr<QChart> buildChart(PageChart chart, const output::ChartData& data);
 

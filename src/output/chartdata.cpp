@@ -13,8 +13,9 @@ namespace {
 using table::Field;
 using table::RecordKind;
 
-constexpr PageSeries kUltrasonicSeries{{Field::D9, u"Скорость УЗК, м/с"}, {Field::P2, u"Прочность R, МПа"}};
-constexpr PageSeries kPullOffSeries{{Field::P, u"Усилие P, кН"}, {Field::R, u"Прочность R, МПа"}};
+constexpr PageSeries kUltrasonicSeries{{Field::D9, u"Скорость УЗК, м/с", u"скорость"},
+                                       {Field::P2, u"Прочность R, МПа", u"прочность"}};
+constexpr PageSeries kPullOffSeries{{Field::P, u"Усилие P, кН", u"усилие"}, {Field::R, u"Прочность R, МПа", u"прочность"}};
 // Around a single value the one bin reaches this far on each side.
 constexpr double kHalfBinAroundOne = 0.5;
 } // namespace
@@ -64,6 +65,8 @@ ChartData chartDataOf(const table::RecordView& rows, RecordKind page, std::span<
     ChartData d;
     d.firstTitle = QString::fromUtf16(series.first.title);
     d.secondTitle = QString::fromUtf16(series.second.title);
+    d.firstName = QString::fromUtf16(series.first.name);
+    d.secondName = QString::fromUtf16(series.second.name);
     std::vector<double> firsts;
     std::vector<double> seconds;
     for (int row = 0; row < rows.size(); ++row) {

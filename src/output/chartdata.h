@@ -35,7 +35,8 @@ struct Histogram
 struct ChartSeries
 {
     table::Field field;
-    const char16_t* title;
+    const char16_t* title; // with its unit, for axes and legends
+    const char16_t* name;  // in a chart's title: "скорость", "усилие", "прочность"
 };
 struct PageSeries
 {
@@ -48,6 +49,10 @@ struct ChartData
 {
     QString firstTitle;  // "Скорость УЗК, м/с" or "Усилие P, кН"
     QString secondTitle; // "Прочность R, МПа"
+    QString firstName;   // "скорость" or "усилие"
+    QString secondName;  // "прочность"
+    // What saved charts name as their source (the table's file name); empty when unknown.
+    QString source;
     // x is the row's place on the page, counted from 1; rows without the value are left out.
     std::vector<QPointF> first;
     std::vector<QPointF> second;

@@ -6,6 +6,8 @@
 #include "support/dbffilebuilder.h"
 
 #include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QLineSeries>
@@ -21,6 +23,9 @@ output::ChartData sample()
     output::ChartData d;
     d.firstTitle = QStringLiteral("Скорость УЗК, м/с");
     d.secondTitle = QStringLiteral("Прочность R, МПа");
+    d.firstName = QStringLiteral("скорость");
+    d.secondName = QStringLiteral("прочность");
+    d.source = QStringLiteral("объект-7.db");
     d.rows = 5;
     d.first = {{1, 4000}, {2, 4200}, {3, 3800}, {5, 4100}};
     d.second = {{1, 30}, {3, 26}, {5, 34}};
@@ -107,6 +112,15 @@ TEST_F(ChartsCommand, TheWindowShowsTheSpreadAndSavesPictures)
     EXPECT_TRUE(darni::testing::readAll(path("charts.png")).startsWith("\x89PNG"));
     EXPECT_TRUE(darni::testing::readAll(path("charts.pdf")).startsWith("%PDF"));
     EXPECT_TRUE(dialogs.messages.empty());
+    // Every saved page says what it shows: the table, the day, the spread of both series.
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {path("charts.pdf"), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(pages.count(QStringLiteral("объект-7.db")), 3) << pages.toStdString();
+    EXPECT_TRUE(pages.contains(QRegularExpression(QStringLiteral("Скорость УЗК, м/с: n 4, среднее 4\\s025,0"))))
+        << pages.toStdString();
+    EXPECT_TRUE(pages.contains(QStringLiteral("По строкам: скорость и прочность")));
     window.save(QStringLiteral("png"));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral(".png или .pdf"))) << dialogs.messages[0].text.toStdString();

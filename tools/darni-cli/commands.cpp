@@ -24,6 +24,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
@@ -705,7 +706,8 @@ int chartCommand(const QStringList& arguments)
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
-        const output::ChartData data = output::chartDataOf(workspace.pageRows(), workspace.page().value_or(RecordKind::Ultrasonic));
+        output::ChartData data = output::chartDataOf(workspace.pageRows(), workspace.page().value_or(RecordKind::Ultrasonic));
+        data.source = QFileInfo(positional->at(0)).fileName();
         charts::saveCharts(data, positional->at(1));
         out() << "Графики записаны в " << positional->at(1) << Qt::endl;
         return 0;
