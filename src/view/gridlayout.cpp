@@ -126,6 +126,15 @@ const std::vector<Property>& properties()
              c.width = n.value_or(0);
              return n.has_value();
          }},
+        {"WidthUnit",
+         [](const ColumnLayout& c) {
+             return c.widthUnit == 0 ? std::nullopt : std::optional(QString::number(c.widthUnit));
+         },
+         [](ColumnLayout& c, const QString& v) {
+             const auto n = boundedNumber(v, kMaxWidth);
+             c.widthUnit = n.value_or(0);
+             return n.has_value();
+         }},
         {"LayoutIndex",
          [](const ColumnLayout& c) {
              return c.layoutIndex == 0 ? std::nullopt : std::optional(QString::number(c.layoutIndex));

@@ -7,6 +7,7 @@
 //       item
 //         FieldName = 'P'
 //         Width = 120
+//         WidthUnit = 7
 //         TitleState = SortedUp
 //       end>
 //   end
@@ -36,6 +37,10 @@ struct ColumnLayout
     QColor color;        // invalid: no colour of its own
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     std::optional<QFont> font; // none: the grid's font
+    // The grid font's average character width, in pixels, when `width` was taken: the width follows the
+    // font (a larger font, another screen scale) in that proportion. 0 for a layout stored before
+    // widths followed the font, whose widths are taken as pixels once.
+    int widthUnit = 0;
 
     bool operator==(const ColumnLayout&) const = default;
 };

@@ -318,7 +318,8 @@ GridLayout GridView::layout() const
         const MeasurementModel::Look& look = m_model.look(c);
         layout.columns.push_back({QString::fromLatin1(table::fieldSpec(m_model.column(c).field).name),
                                   m_widths[static_cast<std::size_t>(c)], m_header.visualIndex(c),
-                                  m_header.titleState(c), look.color, look.alignment, look.font});
+                                  m_header.titleState(c), look.color, look.alignment, look.font,
+                                  fontMetrics().averageCharWidth()});
     }
     return layout;
 }
@@ -339,8 +340,14 @@ void GridView::applyLayout(const GridLayout& layout)
         }();
         if (c < 0)
             continue;
-        if (stored.width > 0)
-            m_widths[static_cast<std::size_t>(c)] = stored.width;
+        // Widths follow the font they were taken in; a layout of plain pixels is read as it stands.
+        if (stored.width > 0) {
+            const int unit = fontMetrics().averageCharWidth();
+            m_widths[static_cast<std::size_t>(c)] =
+                stored.widthUnit > 0 && unit > 0
+                    ? static_cast<int>(static_cast<long long>(stored.width) * unit / stored.widthUnit)
+                    : stored.width;
+        }
         m_header.setTitleState(c, stored.titleState);
         m_model.setLook(c, {stored.color, stored.alignment, stored.font});
     }

@@ -413,10 +413,25 @@ TEST_F(GridWork, NoNumberDateOrTimeIsCutWhateverTheStoredWidthsAndTheFont)
         }
     };
     expectWhole("stored narrow widths");
+    const QFont original = grid.font();
     QFont larger = grid.font();
     larger.setPointSizeF(larger.pointSizeF() * 2);
     grid.setFont(larger);
     expectWhole("a font twice as large");
+
+    // Stored widths follow the font they were taken in, through the stored text too.
+    const int largeUnit = grid.fontMetrics().averageCharWidth();
+    const auto taken = view::GridLayout::fromText(grid.layout().toText());
+    ASSERT_TRUE(taken);
+    grid.setFont(original);
+    const int smallUnit = grid.fontMetrics().averageCharWidth();
+    ASSERT_LT(smallUnit, largeUnit);
+    grid.applyLayout(*taken);
+    const int comment = grid.measurementModel().columnOf(table::Field::COMMENT);
+    EXPECT_EQ(taken->columns[static_cast<std::size_t>(comment)].widthUnit, largeUnit);
+    EXPECT_EQ(grid.columnWidths()[static_cast<std::size_t>(comment)],
+              taken->columns[static_cast<std::size_t>(comment)].width * smallUnit / largeUnit);
+    expectWhole("the stored widths of a larger font");
 
     // A footer figure is shown whole: its column widens for it.
     const int n = grid.measurementModel().columnOf(table::Field::N);
