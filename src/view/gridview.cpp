@@ -91,7 +91,7 @@ void GridView::fitColumnsToContents()
         needed[i] = cell;
         wanted[i] = std::max(cell, word + kTitlePadding);
     }
-    updateMinimumWidths();
+    updateMinimumWidths(widest);
     const int room = viewport()->width();
     const int allWanted = std::accumulate(wanted.begin(), wanted.end(), 0);
     const int allNeeded = std::accumulate(needed.begin(), needed.end(), 0);
@@ -114,9 +114,13 @@ void GridView::fitColumnsToContents()
 
 void GridView::updateMinimumWidths()
 {
+    updateMinimumWidths(m_model.widestTexts());
+}
+
+void GridView::updateMinimumWidths(const std::vector<QString>& widest)
+{
     const int n = m_model.columnCount();
     const QFontMetrics cells(font());
-    const std::vector<QString> widest = m_model.widestTexts();
     m_minimumWidths.assign(static_cast<std::size_t>(n), 0);
     for (int c = 0; c < n; ++c) {
         if (m_model.keepsValuesWhole(c))

@@ -73,6 +73,8 @@ private:
     // The least widths that show every number, date and time of the page whole, in the grid's font
     // as it is now; a stored layout never takes a column below them.
     void updateMinimumWidths();
+    // The same from the page's widest texts, where the caller has measured them already.
+    void updateMinimumWidths(const std::vector<QString>& widest);
     void columnResized(int column, int oldWidth, int newWidth);
     void setColumnColor(int column, const QColor& color);
 
