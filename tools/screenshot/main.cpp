@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+#include <QColor>
+#include <QPalette>
 
 namespace {
 constexpr QSize kWindowSize(1340, 600);
@@ -26,6 +28,20 @@ int main(int argc, char** argv)
     if (arguments.size() != 3) {
         QTextStream(stderr) << "Использование: darni-screenshot TABLE.db OUT.png" << Qt::endl;
         return 2;
+    }
+    // DARNI_SCREENSHOT_PALETTE=dark: the window as a user with a dark desktop sees it.
+    if (qEnvironmentVariable("DARNI_SCREENSHOT_PALETTE") == QStringLiteral("dark")) {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(0x23, 0x23, 0x23));
+        dark.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+        QApplication::setPalette(dark);
     }
     QTemporaryDir settingsDir;
     darni::app::QtUserDialogs dialogs;
