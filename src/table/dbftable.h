@@ -93,6 +93,8 @@ public:
     RecordView view();
     // Counts those changes (and every open and close); views compare it with their own.
     std::uint64_t generation() const { return m_store.generation() + m_orderGeneration; }
+    // Changes when rows are added, removed or the file is replaced, not when only their order changes.
+    std::uint64_t rowsGeneration() const { return m_store.generation(); }
     // The record in this slot as every reader sees it, pending writes included; nullptr when there is
     // no such slot or it cannot be read. `scratch` holds the bytes where the table has no map. Never
     // throws: a view reads through this while the grid paints.

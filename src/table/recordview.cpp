@@ -12,6 +12,13 @@ namespace darni::table {
 RecordView::RecordView(const DbfTable& table, std::vector<std::uint32_t> slots, std::uint64_t generation)
     : m_table(&table), m_slots(std::move(slots)), m_generation(generation)
 {
+    // The sum and count of the slots do not depend on their order; the rows' generation tells other
+    // rows in the same slots apart.
+    std::uint64_t sum = 0;
+    for (const std::uint32_t slot : m_slots)
+        sum += slot;
+    constexpr std::uint64_t kMix = 0x9E3779B97F4A7C15ULL; // the golden ratio's bits, to spread the parts
+    m_rowSetKey = (table.rowsGeneration() * kMix) ^ (sum * kMix + m_slots.size());
 }
 
 bool RecordView::isStale() const

@@ -34,6 +34,9 @@ public:
     std::uint32_t slotAt(int row) const { return m_slots[static_cast<std::size_t>(row)]; }
     // The table changed since the view was taken: its rows are no longer those of the page.
     bool isStale() const;
+    // The same for two views of the same rows in any order, another for other rows (a sort keeps it,
+    // a delete, an append or a rewrite changes it).
+    std::uint64_t rowSetKey() const { return m_rowSetKey; }
 
     // Fields of the row at `row` (0-based), as DbfTable gives them for its current row; blank when
     // the view is stale or the row cannot be read.
@@ -52,6 +55,7 @@ private:
     const DbfTable* m_table = nullptr;
     std::vector<std::uint32_t> m_slots;
     std::uint64_t m_generation = 0;
+    std::uint64_t m_rowSetKey = 0;
     mutable QByteArray m_scratch; // a record read from the file where the table has no map
 };
 

@@ -45,8 +45,9 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
     // the cursor" have one before the user clicks; it is not marked.
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_marked.clear();
-        // Other rows, other widest numbers (120000 rows after 2000 need a wider count).
-        if (!m_widths.empty()) {
+        // Other rows, other widest numbers (120000 rows after 2000 need a wider count); a sort only
+        // reorders the same rows, and measuring them again would cost every click a walk.
+        if (!m_widths.empty() && m_model.rowSetKey() != m_measuredRows) {
             updateMinimumWidths();
             fitColumns();
         }
@@ -119,6 +120,7 @@ void GridView::updateMinimumWidths()
 
 void GridView::updateMinimumWidths(const std::vector<QString>& widest)
 {
+    m_measuredRows = m_model.rowSetKey();
     const int n = m_model.columnCount();
     const QFontMetrics cells(font());
     m_minimumWidths.assign(static_cast<std::size_t>(n), 0);

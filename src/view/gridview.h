@@ -82,6 +82,7 @@ private:
     GridHeader& m_header;
     std::vector<int> m_widths;                               // the columns' own widths
     std::vector<int> m_minimumWidths;                        // the widest numbers, dates, times
+    std::uint64_t m_measuredRows = 0;                        // the rows the minimum widths were taken of
     std::map<int, int> m_footerWidths;                       // what each footer figure needs, by column
     std::map<std::uint32_t, table::CapturedValues> m_marked; // by slot, so in file order
     bool m_fitting = false;

@@ -46,6 +46,8 @@ public:
     std::vector<QString> widestTexts() const;
     // Whether the column shows numbers.
     bool showsNumbers(int column) const;
+    // What rows the model holds, whatever their order (RecordView::rowSetKey).
+    std::uint64_t rowSetKey() const { return m_rows.rowSetKey(); }
     // Whether the column's values must never be cut, as a cut one reads as another value: numbers,
     // dates and times.
     bool keepsValuesWhole(int column) const;
