@@ -11,7 +11,6 @@
 namespace darni::table {
 
 namespace {
-constexpr int kSignificantDigits = 15;
 constexpr int kLowestFixedExponent = -5;  // 0.00001 is written out
 constexpr int kHighestFixedExponent = 14; // 10^15 takes an exponent
 constexpr std::size_t kBufferSize = 40;
@@ -23,7 +22,7 @@ QString numberText(double value, QChar separator)
         return std::isfinite(value) ? QStringLiteral("0") : QString::number(value);
     // Fifteen significant digits in scientific form, then trailing zeros dropped.
     char buffer[kBufferSize];
-    std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, std::fabs(value));
+    std::snprintf(buffer, sizeof buffer, "%.*e", kShownSignificantDigits - 1, std::fabs(value));
     const std::string text(buffer);
     const std::size_t e = text.find('e');
     std::string digits = text.substr(0, 1) + text.substr(2, e - 2);

@@ -10,6 +10,12 @@
 
 namespace darni::table {
 
+inline constexpr int kShownSignificantDigits = 15;
+// The smallest magnitude written with an exponent.
+inline constexpr double kFirstExponentValue = 1e15;
+// The longest text numberText() gives: "-1,23456789012345E-308".
+inline constexpr int kLongestNumberText = 22;
+
 QString numberText(double value, QChar decimalSeparator);
 // With the decimal comma.
 QString numberText(double value);

@@ -4,8 +4,10 @@
 #include "dbfheader.h"
 #include "dbftable.h"
 #include "fieldcodec.h"
+#include "numbertext.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace darni::table {
 
@@ -83,6 +85,83 @@ std::vector<int> RecordView::longestRows(std::span<const Field> fields, int rows
         }
     }
     return longest;
+}
+
+int RecordView::storedWidth(Field f) const
+{
+    if (!m_table)
+        return fieldSpec(f).width;
+    return m_table->layout()[f].width;
+}
+
+namespace {
+
+constexpr char kDecimalPoint = '.';
+
+constexpr std::size_t kTooLong = std::numeric_limits<std::size_t>::max();
+
+// The length of a stored value without its blanks and, for a number, without zeros after the last
+// significant decimal; longer than any limit for a number that is shown in another form than it is
+// stored (with an exponent, or more digits than are shown). One loop over the bytes: it runs for
+// every row of a page before a report shows its first page.
+std::size_t significantLength(std::string_view stored, bool isNumber)
+{
+    std::size_t first = std::string_view::npos;
+    std::size_t last = 0;
+    std::size_t point = std::string_view::npos;
+    int digits = 0;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const char c = stored[i];
+        if (c == dbf::kBlank)
+            continue;
+        if (first == std::string_view::npos)
+            first = i;
+        last = i;
+        if (!isNumber)
+            continue;
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == kDecimalPoint)
+            point = i;
+        else if (c == 'e' || c == 'E')
+            return kTooLong;
+    }
+    if (first == std::string_view::npos)
+        return 0;
+    if (digits > kShownSignificantDigits)
+        return kTooLong;
+    if (point != std::string_view::npos) {
+        while (last > point && stored[last] == '0')
+            --last;
+        if (last == point && last > first)
+            --last;
+    }
+    return last - first + 1;
+}
+
+} // namespace
+
+std::vector<int> RecordView::rowsLongerThan(std::span<const LengthLimit> limits) const
+{
+    std::vector<int> rows;
+    if (!m_table || isStale() || limits.empty())
+        return rows;
+    const FieldLayout& layout = m_table->layout();
+    for (int row = 0; row < size(); ++row) {
+        const char* record = m_table->recordForReading(slotAt(row), m_scratch);
+        if (!record)
+            continue;
+        for (const LengthLimit& limit : limits) {
+            const BoundField& b = layout[limit.field];
+            const std::string_view stored(record + b.offset, static_cast<std::size_t>(b.width));
+            const bool isNumber = fieldSpec(limit.field).valueType != ValueType::Text;
+            if (significantLength(stored, isNumber) > static_cast<std::size_t>(std::max(limit.characters, 0))) {
+                rows.push_back(row);
+                break;
+            }
+        }
+    }
+    return rows;
 }
 
 } // namespace darni::table

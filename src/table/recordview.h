@@ -48,6 +48,20 @@ public:
     // For each field, the row among the first `rows` whose stored text is longest without its blanks
     // (−1 when all are blank): the widest value a column shows. One pass, each record read once.
     std::vector<int> longestRows(std::span<const Field> fields, int rows) const;
+    // The width of a field as the file stores it (the schema's when the view has no table).
+    int storedWidth(Field f) const;
+
+    struct LengthLimit
+    {
+        Field field;
+        int characters;
+    };
+    // The rows, in the view's order, in which some field's value as stored is longer than its limit:
+    // the rows whose shown text may be longer than a column was sized for. A text counts without its
+    // blanks; a number also without the zeros that end its decimals, and one shown in another form
+    // (written with an exponent, or with more digits than are shown) counts as too long. One pass,
+    // each record read once.
+    std::vector<int> rowsLongerThan(std::span<const LengthLimit> limits) const;
 
 private:
     std::string_view fieldView(int row, Field f) const;

@@ -31,9 +31,10 @@ protected:
     Composer() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     ~Composer() override { QLocale::setDefault(QLocale::c()); }
 
-    void open(const std::vector<Values>& rows, int kind = 0)
+    void open(const std::vector<Values>& rows, int kind = 0,
+              std::vector<darni::testing::ForeignField> fields = darni::testing::measurementFields())
     {
-        DbfFileBuilder b(darni::testing::measurementFields());
+        DbfFileBuilder b(std::move(fields));
         for (const Values& r : rows)
             b.record(r);
         b.writeTo(tablePath());
@@ -159,6 +160,91 @@ TEST_F(Composer, ANumberWiderThanItsCellIsDrawnSmallerWithAllItsDigits)
     EXPECT_GT(numbers[0]->pointSize, 0.0);
     EXPECT_LT(numbers[0]->pointSize, kDataPoints);
     EXPECT_EQ(numbers[1]->pointSize, 0.0) << "a number that fits keeps the font's size";
+}
+
+// Below the readable floor a number, a date or a time breaks into lines of equal length rather than
+// shrinking further; where the lines need more height than the row has, the row grows and the pages
+// hold fewer rows.
+TEST_F(Composer, AValueTooLongForTheFloorBreaksIntoLinesAndItsRowGrows)
+{
+    // A table of another program that keeps a note with the date in its DATE field.
+    constexpr int kLongDateWidth = 160;
+    const auto longDates = [] {
+        auto fields = darni::testing::measurementFields();
+        for (auto& f : fields) {
+            if (f.name == "DATE")
+                f.width = kLongDateWidth;
+        }
+        return fields;
+    };
+    const std::string longDate = table::cp1251::fromUnicode(
+        QStringLiteral("09.06.2024, замер после ремонта колонны по оси Б, повторный, в присутствии заказчика и "
+                       "представителя технического надзора")).toStdString();
+    struct Case
+    {
+        const char* field;
+        int x; // its column in Report1
+        const char* stored;
+        QStringList lines;
+        bool rowGrows;
+    };
+    const Case cases[] = {
+        {"N", 72, "120000", {QStringLiteral("120"), QStringLiteral("000")}, false}, // two lines fit the row
+        {"P4", 547, "-1234567.12345678", {QStringLiteral("-12345"), QStringLiteral("67,123"), QStringLiteral("45678")}, false},
+        {"DATE", 97, longDate.c_str(), {}, true}, // more lines than the row holds
+        {"P", 639, "1.5E+150", {QStringLiteral("1,5E150")}, false}, // "0,00" would write out 151 digits
+    };
+    for (const Case& c : cases) {
+        Values first{{"N", "1"}};
+        first[c.field] = c.stored;
+        open({first, {{"N", "2"}}}, 0, longDates());
+        const auto r = composeReport(t.view(), report1());
+        ASSERT_TRUE(r);
+        std::vector<const PlacedCell*> cells;
+        for (const PlacedCell& cell : r->pages[0].cells) {
+            if (cell.font == CellFont::Data && cell.rect.x() == c.x)
+                cells.push_back(&cell);
+        }
+        ASSERT_EQ(cells.size(), 2u) << c.stored;
+        const PlacedCell& tall = *cells[0];
+        const auto column = std::find_if(report1().columns.begin(), report1().columns.end(),
+                                         [&](const ReportColumn& rc) { return rc.x == c.x; });
+        ASSERT_NE(column, report1().columns.end());
+        EXPECT_EQ(tall.lines.join(QString()), reportValue(t.view(), 0, column->field, column->format).trimmed())
+            << c.stored << ": every character, in order";
+        if (!c.lines.isEmpty()) {
+            EXPECT_EQ(tall.lines, c.lines) << c.stored;
+        }
+        EXPECT_TRUE(tall.pointSize == 0 || tall.pointSize >= kReadablePoints) << c.stored << ": " << tall.pointSize
+                                                                               << tall.lines.join(u'|').toStdString();
+        EXPECT_EQ(tall.rect.height() > report1().dataCellHeight, c.rowGrows) << c.stored;
+        EXPECT_EQ(cells[1]->rect.top(), tall.rect.bottom()) << c.stored << ": the next row starts below it";
+        for (const PlacedCell& cell : r->pages[0].cells) {
+            if (cell.font == CellFont::Data && cell.rect.top() == tall.rect.top()) {
+                EXPECT_EQ(cell.rect.height(), tall.rect.height()) << c.stored << ": the whole row grows";
+            }
+        }
+    }
+
+    // Report1 holds 14 rows on its first page; one tall row moves the last of them to the next page.
+    auto rows = numbered(rowsOnFirstPage(report1()));
+    rows.front()["DATE"] = longDate;
+    open(rows, 0, longDates());
+    const PageByPageReport pages(t.view(), report1());
+    ASSERT_EQ(pages.pageCount(), 2);
+    EXPECT_EQ(footer(pages.page(0)), QStringLiteral("Стр. 1 из 2"));
+    const auto all = pages.composeAll();
+    ASSERT_TRUE(all);
+    EXPECT_EQ(column(*all, 72).size(), rows.size()) << "no row lost between the pages";
+    EXPECT_EQ(column(*all, 72).back(), QString::number(rows.size()));
+    EXPECT_EQ(all->pages[1].cells.size(), 15u + 15u + 1u) << "headings, the row that moved, footer";
+    for (const ComposedPage& page : all->pages) {
+        for (const PlacedCell& cell : page.cells) {
+            if (cell.font == CellFont::Data) {
+                EXPECT_LE(cell.rect.bottom(), report1().pageHeight() - kOtherMargin - report1().footerHeight);
+            }
+        }
+    }
 }
 
 TEST_F(Composer, DatesAndTimesKeepEveryCharacterInEveryLayout)

@@ -43,17 +43,22 @@ struct ComposedReport
     std::vector<ComposedPage> pages;
 };
 
-// Rows a page holds: the first page holds fewer, below the title.
+// Rows a page holds when every row is as tall as the layout's: the first page holds fewer, below the
+// title. A row grows where a number, a date or a time needs more lines than it holds; pages then hold
+// fewer rows (PageByPageReport counts them).
 int rowsOnFirstPage(const ReportLayout& layout);
 int rowsOnOtherPages(const ReportLayout& layout);
 int pageCount(const ReportLayout& layout, int rows);
 
+struct PagePlan;
+
 // The value of a field of a row as a report cell shows it; a blank number is blank, never 0.
 QString reportValue(const table::RecordView& rows, int row, table::Field field, ValueFormat format);
 
-// A report composed a page at a time, as a reader asks for its pages: which rows a page holds follows
-// from the layout alone, so no page needs the ones before it, and a preview can show the first page of
-// any table at once. The rows are read through the view it holds (a stale view reads blank rows).
+// A report composed a page at a time, as a reader asks for its pages: which rows a page holds is
+// planned once, from the layout and the few rows that may grow, so no page needs the ones before it
+// and a preview can show the first page of any table at once. The rows are read through the view it
+// holds (a stale view reads blank rows).
 class PageByPageReport
 {
 public:
@@ -73,6 +78,7 @@ private:
     table::RecordView m_rows;
     const ReportLayout* m_layout;
     std::unique_ptr<TextFitter> m_fitter; // its measurements are kept from page to page
+    std::unique_ptr<const PagePlan> m_plan;
 };
 
 // Reads the rows of the page in the view's order, touching no cursor: the grids go on reading theirs.

@@ -66,6 +66,10 @@ const ReportLayout& chooseReport(table::TableDocument::Page page, std::uint8_t d
 inline constexpr int kTitlePoints = 14;
 inline constexpr int kDataPoints = 10;
 inline constexpr int kFooterPoints = 10;
+// The smallest size a number, a date or a time is drawn in to fit its cell, that of fine print that
+// stays legible (a five-digit N keeps one line in Report1's narrowest column); below it, the value is
+// broken into lines, and its row grows when they need more height than it has.
+inline constexpr double kReadablePoints = 5.5;
 
 // Cell insets: from the left and right border, and from the top and bottom border.
 inline constexpr int kHorizontalInset = 2;

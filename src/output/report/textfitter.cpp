@@ -11,6 +11,8 @@ namespace {
 
 constexpr double kMeasureDotsPerInch = 7200.0;
 constexpr double kPointsPerInch = 72.0;
+constexpr double kPointStep = 0.1;
+constexpr double kSmallestPoints = 1.0;
 const QString kFontFamily = QStringLiteral("Arial");
 
 QFont printFont(int points, bool bold)
@@ -68,24 +70,74 @@ double TextFitter::lineHeight(CellFont which) const
     return m_metrics[indexOf(which)].height() / kMeasureDotsPerInch * kUnitsPerInch;
 }
 
+QFontMetricsF TextFitter::metricsAt(CellFont which, double points) const
+{
+    QFont f = m_measureFonts[indexOf(which)];
+    f.setPixelSize(static_cast<int>(std::lround(points * kMeasureDotsPerInch / kPointsPerInch)));
+    return QFontMetricsF(f);
+}
+
+double TextFitter::lineHeight(CellFont which, double points) const
+{
+    if (points <= 0)
+        return lineHeight(which);
+    return metricsAt(which, points).height() / kMeasureDotsPerInch * kUnitsPerInch;
+}
+
 std::optional<double> TextFitter::shrunkPoints(CellFont which, const QString& text, double maxWidth) const
 {
     const double natural = width(which, text);
     if (natural <= maxWidth || natural <= 0)
         return std::nullopt;
-    constexpr double kStep = 0.1;
-    constexpr double kSmallest = 1.0;
     const double ownPoints = m_fonts[indexOf(which)].pointSizeF();
     // Widths grow with the size; start where proportion puts the size and step down until it fits.
-    double points = std::floor(ownPoints * maxWidth / natural / kStep) * kStep;
-    while (points > kSmallest) {
-        QFont f = m_measureFonts[indexOf(which)];
-        f.setPixelSize(static_cast<int>(std::lround(points * kMeasureDotsPerInch / kPointsPerInch)));
-        if (QFontMetricsF(f).horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch <= maxWidth)
+    double points = std::floor(ownPoints * maxWidth / natural / kPointStep) * kPointStep;
+    while (points > kSmallestPoints) {
+        if (metricsAt(which, points).horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch <= maxWidth)
             break;
-        points -= kStep;
+        points -= kPointStep;
     }
-    return std::max(points, kSmallest);
+    return std::max(points, kSmallestPoints);
+}
+
+TextFitter::WholeText TextFitter::fitWhole(CellFont which, const QString& text, double maxWidth) const
+{
+    const auto shrunk = shrunkPoints(which, text, maxWidth);
+    if (!shrunk)
+        return {{text}, 0};
+    if (*shrunk >= kReadablePoints)
+        return {{text}, *shrunk};
+    // Lines of equal length, as few as fit at the floor; each then as large as the widest allows.
+    const auto length = text.size();
+    for (qsizetype count = 2; count <= length; ++count) {
+        const qsizetype each = (length + count - 1) / count;
+        QStringList lines;
+        double points = m_fonts[indexOf(which)].pointSizeF();
+        for (qsizetype at = 0; at < length; at += each) {
+            lines << text.mid(at, each);
+            points = std::min(points, shrunkPoints(which, lines.back(), maxWidth).value_or(points));
+        }
+        if (points >= kReadablePoints || each == 1)
+            return {lines, points == m_fonts[indexOf(which)].pointSizeF() ? 0 : points};
+    }
+    return {{text}, *shrunk};
+}
+
+int TextFitter::wholeCapacity(CellFont which, double maxWidth, double maxHeight, bool anyLetters) const
+{
+    // The widest of each kind, so that the count holds for any text of them.
+    static const QString kNumberCharacters = QStringLiteral("0123456789,.:-+E ");
+    static const QString kWideLetters = QStringLiteral("WMШЩЖЮ@%");
+    const QFontMetricsF floor = metricsAt(which, kReadablePoints);
+    double widest = 0;
+    for (const QString& set : {kNumberCharacters, anyLetters ? kWideLetters : QString()}) {
+        for (const QChar c : set)
+            widest = std::max(widest, floor.horizontalAdvance(c) / kMeasureDotsPerInch * kUnitsPerInch);
+    }
+    const auto perLine = static_cast<int>(std::floor(maxWidth / widest));
+    // Broken lines may be as large as the font's own size.
+    const auto lines = static_cast<int>(std::floor(maxHeight / lineHeight(which)));
+    return std::max(perLine, 0) * std::max(lines, 1);
 }
 
 QStringList TextFitter::wrap(CellFont which, const QString& paragraph, double maxWidth) const

@@ -31,7 +31,23 @@ public:
     // the font's own size does not; nothing when it fits as it is.
     std::optional<double> shrunkPoints(CellFont which, const QString& text, double width) const;
 
+    // A number, a date or a time keeps every character: on one line, drawn smaller where it is wider
+    // than the cell, down to the readable floor; below that, broken into as few lines of equal length
+    // as fit the width at the floor or larger. `points` is 0 for the font's own size.
+    struct WholeText
+    {
+        QStringList lines;
+        double points = 0;
+    };
+    WholeText fitWhole(CellFont which, const QString& text, double width) const;
+    // The height of a line in a size (points; 0 for the font's own), in report units.
+    double lineHeight(CellFont which, double points) const;
+    // The most characters that fitWhole() keeps within the height whatever they are: the characters
+    // of numbers, dates and times, or any letters when `anyLetters`.
+    int wholeCapacity(CellFont which, double width, double height, bool anyLetters) const;
+
 private:
+    QFontMetricsF metricsAt(CellFont which, double points) const;
     QStringList wrap(CellFont which, const QString& paragraph, double width) const;
 
     std::array<QFont, 4> m_fonts;
