@@ -158,7 +158,8 @@ QVariant MeasurementModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (role == Qt::DisplayRole)
+    // A narrow column may cut a long title word; its tooltip tells the whole title.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return QString::fromUtf16(column(section).caption);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));

@@ -418,6 +418,10 @@ TEST_F(GridWork, NoNumberDateOrTimeIsCutWhateverTheStoredWidthsAndTheFont)
     larger.setPointSizeF(larger.pointSizeF() * 2);
     grid.setFont(larger);
     expectWhole("a font twice as large");
+    // Titles give way to values; a title cut at its column's edge is whole in its tooltip.
+    const int base = grid.measurementModel().columnOf(table::Field::R);
+    EXPECT_EQ(grid.model()->headerData(base, Qt::Horizontal, Qt::ToolTipRole),
+              grid.model()->headerData(base, Qt::Horizontal, Qt::DisplayRole));
 
     // Stored widths follow the font they were taken in, through the stored text too.
     const int largeUnit = grid.fontMetrics().averageCharWidth();
