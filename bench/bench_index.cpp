@@ -60,10 +60,7 @@ int main()
 
     const auto build = bench::compare(
         kRepetitions,
-        [&] {
-            t.deleteTag(kTag);
-            t.addTag(kTag, "P", false);
-        },
+        [&] { t.replaceTag(kTag, "P", false); },
         [&] { sortAndWrite(pairs, raw, indexBytes); });
     bench::printRatio("index.build", build, kBuildGoal);
 

@@ -268,13 +268,36 @@ void removeAbandonedTemporaries(const QString& target)
     }
 }
 
-void syncToDisk(CheckedFile& file, const QString& what)
+namespace {
+
+// Every byte written reached the file, as far as the system has taken it.
+void flushWhole(CheckedFile& file, const QString& what)
 {
     errno = 0;
     const bool flushed = file.flush();
     const int flushError = file.firstWriteError() != 0 ? file.firstWriteError() : errno;
     if (!flushed || file.error() != QFileDevice::NoError || file.firstWriteError() != 0)
         throw FileError::fromSystem(QStringLiteral("Ошибка записи файла"), what, errorOr(flushError, what));
+}
+
+// Renames in one step, so every reader sees the old file or the new one whole; returns the path
+// replaced (a link's target).
+QString renameOver(const QString& temporary, const QString& target)
+{
+    const QString replaced = resolvedPath(target);
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
+                            std::filesystem::path(replaced.toStdU16String()), error);
+    if (error)
+        throw FileError::fromSystem(QStringLiteral("Не удалось заменить файл"), target, error.value());
+    return replaced;
+}
+
+} // namespace
+
+void syncToDisk(CheckedFile& file, const QString& what)
+{
+    flushWhole(file, what);
 #ifdef Q_OS_WIN
     if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))))
         throw FileError::fromSystem(QStringLiteral("Ошибка записи файла"), what, EIO);
@@ -286,16 +309,10 @@ void syncToDisk(CheckedFile& file, const QString& what)
 
 void replaceFile(const QString& temporary, const QString& target)
 {
-    const QString replaced = resolvedPath(target);
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
-                            std::filesystem::path(replaced.toStdU16String()), error);
-    if (error)
-        throw FileError::fromSystem(QStringLiteral("Не удалось заменить файл"), target, error.value());
-    syncFolderOf(replaced);
+    syncFolderOf(renameOver(temporary, target));
 }
 
-AtomicFile::AtomicFile(const QString& target) : m_target(target)
+AtomicFile::AtomicFile(const QString& target, Durability durability) : m_target(target), m_durability(durability)
 {
     removeAbandonedTemporaries(target);
     if (QFileInfo(target).isDir())
@@ -336,8 +353,13 @@ void AtomicFile::fail()
 void AtomicFile::commit()
 {
     try {
-        syncToDisk(*m_temporary.file, m_target);
-        replaceFile(m_temporary.path, m_target);
+        if (m_durability == Durability::OnDisk) {
+            syncToDisk(*m_temporary.file, m_target);
+            replaceFile(m_temporary.path, m_target);
+        } else {
+            flushWhole(*m_temporary.file, m_target);
+            renameOver(m_temporary.path, m_target);
+        }
     } catch (...) {
         discard();
         throw;

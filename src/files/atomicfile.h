@@ -64,11 +64,16 @@ void syncToDisk(CheckedFile& file, const QString& what);
 // Throws FileError.
 void replaceFile(const QString& temporary, const QString& target);
 
+// What a committed file promises: whole whenever it is read, and on the disk itself (it survives a
+// power cut), or only whole whenever it is read (a file rebuilt on demand, which a power cut may
+// take, but never leaves half written).
+enum class Durability { OnDisk, WholeWhenRead };
+
 // A whole new file for `target`, made visible only by commit().
 class AtomicFile
 {
 public:
-    explicit AtomicFile(const QString& target); // throws FileError
+    explicit AtomicFile(const QString& target, Durability durability = Durability::OnDisk); // throws FileError
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     ~AtomicFile(); // removes the temporary file unless committed
@@ -82,8 +87,8 @@ public:
     // Throws FileError when not every byte is taken.
     void write(const char* data, qint64 length);
     void write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }
-    // Checks that every write reached the file, syncs it and puts it in the target's place. Throws
-    // FileError; the target is then as it was.
+    // Checks that every write reached the file, syncs it (when it is to be on the disk) and puts it in
+    // the target's place. Throws FileError; the target is then as it was.
     void commit();
     void discard();
 
@@ -91,6 +96,7 @@ private:
     [[noreturn]] void fail();
 
     QString m_target;
+    Durability m_durability;
     Temporary m_temporary;
     bool m_done = false;
 };

@@ -733,6 +733,24 @@ void DbfTable::addTag(const QString& name, std::string_view fieldName, bool desc
     if (m_state != State::Browse)
         post();
     m_tags.add(name, fieldNamed(fieldName), descending, m_store);
+    writeTagsAdded();
+}
+
+void DbfTable::replaceTag(const QString& name, std::string_view fieldName, bool descending)
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    if (m_tags.names().contains(name, Qt::CaseInsensitive)) {
+        m_tags.remove(name);
+        orderChanged();
+    }
+    m_tags.add(name, fieldNamed(fieldName), descending, m_store);
+    writeTagsAdded();
+}
+
+void DbfTable::writeTagsAdded()
+{
     writeIndexFile();
     // A table open only for reading sorts in memory; its header stays as it is.
     if (!m_store.header().hasProductionIndex() && isWritable())

@@ -150,6 +150,9 @@ public:
     void addTag(const QString& name, std::string_view fieldName, bool descending);
     // TableError(NoSuchTag) when there is no such tag. Deleting the active tag returns to file order.
     void deleteTag(const QString& name);
+    // The tag of that name, made anew from the field's values (added when there was none), with one
+    // write of the index file.
+    void replaceTag(const QString& name, std::string_view fieldName, bool descending);
     // An empty name chooses the file order; the cursor stays on its row.
     void setActiveTag(const QString& name);
     QString activeTag() const;
@@ -174,6 +177,8 @@ private:
     void flushRows();
     void followRollBack();
     void writeIndexFile();
+    // Writes the index with a new tag and marks the table as having one.
+    void writeTagsAdded();
     const char* recordAt(std::uint32_t slot, Direction direction = Direction::Forward);
     bool isShown(const char* record) const;
     std::optional<std::uint32_t> findShown(std::uint32_t from, Direction direction);

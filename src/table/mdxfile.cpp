@@ -357,7 +357,9 @@ void MdxFile::write(const QString& path, const QString& tableName, std::vector<I
 {
     const QByteArray bytes = build(tableName, tags);
     try {
-        files::AtomicFile file(path);
+        // The index is removed when the table closes and rebuilt when it is missing or damaged: it
+        // must be whole when read, not outlive a power cut, so it is spared the syncs of the table.
+        files::AtomicFile file(path, files::Durability::WholeWhenRead);
         file.write(bytes);
         file.commit();
     } catch (const files::FileError& e) {

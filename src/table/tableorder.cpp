@@ -21,8 +21,9 @@ void dropTag(DbfTable& table, const QString& tag)
 
 void sortByField(DbfTable& table, const QString& tag, Field field, bool descending)
 {
-    resetOrder(table, tag);
-    table.addTag(tag, fieldSpec(field).name, descending);
+    table.setActiveTag({});
+    // The tag is replaced in one write of the index file, not dropped in one and added in another.
+    table.replaceTag(tag, fieldSpec(field).name, descending);
     // The new tag is built from the rows as they are, so it needs no rebuilding before use.
     table.setActiveTag(tag);
     table.refresh();
