@@ -1,12 +1,14 @@
 // A small harness for the benchmarks.
 #include "benchharness.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace darni::bench {
 
@@ -71,6 +73,51 @@ void writeSequentially(const std::string& path, long bytes)
     for (long done = 0; done < bytes; done += static_cast<long>(block.size()))
         std::fwrite(block.data(), 1, static_cast<std::size_t>(std::min<long>(bytes - done, static_cast<long>(block.size()))), out);
     std::fclose(out);
+}
+
+namespace {
+
+void syncFolderOf(const std::string& path)
+{
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ::fsync(dir);
+    ::close(dir);
+}
+
+} // namespace
+
+void writeSequentiallyAndSync(const std::string& path, long bytes)
+{
+    const std::string temporary = path + ".tmp";
+    writeSequentially(temporary, bytes);
+    const int written = ::open(temporary.c_str(), O_WRONLY);
+    ::fsync(written);
+    ::close(written);
+    std::rename(temporary.c_str(), path.c_str());
+    syncFolderOf(path);
+}
+
+void copyAndSync(const std::string& source, const std::string& target)
+{
+    constexpr std::size_t kBlockBytes = 1 << 20;
+    const std::string temporary = target + ".tmp";
+    const int in = ::open(source.c_str(), O_RDONLY);
+    const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0) {
+        std::fprintf(stderr, "cannot copy %s\n", source.c_str());
+        std::exit(1);
+    }
+    std::vector<char> block(kBlockBytes);
+    for (ssize_t got; (got = ::read(in, block.data(), block.size())) > 0;) {
+        if (::write(out, block.data(), static_cast<std::size_t>(got)) != got)
+            std::exit(1);
+    }
+    ::fsync(out);
+    ::close(out);
+    ::close(in);
+    std::rename(temporary.c_str(), target.c_str());
+    syncFolderOf(target);
 }
 
 void printRatio(const std::string& name, const Comparison& c, double goal)

@@ -31,6 +31,14 @@ double currentResidentMib();
 // The reference for writers: the same number of bytes written front to back with buffered stdio.
 void writeSequentially(const std::string& path, long bytes);
 
+// The same for writers that put a whole file in place: written as above to a new file, synced,
+// renamed to `path` and the folder synced.
+void writeSequentiallyAndSync(const std::string& path, long bytes);
+
+// The floor of an all-or-nothing rewrite of the file at `source`: its bytes read and written to a new
+// file beside it, synced, renamed over `target` and the folder synced, as no safe rewrite can skip.
+void copyAndSync(const std::string& source, const std::string& target);
+
 // "RATIO <name> <ratio> goal <= <goal>", preceded by the two medians.
 void printRatio(const std::string& name, const Comparison& c, double goal);
 
