@@ -8,15 +8,11 @@
 #include "link/serialportdriver.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace darni;
@@ -27,37 +23,7 @@ constexpr int kRows = 120000;
 constexpr int kRepetitions = 5;
 constexpr double kFirstRowsGoal = 2.0;
 constexpr double kExtraMibGoal = 64.0;
-constexpr double kKibPerMib = 1024.0;
 const char* const kWindowMode = "--open-in-window";
-
-struct Measured
-{
-    double seconds = 0;
-    double peakMib = 0;
-};
-
-// Runs a program to its end; wall time and the peak resident memory the kernel reports for it.
-Measured runMeasured(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    QElapsedTimer clock;
-    clock.start();
-    std::fflush(stdout); // the child must not inherit unwritten output
-    const pid_t child = fork();
-    if (child == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    return {static_cast<double>(clock.nsecsElapsed()) / 1e9, static_cast<double>(usage.ru_maxrss) / kKibPerMib};
-}
 
 // The child: the window opens the table and ends as soon as the grid has painted rows.
 int openInWindow(int argc, char** argv)
@@ -106,8 +72,8 @@ int main(int argc, char** argv)
     std::vector<double> infoTimes;
     std::vector<double> extra;
     for (int i = 0; i < kRepetitions; ++i) {
-        const Measured info = runMeasured({DARNI_CLI, "info", table.toStdString()});
-        const Measured window = runMeasured({self, kWindowMode, table.toStdString()});
+        const bench::Measured info = bench::runMeasured({DARNI_CLI, "info", table.toStdString()});
+        const bench::Measured window = bench::runMeasured({self, kWindowMode, table.toStdString()});
         infoTimes.push_back(info.seconds);
         windowTimes.push_back(window.seconds);
         times.push_back(window.seconds / info.seconds);

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -118,6 +119,31 @@ void copyAndSync(const std::string& source, const std::string& target)
     ::close(in);
     std::rename(temporary.c_str(), target.c_str());
     syncFolderOf(target);
+}
+
+Measured runMeasured(const std::vector<std::string>& argv)
+{
+    constexpr double kKibPerMib = 1024.0;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::fflush(stdout); // the child must not inherit unwritten output
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::fprintf(stderr, "%s ended with status %d\n", args[0], status);
+    return {seconds, static_cast<double>(usage.ru_maxrss) / kKibPerMib};
 }
 
 void printRatio(const std::string& name, const Comparison& c, double goal)

@@ -39,6 +39,15 @@ void writeSequentiallyAndSync(const std::string& path, long bytes);
 // file beside it, synced, renamed over `target` and the folder synced, as no safe rewrite can skip.
 void copyAndSync(const std::string& source, const std::string& target);
 
+struct Measured
+{
+    double seconds = 0;
+    double peakMib = 0;
+};
+// Runs a program (argv[0] a path) to its end, its output thrown away: wall time and the peak resident
+// memory the kernel reports for it.
+Measured runMeasured(const std::vector<std::string>& argv);
+
 // "RATIO <name> <ratio> goal <= <goal>", preceded by the two medians.
 void printRatio(const std::string& name, const Comparison& c, double goal);
 
