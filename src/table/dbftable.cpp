@@ -784,14 +784,4 @@ QStringList DbfTable::tagNames() const
     return m_tags.names();
 }
 
-void DbfTable::rebuildTags()
-{
-    requireOpen();
-    if (m_state != State::Browse)
-        post();
-    m_tags.rebuild(m_store);
-    m_orderPosition.reset();
-    writeIndexFile();
-}
-
 } // namespace darni::table

@@ -1,7 +1,7 @@
 // One table of measurement records as its users see it: a cursor over the live rows under a row
 // filter in the active sort order, field access, append, edit, post, delete and the rewrites (pack,
 // delete rows, renumber). The records themselves are the RecordStore's, the orders the SortTags'; this
-// class is the thin cursor and editor over both.
+// class holds the cursor, the filter and the edit state over both.
 #pragma once
 
 #include "dbfheader.h"
@@ -157,7 +157,6 @@ public:
     void setActiveTag(const QString& name);
     QString activeTag() const;
     QStringList tagNames() const;
-    void rebuildTags();
     QString indexPath() const;
 
 private:
