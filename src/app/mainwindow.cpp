@@ -929,16 +929,6 @@ void MainWindow::renumberRows()
 
 // ---- reports ------------------------------------------------------------------------------------
 
-std::optional<output::report::ComposedReport> MainWindow::composeShownReport()
-{
-    if (!activeGrid())
-        return std::nullopt;
-    commitEdits();
-    ReportProgress progress(this);
-    // The report reads through its own view of the rows, so the grids go on painting meanwhile.
-    return m_workspace.composeReport(progress.callback());
-}
-
 void MainWindow::previewReport()
 {
     if (!activeGrid())
@@ -953,18 +943,23 @@ void MainWindow::previewReport()
 
 void MainWindow::printReport()
 {
-    const auto report = composeShownReport();
-    // Without a printer the report is composed and nothing more happens.
+    if (!activeGrid())
+        return;
+    commitEdits();
+    // The report reads through its own view of the rows, so the grids go on painting meanwhile.
+    const auto report = m_workspace.reportPages();
+    // Without a printer nothing more happens.
     if (!report || QPrinterInfo::availablePrinterNames().isEmpty())
         return;
     QPrinter printer(QPrinter::HighResolution);
     // The dialog opens on the report's paper and orientation; what the chosen printer takes is checked
     // once more before anything is printed.
-    (void)printing::preparePrinter(printer, *report->layout);
+    (void)printing::preparePrinter(printer, report->layout());
     if (!m_dialogs.choosePrinter(this, printer))
         return;
-    const BusyCursor busy;
-    if (const auto refused = printing::printReport(*report, printer))
+    // Pages are composed as they are printed, so a report of any length holds one page at a time.
+    ReportProgress progress(this);
+    if (const auto refused = printing::printReport(*report, printer, progress.callback()))
         reportError(*refused);
 }
 

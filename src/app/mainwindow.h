@@ -133,7 +133,6 @@ private:
     void saveGridLayouts();
     void clearSortMarks();
     void sortByTitle(view::GridView& grid, int section, view::TitleState state);
-    std::optional<output::report::ComposedReport> composeShownReport();
     // Asks for a file and writes the page in view to it, in the order it shows, telling how it went.
     void exportShownPage(const QString& filter, const QString& suffix, const QString& caption,
                          const std::function<void(const QString&)>& write);

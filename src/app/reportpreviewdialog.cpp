@@ -106,10 +106,7 @@ void ReportPreviewDialog::print()
     if (!m_dialogs.choosePrinter(this, printer))
         return;
     ReportProgress progress(this);
-    const auto whole = m_report.composeAll(progress.callback());
-    if (!whole)
-        return;
-    if (const auto refused = printing::printReport(*whole, printer))
+    if (const auto refused = printing::printReport(m_report, printer, progress.callback()))
         m_dialogs.message(this, UserDialogs::Icon::Error, MainWindow::applicationTitle(), *refused);
 }
 

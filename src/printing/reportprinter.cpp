@@ -73,11 +73,20 @@ std::optional<QString> preparePrinter(QPrinter& printer, const output::report::R
     return std::nullopt;
 }
 
-std::optional<QString> printReport(const output::report::ComposedReport& report, QPrinter& printer)
+std::optional<QString> printReport(const output::report::PageByPageReport& report, QPrinter& printer,
+                                   const std::function<bool(int, int)>& progress)
 {
-    if (const auto refused = preparePrinter(printer, *report.layout))
+    if (const auto refused = preparePrinter(printer, report.layout()))
         return refused;
-    if (!output::report::paintReport(report, printer, printer.pageRanges()))
+    // A stop withdraws the job: the pages printed so far never reach the paper.
+    const auto goOn = [&](int done, int pages) {
+        if (!progress || progress(done, pages))
+            return true;
+        printer.abort();
+        return false;
+    };
+    using output::report::PaintOutcome;
+    if (output::report::paintReport(report, printer, printer.pageRanges(), goOn) == PaintOutcome::DeviceRefused)
         return QStringLiteral("Не удалось начать печать на принтере %1.").arg(printerName(printer));
     return std::nullopt;
 }

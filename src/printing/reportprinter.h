@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <optional>
 
 class QPrinter;
@@ -23,7 +25,9 @@ std::optional<QString> usePrinterNamed(QPrinter& printer, const QString& name);
 std::optional<QString> preparePrinter(QPrinter& printer, const output::report::ReportLayout& layout);
 
 // Prepares the printer and prints the report's pages in its page range (all when none), as many copies
-// as it is set to. Nothing when printed; else why not, in Russian.
-std::optional<QString> printReport(const output::report::ComposedReport& report, QPrinter& printer);
+// as it is set to, composing each page as it is printed. `progress` (pages done, pages in all) may stop
+// it; the print job is then aborted. Nothing when printed or stopped; else why not, in Russian.
+std::optional<QString> printReport(const output::report::PageByPageReport& report, QPrinter& printer,
+                                   const std::function<bool(int, int)>& progress = {});
 
 } // namespace darni::printing

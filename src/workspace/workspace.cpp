@@ -457,15 +457,6 @@ void Workspace::exportPage(const QString& path)
     output::exportToExcel(pageRows(), path);
 }
 
-std::optional<output::report::ComposedReport> Workspace::composeReport(const std::function<bool(int, int)>& progress)
-{
-    if (!isOpen())
-        return std::nullopt;
-    postPending();
-    const auto& layout = output::report::chooseReport(m_page, deviceType());
-    return output::report::composeReport(pageRows(), layout, progress);
-}
-
 void Workspace::exportPageCsv(const QString& path)
 {
     if (!isOpen())

@@ -149,8 +149,6 @@ public:
     // The report of the page in view, in its current order, composed page by page as it is asked for;
     // nothing with no table open.
     std::optional<output::report::PageByPageReport> reportPages();
-    // The report of the page in view, in its current order; nothing when `progress` said stop.
-    std::optional<output::report::ComposedReport> composeReport(const std::function<bool(int, int)>& progress = {});
 
     // An instrument told its device information (also one then refused, also in a transfer that
     // failed later): its device type is that of the data in hand from now on.

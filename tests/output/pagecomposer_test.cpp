@@ -8,6 +8,7 @@
 #include "table/dbftable.h"
 #include "table/tableorder.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPainter>
@@ -349,6 +350,37 @@ TEST_F(Composer, ThePreviewDrawsThePageThePdfPrintsAtAnyZoom)
     EXPECT_GE(compared, static_cast<int>(expected.size()) * 9 / 10) << "the same words on both pages";
     for (const char* value : {"01.03.2024", "08:31:05", "101", "54446", "17:27:58"})
         EXPECT_TRUE(shown.count(QString::fromLatin1(value))) << value << ": cut or run into another text";
+}
+
+// Printing composes each page just before drawing it; the file is the one the composed pages give, and
+// a stop leaves the file that was there.
+TEST_F(Composer, APdfDrawnPageByPageIsTheComposedOneAndAStopWritesNothing)
+{
+    open(numbered(rowsOnFirstPage(report2()) + 2 * rowsOnOtherPages(report2())));
+    QTemporaryDir dir;
+    const QString composed = dir.filePath(QStringLiteral("composed.pdf"));
+    const QString paged = dir.filePath(QStringLiteral("paged.pdf"));
+    writeReportPdf(*composeReport(t.view(), report2()), composed);
+    const PageByPageReport report(t.view(), report2());
+    std::vector<std::pair<int, int>> told;
+    EXPECT_TRUE(writeReportPdf(report, paged, [&](int done, int pages) {
+        told.emplace_back(done, pages);
+        return true;
+    }));
+    const auto text = [](const QString& pdf) {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return p.readAllStandardOutput();
+    };
+    EXPECT_EQ(text(paged), text(composed));
+    EXPECT_TRUE(text(paged).contains("Стр. 3 из 3"));
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
+
+    const QByteArray before = darni::testing::readAll(paged);
+    EXPECT_FALSE(writeReportPdf(report, paged, [](int done, int) { return done < 2; }));
+    EXPECT_EQ(darni::testing::readAll(paged), before) << "a stopped print leaves the old file";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "and no temporary behind";
 }
 
 TEST(ReportChoice, ThePageAndTheDeviceTypePickTheLayout)

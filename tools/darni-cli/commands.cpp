@@ -536,12 +536,12 @@ int printCommand(const QStringList& arguments)
         return fail(QStringLiteral("\"%1\" — не диапазон страниц.").arg(parser.value(pagesOption)));
 
     return onShownPage(positional.at(0), Access::Read, [&](Workspace& workspace) {
-        const auto report = workspace.composeReport();
+        const auto report = workspace.reportPages();
         if (!report)
             return fail(QStringLiteral("Не удалось составить отчет."));
         if (!toPrinter) {
             output::report::writeReportPdf(*report, positional.at(1));
-            out() << "Страниц: " << report->pages.size() << Qt::endl;
+            out() << "Страниц: " << report->pageCount() << Qt::endl;
             return 0;
         }
         QPrinter printer(QPrinter::HighResolution);
@@ -551,7 +551,7 @@ int printCommand(const QStringList& arguments)
         printer.setPageRanges(pages);
         if (const auto refused = printing::printReport(*report, printer))
             return fail(*refused);
-        out() << "Отправлено на принтер " << parser.value(printerOption) << ": страниц " << report->pages.size()
+        out() << "Отправлено на принтер " << parser.value(printerOption) << ": страниц " << report->pageCount()
               << Qt::endl;
         return 0;
     });

@@ -25,6 +25,7 @@ namespace {
 constexpr double kFrameWidthUnits = 1.0;
 constexpr int kPdfDotsPerInch = 1200;
 constexpr double kMetresPerInch = 0.0254;
+constexpr qsizetype kMostTextsKept = 4096;
 
 QRectF onDevice(const QRectF& units, double scale)
 {
@@ -101,8 +102,12 @@ private:
     {
         auto& cache = m_texts[font];
         auto it = cache.find(line);
-        if (it == cache.end())
+        if (it == cache.end()) {
+            // Row numbers and times rarely come again: a long report would otherwise keep every one.
+            if (cache.size() >= kMostTextsKept)
+                cache.clear();
             it = cache.insert(line, layOut(line, qfont));
+        }
         return *it;
     }
 
@@ -142,29 +147,52 @@ void paintPage(QPainter& painter, const ComposedPage& page, TextDrawer& drawer, 
 
 } // namespace
 
-bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only)
+namespace {
+
+// Draws `pages` pages, asking `pageAt` for each only as it is drawn.
+PaintOutcome paintPages(const ReportLayout& layout, int pages, const std::function<ComposedPage(int)>& pageAt,
+                        QPagedPaintDevice& device, const QPageRanges& only, const std::function<bool(int, int)>& progress)
 {
-    const ReportLayout& layout = *report.layout;
     QPageLayout page(QPageSize(QPageSize::A4), layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                      QMarginsF(0, 0, 0, 0));
     page.setMode(QPageLayout::FullPageMode);
     device.setPageLayout(page);
     QPainter painter;
     if (!painter.begin(&device))
-        return false;
+        return PaintOutcome::DeviceRefused;
     const double scale = device.logicalDpiX() / kUnitsPerInch;
     const TextFitter fitter(layout.headingFontPoints);
     TextDrawer drawer(fitter, device);
     bool first = true;
-    for (std::size_t i = 0; i < report.pages.size(); ++i) {
-        if (!only.isEmpty() && !only.contains(static_cast<int>(i) + 1))
+    for (int i = 0; i < pages; ++i) {
+        if (!only.isEmpty() && !only.contains(i + 1))
             continue;
         if (!first)
             device.newPage();
         first = false;
-        paintPage(painter, report.pages[i], drawer, scale);
+        paintPage(painter, pageAt(i), drawer, scale);
+        if (progress && !progress(i + 1, pages)) {
+            painter.end();
+            return PaintOutcome::Stopped;
+        }
     }
-    return painter.end();
+    return painter.end() ? PaintOutcome::Painted : PaintOutcome::DeviceRefused;
+}
+
+} // namespace
+
+PaintOutcome paintReport(const PageByPageReport& report, QPagedPaintDevice& device, const QPageRanges& only,
+                         const std::function<bool(int, int)>& progress)
+{
+    return paintPages(report.layout(), report.pageCount(), [&report](int i) { return report.page(i); }, device, only,
+                      progress);
+}
+
+bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only)
+{
+    const auto pageAt = [&report](int i) { return report.pages[static_cast<std::size_t>(i)]; };
+    return paintPages(*report.layout, static_cast<int>(report.pages.size()), pageAt, device, only, {}) ==
+           PaintOutcome::Painted;
 }
 
 void paintReportPage(QPainter& painter, const ComposedPage& page, const ReportLayout& layout, double scale)
@@ -187,18 +215,42 @@ void paintReportPage(QPainter& painter, const ComposedPage& page, const ReportLa
     painter.restore();
 }
 
-void writeReportPdf(const ComposedReport& report, const QString& path)
+namespace {
+
+// Paints into a PDF that takes the target's place only once whole.
+PaintOutcome writePdf(const QString& path, const char* title,
+                      const std::function<PaintOutcome(QPagedPaintDevice&)>& paint)
 {
     files::AtomicFile file(path);
+    PaintOutcome outcome = PaintOutcome::Painted;
     {
         QPdfWriter pdf(&file.device());
         pdf.setResolution(kPdfDotsPerInch);
-        pdf.setTitle(QString::fromLatin1(report.layout->name));
-        if (!paintReport(report, pdf))
-            throw files::FileError(files::FileCause::Other,
-                                   QStringLiteral("Не удалось составить отчет для файла %1.").arg(path));
+        pdf.setTitle(QString::fromLatin1(title));
+        outcome = paint(pdf);
     } // the writer finishes the document as it goes
-    file.commit();
+    if (outcome == PaintOutcome::DeviceRefused)
+        throw files::FileError(files::FileCause::Other,
+                               QStringLiteral("Не удалось составить отчет для файла %1.").arg(path));
+    if (outcome == PaintOutcome::Painted)
+        file.commit();
+    return outcome;
+}
+
+} // namespace
+
+bool writeReportPdf(const PageByPageReport& report, const QString& path, const std::function<bool(int, int)>& progress)
+{
+    return writePdf(path, report.layout().name, [&](QPagedPaintDevice& pdf) {
+               return paintReport(report, pdf, {}, progress);
+           }) == PaintOutcome::Painted;
+}
+
+void writeReportPdf(const ComposedReport& report, const QString& path)
+{
+    (void)writePdf(path, report.layout->name, [&](QPagedPaintDevice& pdf) {
+        return paintReport(report, pdf) ? PaintOutcome::Painted : PaintOutcome::DeviceRefused;
+    });
 }
 
 } // namespace darni::output::report

@@ -12,6 +12,7 @@ namespace {
 constexpr double kMeasureDotsPerInch = 7200.0;
 constexpr double kPointsPerInch = 72.0;
 constexpr double kPointStep = 0.1;
+constexpr qsizetype kMostWidthsKept = 4096;
 constexpr double kSmallestPoints = 1.0;
 const QString kFontFamily = QStringLiteral("Arial");
 
@@ -61,6 +62,9 @@ double TextFitter::width(CellFont which, const QString& text) const
     if (it != known.constEnd())
         return *it;
     const double w = m_metrics[indexOf(which)].horizontalAdvance(text) / kMeasureDotsPerInch * kUnitsPerInch;
+    // Row numbers and times rarely come again: a long report would otherwise keep every one.
+    if (known.size() >= kMostWidthsKept)
+        known.clear();
     known.insert(text, w);
     return w;
 }
