@@ -30,7 +30,7 @@ namespace {
 constexpr int kChunk = 44; // what one 50 ms poll brings at 9600 baud
 constexpr int kProtocolRepetitions = 7;
 constexpr int kTransferRepetitions = 3;
-constexpr double kProtocolGoal = 20.0;
+constexpr double kProtocolGoal = 8.0;
 constexpr double kTransferGoal = 1.05;
 constexpr double kBitsPerCharacter = 11.0;
 constexpr double kBaud = 9600.0;

@@ -19,6 +19,8 @@ constexpr std::size_t kFirstLengthWord = 1;
 constexpr std::size_t kSecondLengthWord = kFirstLengthWord + wire::kCharsPerWord;
 // 'S' and 'P' around a frame's payload characters.
 constexpr std::size_t kMarkerChars = 2;
+// How far the progress bar moves at least between two updates, in characters.
+constexpr std::size_t kProgressStepChars = 1024;
 constexpr int kMillisecondsPerSecond = 1000;
 // Digits of the answer time-out in seconds as a message shows it ("3", "0,3").
 constexpr int kShownDigits = 3;
@@ -91,6 +93,7 @@ void TransferSession::begin(const QString& portName, bool identifyOnly)
     m_port.disconnectPort();
     resetPhase();
     m_lengthKnown = false;
+    m_nextProgressAt = 0;
     m_headerReceived = false;
     m_identifyOnly = identifyOnly;
     m_causes.clear();
@@ -173,13 +176,17 @@ void TransferSession::receive(const char* data, int size)
         if (!m_running)
             return;
     }
-    if (m_commandState == wire::kRequestMemory && m_frameStarted) {
+    if (m_commandState == wire::kRequestMemory && m_frameStarted && !m_lengthKnown) {
         checkDataLength();
         if (!m_running)
             return;
     }
-    if (m_lengthKnown)
+    // The bar moves in steps a person can see; a signal for every few dozen characters costs more
+    // than the characters themselves.
+    if (m_lengthKnown && (m_buffer.count() >= m_nextProgressAt || m_frameEnded)) {
         Q_EMIT progressChanged(static_cast<int>(m_buffer.count()));
+        m_nextProgressAt = m_buffer.count() + kProgressStepChars;
+    }
     if (m_frameEnded && m_commandState == wire::kRequestMemory)
         handleMemoryFrame();
 }
@@ -268,6 +275,7 @@ void TransferSession::handleDeviceInfoFrame()
     m_frameEnded = false;
     Q_EMIT statusChanged(receivingText());
     m_lengthKnown = false;
+    m_nextProgressAt = 0;
     sendRequest(wire::kRequestMemory);
     m_buffer.clear();
 }
@@ -281,19 +289,16 @@ void TransferSession::handleMemoryFrame()
 
     const std::ptrdiff_t p = m_buffer.find(wire::kFrameEnd);
     const std::ptrdiff_t s = m_buffer.find(wire::kFrameStart);
-    if (!wire::frameChecksumOk(m_buffer.data(), s, p)) {
+    // Every whole character pair between the markers, the checksum's four bytes included.
+    const auto bytes = wire::decodeFrame(m_buffer.data(), s, p, m_image.writableData());
+    if (!bytes) {
         qCInfo(lcLink) << "memory frame failed its checksum";
+        m_image.setSize(0);
         m_causes.append(frameFailureCause(s, QStringLiteral("памяти прибора")));
         finish(Outcome::Cancel, transferErrorMessage(), errorCaption());
         return;
     }
-    // Every whole character pair between the markers, the checksum's four bytes included.
-    const std::size_t bytes = static_cast<std::size_t>(p - s - 1) / wire::kCharsPerByte;
-    const char* chars = m_buffer.data() + s + 1;
-    std::uint8_t* out = m_image.writableData();
-    for (std::size_t k = 0; k < bytes; ++k)
-        out[k] = wire::readByte(chars + k * wire::kCharsPerByte);
-    m_image.setSize(bytes);
+    m_image.setSize(*bytes);
     finish(Outcome::Ok, {}, {});
 }
 

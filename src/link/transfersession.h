@@ -97,6 +97,7 @@ private:
     bool m_frameStarted = false;
     bool m_frameEnded = false;
     bool m_lengthKnown = false;
+    std::size_t m_nextProgressAt = 0; // characters of the phase at which the bar moves next
     bool m_identifyOnly = false;
     QStringList m_causes;
 };

@@ -63,6 +63,37 @@ bool frameChecksumOk(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p)
     return checksum(stream + s + 1, payloadChars) == readLong(stream + p - kChecksumChars);
 }
 
+std::optional<std::size_t> decodeFrame(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p, std::uint8_t* out)
+{
+    if (s < 0 || p < 0 || p - s < kShortestFrameSpan)
+        return std::nullopt;
+    const char* chars = stream + s + 1;
+    const auto spanChars = static_cast<std::size_t>(p - s - 1);
+    const std::size_t payloadChars = spanChars - kChecksumChars;
+    const std::size_t bytes = spanChars / kCharsPerByte;
+    // Pairs wholly within the payload are decoded and summed together; the character numbering is
+    // 16 bits wide, so a 16-bit counter wraps exactly where it restarts.
+    const std::size_t summedPairs = payloadChars / kCharsPerByte;
+    std::uint32_t sum = 0;
+    std::uint16_t number = 1;
+    for (std::size_t k = 0; k < summedPairs; ++k) {
+        const auto low = static_cast<std::uint8_t>(chars[2 * k]);
+        const auto high = static_cast<std::uint8_t>(chars[2 * k + 1]);
+        sum += static_cast<std::uint32_t>(low ^ number) + static_cast<std::uint32_t>(high ^ static_cast<std::uint16_t>(number + 1));
+        number = static_cast<std::uint16_t>(number + 2);
+        out[k] = static_cast<std::uint8_t>(nibble(static_cast<char>(low)) | nibble(static_cast<char>(high)) << kNibbleBits);
+    }
+    // A payload of odd length ends in a lone character, summed alone; the pairs after it straddle the
+    // checksum and are only decoded.
+    if (payloadChars % kCharsPerByte != 0)
+        sum += static_cast<std::uint32_t>(static_cast<std::uint8_t>(chars[payloadChars - 1]) ^ number);
+    for (std::size_t k = summedPairs; k < bytes; ++k)
+        out[k] = readByte(chars + k * kCharsPerByte);
+    if (sum != readLong(stream + p - kChecksumChars))
+        return std::nullopt;
+    return bytes;
+}
+
 void appendByte(QByteArray& out, std::uint8_t value)
 {
     out.append(static_cast<char>(kNibbleBase + (value & kNibbleMask)));

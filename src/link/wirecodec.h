@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace darni::link::wire {
@@ -39,6 +40,10 @@ std::uint32_t checksum(const char* payload, std::size_t count);
 // The frame between 'S' at index s and 'P' at index p of a stream passes its checksum. A frame with
 // 'P' before 'S', or with fewer than nine characters between them, does not.
 bool frameChecksumOk(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p);
+// Decodes every whole character pair between 'S' at index s and 'P' at index p (the checksum's bytes
+// included) into `out`, checking the frame's checksum in the same pass over the characters; the number
+// of bytes written, or nothing when the frame does not pass (and `out` holds no meaning).
+std::optional<std::size_t> decodeFrame(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p, std::uint8_t* out);
 
 
 // The instrument's side, for the simulator and for tests.

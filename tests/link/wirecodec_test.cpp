@@ -74,3 +74,35 @@ TEST(WireCodec, CharacterNumbersWrapAt65536)
 }
 
 } // namespace
+
+// The memory frame is decoded and checked in one pass; it must give what the separate checksum and
+// the pair-by-pair reading give, for odd payloads and past the numbering's wrap too.
+TEST(WireCodec, DecodingAFrameChecksItInTheSamePass)
+{
+    constexpr std::size_t kPastTheWrap = 70001;
+    for (const std::size_t payloadChars : {std::size_t{1}, std::size_t{2}, std::size_t{7}, kPastTheWrap}) {
+        QByteArray payload;
+        for (std::size_t i = 0; i < payloadChars; ++i)
+            payload.append(static_cast<char>(wire::kNibbleBase + static_cast<int>((i * 7 + 3) % 16)));
+        QByteArray stream = QByteArray("..") + wire::frame(payload) + QByteArray("..");
+        const std::ptrdiff_t s = stream.indexOf(wire::kFrameStart);
+        const std::ptrdiff_t p = stream.lastIndexOf(wire::kFrameEnd);
+        ASSERT_TRUE(wire::frameChecksumOk(stream.constData(), s, p));
+        std::vector<std::uint8_t> decoded(static_cast<std::size_t>(p - s));
+        const auto bytes = wire::decodeFrame(stream.constData(), s, p, decoded.data());
+        ASSERT_TRUE(bytes) << payloadChars;
+        ASSERT_EQ(*bytes, static_cast<std::size_t>(p - s - 1) / 2) << payloadChars;
+        for (std::size_t k = 0; k < *bytes; ++k)
+            ASSERT_EQ(decoded[k], wire::readByte(stream.constData() + s + 1 + 2 * k)) << payloadChars << " byte " << k;
+
+        // One character changed anywhere in the payload fails the frame.
+        for (const std::size_t at : {std::size_t{0}, payloadChars / 2, payloadChars - 1}) {
+            QByteArray damaged = stream;
+            damaged[s + 1 + static_cast<qsizetype>(at)] = static_cast<char>(damaged[s + 1 + static_cast<qsizetype>(at)] ^ 1);
+            EXPECT_FALSE(wire::decodeFrame(damaged.constData(), s, p, decoded.data())) << payloadChars << " at " << at;
+        }
+    }
+    std::uint8_t none[1];
+    EXPECT_FALSE(wire::decodeFrame("S1234567P", 0, 8, none)) << "too short for its checksum";
+    EXPECT_FALSE(wire::decodeFrame("P", 1, 0, none)) << "the end before the start";
+}
