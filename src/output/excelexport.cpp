@@ -9,8 +9,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
-
 #include <array>
+#include <optional>
 
 namespace darni::output {
 
@@ -46,20 +46,26 @@ const QString kSheetName = QStringLiteral("ORNAK-ТР5");
 constexpr qsizetype kNarrowestColumn = 10;
 constexpr qsizetype kColumnMargin = 2;
 
-xls::XlsValue cellValue(const table::RecordView& rows, int row, const ExportColumn& c)
+const QString kWorkbookTitle = QStringLiteral("PReport");
+constexpr int kTitleRow = 0;
+constexpr int kLastColumn = static_cast<int>(kColumns.size()) - 1;
+
+// A measurement not taken is an empty cell: a 0 would count in every sum and mean over the column.
+std::optional<double> cellNumber(const table::RecordView& rows, int row, const ExportColumn& c)
 {
-    // A measurement not taken is an empty cell: a 0 would count in every sum and mean over the column.
-    if (c.cell != ExportCell::Text && rows.isNull(row, c.field))
-        return QString();
-    switch (c.cell) {
-    case ExportCell::Real:
-        return rows.real(row, c.field);
-    case ExportCell::Integer:
-        return rows.integer(row, c.field);
-    case ExportCell::Text:
-        break;
-    }
-    return table::cp1251::toUnicode(rows.text(row, c.field));
+    const auto number = rows.number(row, c.field);
+    if (!number || c.cell != ExportCell::Integer)
+        return number;
+    return rows.integer(row, c.field);
+}
+
+// A text as a cell keeps it: line breaks as a spreadsheet writes them.
+QString cellText(const table::RecordView& rows, int row, const ExportColumn& c)
+{
+    QString text = table::cp1251::toUnicode(rows.text(row, c.field));
+    if (text.contains(u'\r'))
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
 }
 
 } // namespace
@@ -84,36 +90,70 @@ QString exportSuccessMessage(const QString& path)
     return QStringLiteral("Экспорт в файл ") + QFileInfo(path).fileName() + QStringLiteral(" завершен успешно.");
 }
 
-xls::XlsWorkbook exportWorkbook(const table::RecordView& page)
+ExportSheet::ExportSheet(const table::RecordView& page) : m_page(page)
 {
-    const int rows = page.size();
-    if (rows > kMaxExportRows) {
+    if (page.size() > kMaxExportRows) {
         throw xls::XlsError(QStringLiteral("На листе Excel 97-2003 помещается не более %1 строк данных, а на "
                                            "странице их %2. Файл не записан. Страницу целиком записывает "
                                            "команда \"Сервис → Экспорт в Excel 2007+ (.xlsx)\".")
                                 .arg(kMaxExportRows)
-                                .arg(rows));
+                                .arg(page.size()));
     }
-    xls::XlsWorkbook book;
-    xls::XlsWorksheet& sheet = book.addSheet();
-    sheet.setName(kSheetName);
-    for (std::size_t c = 0; c < kColumns.size(); ++c) {
-        const QString header = QString::fromUtf16(kColumns[c].header);
-        sheet.cell(static_cast<int>(c), 0).setValue(header);
-        sheet.setColumnWidth(static_cast<int>(c), static_cast<double>(headerColumnWidth(kColumns[c])));
+    for (std::size_t c = 0; c < kColumns.size(); ++c)
+        m_widths[static_cast<int>(c)] = static_cast<double>(headerColumnWidth(kColumns[c]));
+}
+
+QString ExportSheet::name() const
+{
+    return kSheetName;
+}
+
+xls::XlsBounds ExportSheet::usedArea() const
+{
+    // The header row is always there; the page's rows follow it.
+    return {0, kTitleRow, kLastColumn, kTitleRow + m_page.size()};
+}
+
+std::pair<int, int> ExportSheet::columnSpan(int) const
+{
+    return {0, kLastColumn + 1};
+}
+
+void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheetCell&)>& visit, xls::XlsValueUse use) const
+{
+    for (int c = 0; c <= kLastColumn; ++c) {
+        const ExportColumn& column = kColumns[static_cast<std::size_t>(c)];
+        xls::XlsSheetCell cell{{c, row, c, row}, nullptr, std::nullopt, &m_style};
+        QString text;
+        if (use == xls::XlsValueUse::StyleOnly) {
+            // Every cell has the same style: the page need not be read.
+        } else if (row == kTitleRow) {
+            text = QString::fromUtf16(column.header);
+        } else if (column.cell != ExportCell::Text) {
+            cell.number = cellNumber(m_page, row - 1, column);
+        } else if (use == xls::XlsValueUse::Whole) {
+            text = cellText(m_page, row - 1, column);
+        } else {
+            cell.hasText = !m_page.isNull(row - 1, column.field);
+        }
+        if (!cell.number && (use == xls::XlsValueUse::Whole || !text.isEmpty())) {
+            cell.text = &text;
+            cell.hasText = !text.isEmpty();
+        }
+        visit(cell);
     }
-    // Row 0 of the sheet holds the titles.
-    for (int row = 0; row < rows; ++row) {
-        for (std::size_t c = 0; c < kColumns.size(); ++c)
-            sheet.cell(static_cast<int>(c), row + 1).setValue(cellValue(page, row, kColumns[c]));
-    }
-    return book;
+}
+
+QString exportWorkbookTitle()
+{
+    return kWorkbookTitle;
 }
 
 void exportToExcel(const table::RecordView& page, const QString& path)
 {
-    const xls::XlsWorkbook book = exportWorkbook(page);
-    xls::XlsWriter().saveAsXls(book, path);
+    const ExportSheet sheet(page);
+    const xls::XlsSheetSource* const sheets[] = {&sheet};
+    xls::XlsWriter().saveAsXls(kWorkbookTitle, sheets, path);
 }
 
 } // namespace darni::output

@@ -1,13 +1,16 @@
 // "Экспорт в Excel": the rows of the page the table shows, in its order, as one worksheet
 // "ORNAK-ТР5" under a header row of sixteen columns. The layout is that of the ultrasonic tester on
-// either page. Numbers are numbers (an empty one 0), texts are texts (an empty one a blank cell).
+// either page. Numbers are numbers, texts are texts; an empty one of either is a blank cell.
 #pragma once
 
 #include "table/recordschema.h"
-#include "xls/xlsworkbook.h"
+#include "xls/xlssheetsource.h"
+#include "xls/xlsworksheet.h"
 
 #include <QString>
 
+#include <functional>
+#include <map>
 #include <span>
 
 namespace darni::table {
@@ -42,11 +45,33 @@ inline constexpr int kMaxExportRows = xls::XlsWorksheet::kMaxRow;
 QString exportCaption();                         // "Экспорт в Excel"
 QString exportSuccessMessage(const QString& path); // names the file without its folder
 
-// Builds the workbook from the rows of the page, in the view's order. Throws xls::XlsError, before
-// reading any row, when the page has more rows than a worksheet holds.
-xls::XlsWorkbook exportWorkbook(const table::RecordView& page);
+// The page as the export's worksheet: the header row, then the rows of the page in the view's order.
+// Each cell is made as the writer asks for it, so that no sheet of the page is ever held in memory.
+class ExportSheet : public xls::XlsSheetSource
+{
+public:
+    // Throws xls::XlsError, before reading any row, when the page has more rows than a worksheet holds.
+    explicit ExportSheet(const table::RecordView& page);
 
-// exportWorkbook() written to the file, which is replaced. Throws xls::XlsError.
+    QString name() const override;
+    xls::XlsBounds usedArea() const override;
+    const std::map<int, double>& columnWidths() const override { return m_widths; }
+    const xls::XlsPageSetup& pageSetup() const override { return m_pageSetup; }
+    std::pair<int, int> columnSpan(int row) const override;
+    void visitRow(int row, const std::function<void(const xls::XlsSheetCell&)>& visit,
+                  xls::XlsValueUse use = xls::XlsValueUse::Whole) const override;
+
+private:
+    const table::RecordView& m_page;
+    std::map<int, double> m_widths;
+    xls::XlsPageSetup m_pageSetup;
+    xls::XlsCellStyle m_style;
+};
+
+// The workbook's title, which spreadsheet programs show as its author.
+QString exportWorkbookTitle();
+
+// The page's ExportSheet written to the file, which is replaced. Throws xls::XlsError.
 void exportToExcel(const table::RecordView& page, const QString& path);
 
 // Columns as wide as their header texts, and never narrower than a sheet's default, in characters.

@@ -3,6 +3,8 @@
 #include "output/csvexport.h"
 #include "output/excelexport.h"
 #include "output/xls/xlserror.h"
+#include "output/xls/xlswriter.h"
+#include "support/sheetcells.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
@@ -33,14 +35,9 @@ protected:
         t.open(tablePath());
         t.setFilter(table::RowFilter::recordKind(kind));
     }
-    static xls::XlsValue at(const xls::XlsWorkbook& book, int column, int row)
+    static xls::XlsValue at(const ExportSheet& sheet, int column, int row)
     {
-        const xls::XlsWorksheet& s = book.sheet(0);
-        for (std::size_t i = 0; i < s.rangeCountInRow(row); ++i) {
-            if (s.boundsInRow(row, i).left == column)
-                return s.valueInRow(row, i);
-        }
-        return std::monostate{};
+        return darni::testing::sheetCell(sheet, column, row);
     }
     static QString text(const char16_t* s) { return QString::fromUtf16(s); }
 
@@ -57,11 +54,11 @@ TEST_F(ExcelExport, ThePullOffPageUsesTheSameSixteenColumns)
          1);
     t.last();
     const std::uint32_t current = t.currentSlot();
-    const xls::XlsWorkbook book = exportWorkbook(t.view());
-    ASSERT_EQ(book.sheetCount(), 1);
-    EXPECT_EQ(book.sheet(0).name(), QStringLiteral("ORNAK-ТР5"));
-    EXPECT_EQ(book.title(), QStringLiteral("PReport"));
-    EXPECT_EQ(book.sheet(0).usedArea(), (xls::XlsBounds{0, 0, 15, 2})) << "header and the two pull-off rows";
+    const table::RecordView page = t.view();
+    const ExportSheet book(page);
+    EXPECT_EQ(book.name(), QStringLiteral("ORNAK-ТР5"));
+    EXPECT_EQ(exportWorkbookTitle(), QStringLiteral("PReport"));
+    EXPECT_EQ(book.usedArea(), (xls::XlsBounds{0, 0, 15, 2})) << "header and the two pull-off rows";
 
     const char16_t* headers[] = {u"N", u"Дата", u"Время", u"Вид зависимости", u"Вид прозвучивания",
                                  u"Тип изделия", u"Материал", u"Кс", u"Скорость УЗК, м./с.",
@@ -70,7 +67,7 @@ TEST_F(ExcelExport, ThePullOffPageUsesTheSameSixteenColumns)
                                  u"Прочность R, МПа", u"Примечание"};
     for (int c = 0; c < 16; ++c) {
         EXPECT_EQ(at(book, c, 0), xls::XlsValue(text(headers[c]))) << c;
-        EXPECT_GT(book.sheet(0).columnWidths().at(c), text(headers[c]).size()) << "the header fits its column";
+        EXPECT_GT(book.columnWidths().at(c), text(headers[c]).size()) << "the header fits its column";
     }
 
     EXPECT_EQ(at(book, 0, 1), xls::XlsValue(7.0)) << "N as a number";
@@ -90,15 +87,49 @@ TEST_F(ExcelExport, RowsFollowTheTablesOrderAndAnEmptyPageGivesTheHeaderAlone)
 {
     open({{{"N", "1"}, {"P", "5"}}, {{"N", "2"}, {"P", "9"}}, {{"N", "3"}, {"P", "7"}}}, 0);
     table::sortByField(t, QStringLiteral("tab1"), table::Field::P, true);
-    const xls::XlsWorkbook sorted = exportWorkbook(t.view());
+    const table::RecordView sortedPage = t.view();
+    const ExportSheet sorted(sortedPage);
     EXPECT_EQ(at(sorted, 0, 1), xls::XlsValue(2.0));
     EXPECT_EQ(at(sorted, 0, 3), xls::XlsValue(1.0));
 
     t.setFilter(table::RowFilter::recordKind(1));
-    const xls::XlsWorkbook empty = exportWorkbook(t.view());
-    EXPECT_EQ(empty.sheet(0).usedArea(), (xls::XlsBounds{0, 0, 15, 0}));
+    const table::RecordView emptyPage = t.view();
+    EXPECT_EQ(ExportSheet(emptyPage).usedArea(), (xls::XlsBounds{0, 0, 15, 0}));
     EXPECT_EQ(exportSuccessMessage(QStringLiteral("/home/user/objekt/test.xls")),
               QStringLiteral("Экспорт в файл test.xls завершен успешно."));
+}
+
+// The export writes its cells as the writer reads them, never building a sheet; the file must be byte
+// for byte the one the workbook model gives for the same cells.
+TEST_F(ExcelExport, TheStreamedFileIsTheOneTheWorkbookModelWrites)
+{
+    const std::string comment = table::cp1251::fromUnicode(u"Плита 3\r\nось Б").toStdString();
+    open({{{"N", "7"}, {"DATE", "05.03.2024"}, {"TIME", "10:15:00"}, {"P", "12.5"}, {"D9", "3272"}, {"P5", "Базовая"},
+           {"COMMENT", comment}},
+          {{"N", "8"}, {"T", "41.7"}},
+          {{"N", "9"}, {"P4", "1.25"}, {"P2", "-0.5"}}},
+         0);
+    const table::RecordView page = t.view();
+    const ExportSheet streamed(page);
+    xls::XlsWorkbook book;
+    book.setTitle(exportWorkbookTitle());
+    xls::XlsWorksheet& model = book.addSheet();
+    model.setName(streamed.name());
+    for (const auto& [column, width] : streamed.columnWidths())
+        model.setColumnWidth(column, width);
+    for (int row = 0; row <= streamed.usedArea().bottom; ++row) {
+        for (int c = 0; c <= streamed.usedArea().right; ++c)
+            model.cell(c, row).setValue(darni::testing::sheetCell(streamed, c, row));
+    }
+    const QString fromModel = pathOf(QStringLiteral("model.xls"));
+    const QString exported = pathOf(QStringLiteral("export.xls"));
+    xls::XlsWriter().saveAsXls(book, fromModel);
+    exportToExcel(page, exported);
+    const QByteArray bytes = darni::testing::readAll(exported);
+    EXPECT_FALSE(bytes.isEmpty());
+    EXPECT_TRUE(bytes == darni::testing::readAll(fromModel));
+    EXPECT_EQ(darni::testing::sheetCell(streamed, 15, 1), xls::XlsValue(text(u"Плита 3\nось Б")))
+        << "a line break as a spreadsheet writes it";
 }
 
 TEST_F(ExcelExport, APageBeyondTheSheetsRowsIsRefusedBeforeAnyFileIsWritten)

@@ -4,6 +4,7 @@
 #include "output/excelexport.h"
 #include "output/xlsxexport.h"
 #include "files/usererror.h"
+#include "support/sheetcells.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
@@ -46,7 +47,8 @@ TEST_F(XlsxExport, EveryCellIsTheOneTheXlsExportWritesAndTheSheetIsReadyToWorkWi
     b.writeTo(tablePath());
     t.open(tablePath());
     exportToXlsx(t.view(), out());
-    const xls::XlsWorkbook xls = exportWorkbook(t.view());
+    const table::RecordView page = t.view();
+    const ExportSheet xls(page);
 
     const QJsonObject book = readBack(out(), {QStringLiteral("--libreoffice")});
     EXPECT_EQ(book[QStringLiteral("sheet")].toString(), QStringLiteral("ORNAK-ТР5"));
@@ -54,16 +56,11 @@ TEST_F(XlsxExport, EveryCellIsTheOneTheXlsExportWritesAndTheSheetIsReadyToWorkWi
     EXPECT_EQ(book[QStringLiteral("filter")].toString(), QStringLiteral("A1:P4"));
     const QJsonArray rows = book[QStringLiteral("rows")].toArray();
     ASSERT_EQ(rows.size(), 4);
-    const xls::XlsWorksheet& sheet = xls.sheet(0);
     for (int r = 0; r < 4; ++r) {
         const QJsonArray cells = rows[r].toArray();
         ASSERT_EQ(cells.size(), 16) << r;
         for (int c = 0; c < 16; ++c) {
-            xls::XlsValue expected = QString();
-            for (std::size_t i = 0; i < sheet.rangeCountInRow(r); ++i) {
-                if (sheet.boundsInRow(r, i).left == c)
-                    expected = sheet.valueInRow(r, i);
-            }
+            const xls::XlsValue expected = darni::testing::sheetCell(xls, c, r);
             const QJsonValue got = cells[c];
             if (const auto* text = std::get_if<QString>(&expected); text && text->isEmpty())
                 EXPECT_TRUE(got.isNull()) << r << ',' << c << ": an empty cell, not 0 or \"\"";

@@ -156,6 +156,7 @@ XlsWorksheet::Cell XlsWorksheet::rangeInRow(int row, std::size_t index) const
         break;
     case Kind::Text:
         cell.text = &m_texts[s.text];
+        cell.hasText = !cell.text->isEmpty();
         break;
     case Kind::Single:
     case Kind::Double:
@@ -169,6 +170,36 @@ XlsWorksheet::Cell XlsWorksheet::rangeInRow(int row, std::size_t index) const
         break;
     }
     return cell;
+}
+
+std::pair<int, int> XlsWorksheet::columnSpan(int row) const
+{
+    int firstColumn = 0;
+    int endColumn = 0;
+    const std::size_t n = rangeCountInRow(row);
+    for (std::size_t i = 0; i < n; ++i) {
+        const XlsBounds b = boundsInRow(row, i);
+        firstColumn = i == 0 ? b.left : std::min(firstColumn, b.left);
+        endColumn = std::max(endColumn, b.right + 1);
+    }
+    return {firstColumn, endColumn};
+}
+
+void XlsWorksheet::visitRow(int row, const std::function<void(const XlsSheetCell&)>& visit, XlsValueUse) const
+{
+    const std::size_t n = rangeCountInRow(row);
+    if (isRowInColumnOrder(row)) {
+        for (std::size_t i = 0; i < n; ++i)
+            visit(rangeInRow(row, i));
+        return;
+    }
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return boundsInRow(row, a).left < boundsInRow(row, b).left; });
+    for (const std::size_t i : order)
+        visit(rangeInRow(row, i));
 }
 
 bool XlsWorksheet::isRowInColumnOrder(int row) const

@@ -5,6 +5,7 @@
 
 #include "xlspagesetup.h"
 #include "xlsrange.h"
+#include "xlssheetsource.h"
 
 #include <QHash>
 #include <QString>
@@ -16,7 +17,7 @@
 
 namespace darni::output::xls {
 
-class XlsWorksheet
+class XlsWorksheet : public XlsSheetSource
 {
 public:
     static constexpr int kMaxNameLength = 31;
@@ -25,7 +26,7 @@ public:
 
     explicit XlsWorksheet(QString name);
 
-    QString name() const { return m_name; }
+    QString name() const override { return m_name; }
     // Cut to 31 characters, then trimmed of surrounding spaces.
     void setName(const QString& name);
 
@@ -36,25 +37,20 @@ public:
     XlsRange cell(int column, int row) { return range(column, row, column, row); }
 
     // The used area; all −1 while the sheet is empty.
-    XlsBounds usedArea() const { return m_used; }
-    bool isEmpty() const { return m_used.top < 0; }
+    XlsBounds usedArea() const override { return m_used; }
 
     // A column's width in characters of the workbook's default font; columns without one take the
     // sheet's default width.
     void setColumnWidth(int column, double characters);
-    const std::map<int, double>& columnWidths() const { return m_columnWidths; }
+    const std::map<int, double>& columnWidths() const override { return m_columnWidths; }
 
     XlsPageSetup& pageSetup() { return m_pageSetup; }
-    const XlsPageSetup& pageSetup() const { return m_pageSetup; }
+    const XlsPageSetup& pageSetup() const override { return m_pageSetup; }
 
-    // A range as the writer reads it, without copying its text.
-    struct Cell
-    {
-        XlsBounds bounds;
-        const QString* text;          // for a text value
-        std::optional<double> number; // for a number value
-        const XlsCellStyle* style;
-    };
+    using Cell = XlsSheetCell;
+    std::pair<int, int> columnSpan(int row) const override;
+    void visitRow(int row, const std::function<void(const XlsSheetCell&)>& visit,
+                  XlsValueUse use = XlsValueUse::Whole) const override;
     // The ranges whose top row is this one, in the order they were made.
     std::size_t rangeCountInRow(int row) const;
     Cell rangeInRow(int row, std::size_t index) const;

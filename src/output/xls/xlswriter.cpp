@@ -11,6 +11,7 @@
 #include <bit>
 #include <array>
 #include <map>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -198,55 +199,35 @@ BiffData fontRecord(const FontKey& f, std::uint16_t colorIndex)
     return d;
 }
 
-// The order in which a row's ranges are written: by left column, equal ones as they were made.
-void orderRow(const XlsWorksheet& sheet, int row, std::vector<std::size_t>& order)
-{
-    const std::size_t n = sheet.rangeCountInRow(row);
-    order.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        order[i] = i;
-    const auto byLeft = [&](std::size_t a, std::size_t b) {
-        return sheet.boundsInRow(row, a).left < sheet.boundsInRow(row, b).left;
-    };
-    if (!sheet.isRowInColumnOrder(row))
-        std::stable_sort(order.begin(), order.end(), byLeft);
-}
-
 // The ranges of a sheet in writing order: row by row, each row's ranges by left column.
 template <typename F>
-void forEachRange(const XlsWorksheet& sheet, F&& visit)
+void forEachRange(const XlsSheetSource& sheet, XlsValueUse use, F&& visit)
 {
     if (sheet.isEmpty())
         return;
-    std::vector<std::size_t> order;
-    for (int row = sheet.usedArea().top; row <= sheet.usedArea().bottom; ++row) {
-        orderRow(sheet, row, order);
-        for (const std::size_t i : order)
-            visit(row, sheet.rangeInRow(row, i));
-    }
-}
-
-bool isSharedText(const XlsWorksheet::Cell& cell)
-{
-    return cell.text && !cell.text->isEmpty();
+    for (int row = sheet.usedArea().top; row <= sheet.usedArea().bottom; ++row)
+        sheet.visitRow(row, [&](const XlsSheetCell& cell) { visit(row, cell); }, use);
 }
 
 class WorkbookStreamWriter
 {
 public:
-    WorkbookStreamWriter(const XlsWorkbook& workbook, BiffStream& out) : m_book(workbook), m_out(out) {}
+    WorkbookStreamWriter(const QString& title, std::span<const XlsSheetSource* const> sheets, BiffStream& out)
+        : m_title(title), m_sheets(sheets), m_out(out)
+    {
+    }
 
     void write()
     {
         collectStyles();
         writeGlobals();
         std::uint32_t sharedIndex = 0;
-        for (int i = 0; i < m_book.sheetCount(); ++i) {
+        for (int i = 0; i < sheetCount(); ++i) {
             const std::int64_t bof = m_out.position();
             QByteArray position(4, '\0');
             qToLittleEndian(static_cast<std::uint32_t>(bof), position.data());
             m_out.patch(m_boundSheetPositions[static_cast<std::size_t>(i)], position);
-            writeSheet(m_book.sheet(i), i == 0, sharedIndex);
+            writeSheet(*m_sheets[static_cast<std::size_t>(i)], i == 0, sharedIndex);
         }
     }
 
@@ -257,13 +238,11 @@ private:
     {
         for (const auto& x : kFixedXfData)
             m_xfList.push_back(bytesFromHex(x));
-        for (int i = 0; i < m_book.sheetCount(); ++i) {
-            const XlsWorksheet& sheet = m_book.sheet(i);
+        for (int i = 0; i < sheetCount(); ++i) {
+            const XlsSheetSource& sheet = *m_sheets[static_cast<std::size_t>(i)];
             const XlsCellStyle* last = nullptr;
-            // One pass finds the styles in order of first use and counts the shared strings.
-            forEachRange(sheet, [&](int, const XlsWorksheet::Cell& cell) {
-                if (isSharedText(cell))
-                    ++m_sharedStrings;
+            // One pass finds the styles in order of first use; it needs no values.
+            forEachRange(sheet, XlsValueUse::StyleOnly, [&](int, const XlsSheetCell& cell) {
                 if (cell.style == last)
                     return;
                 last = cell.style;
@@ -318,7 +297,7 @@ private:
         return static_cast<std::uint16_t>(kFirstListedXf + m_xfList.size() - 1);
     }
 
-    std::uint16_t xfOf(const XlsWorksheet::Cell& cell) const
+    std::uint16_t xfOf(const XlsSheetCell& cell) const
     {
         return m_xfOfStyle.at({cell.style, !cell.bounds.isSingleCell()});
     }
@@ -338,14 +317,14 @@ private:
         m_out.record(Record::Mms, BiffData().u16(0));
         m_out.record(Record::InterfaceEnd);
         BiffData access;
-        access.unicode16(m_book.title());
+        access.unicode16(m_title);
         access.bytes(QByteArray(std::max(0, kWriteAccessSize - access.size()), ' '));
         m_out.record(Record::WriteAccess, access.data().left(kWriteAccessSize));
         m_out.record(Record::CodePage, BiffData().u16(kCodePage1252));
         m_out.record(Record::DSF, BiffData().u16(0));
         m_out.record(Record::Excel9File);
         BiffData tabs;
-        for (int i = 0; i < m_book.sheetCount(); ++i)
+        for (int i = 0; i < sheetCount(); ++i)
             tabs.u16(static_cast<std::uint16_t>(i + 1));
         m_out.record(Record::RRTabId, tabs);
         m_out.record(Record::BuiltInFnGroupCount, BiffData().u16(kBuiltInFunctionGroups));
@@ -378,9 +357,9 @@ private:
         for (const char* style : kStyleRecords)
             m_out.raw(bytesFromHex(style));
         m_out.record(Record::UsesELFs, BiffData().u16(0));
-        for (int i = 0; i < m_book.sheetCount(); ++i) {
+        for (int i = 0; i < sheetCount(); ++i) {
             m_boundSheetPositions.push_back(m_out.position() + biff::kRecordHeaderSize);
-            m_out.record(Record::BoundSheet8, BiffData().u32(0).u16(0).unicode8(m_book.sheet(i).name()));
+            m_out.record(Record::BoundSheet8, BiffData().u32(0).u16(0).unicode8(m_sheets[static_cast<std::size_t>(i)]->name()));
         }
         m_out.record(Record::Country, BiffData().u16(kCountryCode).u16(kCountryCode));
         writeSharedStrings();
@@ -411,10 +390,8 @@ private:
 
     void writeSharedStrings()
     {
-        const std::uint32_t count = m_sharedStrings;
-        if (count == 0)
-            return;
-
+        // The counts are known once every text is written; they are put in place then.
+        const std::int64_t countsPosition = m_out.position() + biff::kRecordHeaderSize;
         QByteArray piece;
         piece.reserve(biff::kMaxRecordData);
         bool first = true;
@@ -427,14 +404,14 @@ private:
         };
         const auto room = [&] { return biff::kMaxRecordData - static_cast<int>(piece.size()); };
 
-        piece.append(BiffData().u32(count).u32(count).data());
+        piece.append(BiffData().u32(0).u32(0).data());
         BiffData buckets;
         buckets.u16(kStringsPerBucket);
         QByteArray characters;
         std::uint32_t entry = 0;
-        for (int i = 0; i < m_book.sheetCount(); ++i) {
-            forEachRange(m_book.sheet(i), [&](int, const XlsWorksheet::Cell& cell) {
-                if (!isSharedText(cell))
+        for (int i = 0; i < sheetCount(); ++i) {
+            forEachRange(*m_sheets[static_cast<std::size_t>(i)], XlsValueUse::Whole, [&](int, const XlsSheetCell& cell) {
+                if (!cell.hasText)
                     return;
                 const QString& text = *cell.text;
                 if (room() <= kMinRoomForMore)
@@ -462,13 +439,17 @@ private:
                 }
             });
         }
+        // A workbook without texts has no string table.
+        if (entry == 0)
+            return;
         endPiece();
         m_out.record(Record::ExtSST, buckets);
+        m_out.patch(countsPosition, BiffData().u32(entry).u32(entry).data());
     }
 
     // ---- a sheet --------------------------------------------------------------------------------------
 
-    void writeSheet(const XlsWorksheet& sheet, bool selected, std::uint32_t& sharedIndex)
+    void writeSheet(const XlsSheetSource& sheet, bool selected, std::uint32_t& sharedIndex)
     {
         const XlsBounds used = sheet.usedArea();
         const int firstRow = sheet.isEmpty() ? 0 : used.top;
@@ -517,7 +498,7 @@ private:
         m_out.record(Record::EOF_);
     }
 
-    void writeSheetSettings(const XlsWorksheet& sheet)
+    void writeSheetSettings(const XlsSheetSource& sheet)
     {
         const XlsPageSetup& page = sheet.pageSetup();
         m_out.record(Record::CalcMode, BiffData().u16(kCalcAutomatic));
@@ -567,18 +548,11 @@ private:
     }
 
     // Writes rows top…bottom: their Row records, their cells and the DBCell; returns the DBCell's position.
-    std::int64_t writeRowBlock(const XlsWorksheet& sheet, int top, int bottom, std::uint32_t& sharedIndex)
+    std::int64_t writeRowBlock(const XlsSheetSource& sheet, int top, int bottom, std::uint32_t& sharedIndex)
     {
         const std::int64_t blockStart = m_out.position();
         for (int row = top; row <= bottom; ++row) {
-            int firstColumn = 0;
-            int endColumn = 0;
-            const std::size_t n = sheet.rangeCountInRow(row);
-            for (std::size_t i = 0; i < n; ++i) {
-                const XlsBounds b = sheet.boundsInRow(row, i);
-                firstColumn = i == 0 ? b.left : std::min(firstColumn, b.left);
-                endColumn = std::max(endColumn, b.right + 1);
-            }
+            const auto [firstColumn, endColumn] = sheet.columnSpan(row);
             m_out.record(Record::Row, BiffData()
                                           .u16(static_cast<std::uint16_t>(row))
                                           .u16(static_cast<std::uint16_t>(firstColumn))
@@ -605,11 +579,10 @@ private:
         return dbCell;
     }
 
-    void writeCells(const XlsWorksheet& sheet, int row, std::uint32_t& sharedIndex)
+    void writeCells(const XlsSheetSource& sheet, int row, std::uint32_t& sharedIndex)
     {
-        orderRow(sheet, row, m_rowOrder);
-        for (const std::size_t i : m_rowOrder) {
-            const XlsWorksheet::Cell cell = sheet.rangeInRow(row, i);
+        // The string table gave each text its index in order: here only whether a cell has one matters.
+        const auto writeCell = [&](const XlsSheetCell& cell) {
             // Row, column and XF, then the value: assembled in place, as there are a great many.
             char d[kCellHeadSize + sizeof(double)];
             qToLittleEndian(static_cast<std::uint16_t>(row), d);
@@ -618,33 +591,43 @@ private:
             if (cell.number) {
                 qToLittleEndian(std::bit_cast<std::uint64_t>(*cell.number), d + kCellHeadSize);
                 m_out.record(Record::Number, d, kCellHeadSize + sizeof(double));
-            } else if (isSharedText(cell)) {
+            } else if (cell.hasText) {
                 qToLittleEndian(sharedIndex++, d + kCellHeadSize);
                 m_out.record(Record::LabelSst, d, kCellHeadSize + sizeof(std::uint32_t));
             } else {
                 m_out.record(Record::Blank, d, kCellHeadSize);
             }
-        }
+        };
+        sheet.visitRow(row, writeCell, XlsValueUse::Presence);
     }
 
-    const XlsWorkbook& m_book;
+    int sheetCount() const { return static_cast<int>(m_sheets.size()); }
+
+    QString m_title;
+    std::span<const XlsSheetSource* const> m_sheets;
     BiffStream& m_out;
     std::vector<FontKey> m_fonts;    // after the fixed four
     std::vector<QString> m_formats;  // from index 50 on
     std::vector<QByteArray> m_xfList; // from XF 15 on
     std::map<std::pair<const XlsCellStyle*, bool>, std::uint16_t> m_xfOfStyle;
     std::vector<std::int64_t> m_boundSheetPositions;
-    std::vector<std::size_t> m_rowOrder;
-    std::uint32_t m_sharedStrings = 0; // non-empty texts in the workbook
 };
 
 } // namespace
 
 void XlsWriter::saveAsXls(const XlsWorkbook& workbook, const QString& path)
 {
+    std::vector<const XlsSheetSource*> sheets;
+    for (int i = 0; i < workbook.sheetCount(); ++i)
+        sheets.push_back(&workbook.sheet(i));
+    saveAsXls(workbook.title(), sheets, path);
+}
+
+void XlsWriter::saveAsXls(const QString& title, std::span<const XlsSheetSource* const> sheets, const QString& path)
+{
     CompoundFileWriter file(path, kWorkbookStream);
     BiffStream stream(file);
-    WorkbookStreamWriter(workbook, stream).write();
+    WorkbookStreamWriter(title.left(XlsWorkbook::kMaxTitleLength).trimmed(), sheets, stream).write();
     stream.flush();
     file.finish();
 }

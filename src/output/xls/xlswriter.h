@@ -4,6 +4,8 @@
 
 #include "xlsworkbook.h"
 
+#include <span>
+
 #include <QString>
 
 namespace darni::output::xls {
@@ -15,6 +17,9 @@ public:
     // "StgCreateDocFile error %d" or "CreateStream error %d" (%d a signed 32-bit platform code) when the
     // file or its stream cannot be made, or a text naming the file when writing fails.
     void saveAsXls(const XlsWorkbook& workbook, const QString& path);
+    // The same for sheets read as they are written, under the workbook title `title` (cut to 66
+    // characters and trimmed, as XlsWorkbook keeps it).
+    void saveAsXls(const QString& title, std::span<const XlsSheetSource* const> sheets, const QString& path);
 };
 
 } // namespace darni::output::xls
