@@ -12,7 +12,6 @@
 
 #include <QDate>
 #include <QFile>
-#include <QTime>
 #include <QFileInfo>
 
 #include <xlsxwriter.h>
@@ -22,6 +21,7 @@
 #include <cerrno>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 namespace darni::output {
 
@@ -47,47 +47,82 @@ files::UserError writeFailure(const QString& path, lxw_error error, int systemEr
     return files::UserError(QStringLiteral("Не удалось записать книгу %1: %2.").arg(path, cause));
 }
 
-// The stored "ДД.ММ.ГГГГ" or "ЧЧ:ММ:СС" as the date or time of day a spreadsheet sorts by; nothing for
-// a text that is no calendar date or no time (a row edited by hand), which then goes out as text.
-std::optional<lxw_datetime> calendarValue(ExportCalendar calendar, const QByteArray& stored)
+// The digits of `text` from `at`, `count` of them, as a number; nothing when one is no digit.
+std::optional<int> digitsAt(std::string_view text, std::size_t at, std::size_t count)
 {
-    const QString text = QString::fromLatin1(stored.trimmed());
-    if (calendar == ExportCalendar::Date) {
-        const QDate date = QDate::fromString(text, QStringLiteral("dd.MM.yyyy"));
-        if (!date.isValid())
+    constexpr int kRadix = 10;
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
             return std::nullopt;
-        // A date alone: midnight of that day.
-        return lxw_datetime{date.year(), date.month(), date.day(), 0, 0, 0};
+        value = value * kRadix + (text[i] - '0');
     }
-    const QTime time = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
-    if (!time.isValid())
-        return std::nullopt;
-    // A time alone: libxlsxwriter writes the fraction of a day when the date is all zeros.
-    return lxw_datetime{0, 0, 0, time.hour(), time.minute(), static_cast<double>(time.second())};
+    return value;
 }
 
-// Each column as wide as the longest of its header and its texts (numbers take the room of their digits).
-std::array<double, kColumnCount> columnWidths(const table::RecordView& page)
+// The stored "ДД.ММ.ГГГГ" or "ЧЧ:ММ:СС" as the date or time of day a spreadsheet sorts by; nothing for
+// a text that is no calendar date or no time (a row edited by hand), which then goes out as text.
+// Read by position: a general date parser would cost more than the library's writing of the cell.
+std::optional<lxw_datetime> calendarValue(ExportCalendar calendar, const QByteArray& stored)
 {
-    const auto columns = exportColumns();
-    std::array<qsizetype, kColumnCount> widest{};
-    for (int row = 0; row < page.size(); ++row) {
-        for (std::size_t c = 0; c < kColumnCount; ++c) {
-            const ExportColumn& column = columns[c];
-            if (column.cell == ExportCell::Text) {
-                widest[c] = std::max(widest[c], static_cast<qsizetype>(page.text(row, column.field).size()));
-            } else if (!page.isNull(row, column.field)) {
-                const double magnitude = std::abs(page.real(row, column.field));
-                const auto digits = static_cast<qsizetype>(magnitude < 1 ? 1 : std::floor(std::log10(magnitude)) + 1);
-                widest[c] = std::max(widest[c], digits + kNumberMargin);
-            }
-        }
+    // Where the parts of "dd.mm.yyyy" and "hh:mm:ss" lie.
+    constexpr std::string_view kDateShape = "dd.mm.yyyy";
+    constexpr std::string_view kTimeShape = "hh:mm:ss";
+    constexpr std::size_t kPart = 2; // digits of a day, a month, an hour, a minute, a second
+    constexpr std::size_t kYear = 4;
+    constexpr std::size_t kFirstSeparator = kPart;
+    constexpr std::size_t kSecondPart = kFirstSeparator + 1;
+    constexpr std::size_t kSecondSeparator = kSecondPart + kPart;
+    constexpr std::size_t kThirdPart = kSecondSeparator + 1;
+    constexpr int kHoursPerDay = 24;
+    constexpr int kMinutesPerHour = 60;
+    constexpr int kSecondsPerMinute = 60;
+    const QByteArray trimmed = stored.trimmed();
+    const std::string_view text(trimmed.constData(), static_cast<std::size_t>(trimmed.size()));
+    if (calendar == ExportCalendar::Date) {
+        if (text.size() != kDateShape.size() || text[kFirstSeparator] != '.' || text[kSecondSeparator] != '.')
+            return std::nullopt;
+        const auto day = digitsAt(text, 0, kPart);
+        const auto month = digitsAt(text, kSecondPart, kPart);
+        const auto year = digitsAt(text, kThirdPart, kYear);
+        if (!day || !month || !year || !QDate::isValid(*year, *month, *day))
+            return std::nullopt;
+        // A date alone: midnight of that day.
+        return lxw_datetime{*year, *month, *day, 0, 0, 0};
     }
-    std::array<double, kColumnCount> widths{};
-    for (std::size_t c = 0; c < kColumnCount; ++c)
-        widths[c] = static_cast<double>(std::min(kWidestColumn, std::max(headerColumnWidth(columns[c]), widest[c] + 1)));
-    return widths;
+    if (text.size() != kTimeShape.size() || text[kFirstSeparator] != ':' || text[kSecondSeparator] != ':')
+        return std::nullopt;
+    const auto hour = digitsAt(text, 0, kPart);
+    const auto minute = digitsAt(text, kSecondPart, kPart);
+    const auto second = digitsAt(text, kThirdPart, kPart);
+    if (!hour || !minute || !second || *hour >= kHoursPerDay || *minute >= kMinutesPerHour ||
+        *second >= kSecondsPerMinute)
+        return std::nullopt;
+    // A time alone: libxlsxwriter writes the fraction of a day when the date is all zeros.
+    return lxw_datetime{0, 0, 0, *hour, *minute, static_cast<double>(*second)};
 }
+
+// Each column as wide as the longest of its header and its texts (numbers take the room of their
+// digits), gathered as the rows are written: the library takes the widths at any time before it closes.
+class ColumnWidths
+{
+public:
+    void takeText(std::size_t column, qsizetype characters) { m_widest[column] = std::max(m_widest[column], characters); }
+    void takeNumber(std::size_t column, double value)
+    {
+        const double magnitude = std::abs(value);
+        const auto digits = static_cast<qsizetype>(magnitude < 1 ? 1 : std::floor(std::log10(magnitude)) + 1);
+        m_widest[column] = std::max(m_widest[column], digits + kNumberMargin);
+    }
+    double width(std::size_t column) const
+    {
+        const ExportColumn& c = exportColumns()[column];
+        return static_cast<double>(std::min(kWidestColumn, std::max(headerColumnWidth(c), m_widest[column] + 1)));
+    }
+
+private:
+    std::array<qsizetype, kColumnCount> m_widest{};
+};
 
 } // namespace
 
@@ -101,7 +136,6 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
                                    .arg(rows));
     }
     const auto columns = exportColumns();
-    const std::array<double, kColumnCount> widths = columnWidths(page);
 
     std::optional<files::AtomicFile> file;
     try {
@@ -127,7 +161,6 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
             formats[c] = workbook_add_format(book.get());
             format_set_num_format(formats[c], columns[c].numberFormat);
         }
-        worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c], formats[c]);
     }
     lxw_format* header = workbook_add_format(book.get());
     format_set_bold(header);
@@ -136,31 +169,34 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
     worksheet_freeze_panes(sheet, 1, 0);
     worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(std::max(rows, 1)), kColumnCount - 1);
 
+    ColumnWidths widths;
     QByteArray text;
     for (int row = 0; row < rows; ++row) {
         const auto at = static_cast<lxw_row_t>(row + 1);
         for (std::size_t c = 0; c < kColumnCount; ++c) {
             const ExportColumn& column = columns[c];
             const auto col = static_cast<lxw_col_t>(c);
-            if (column.calendar != ExportCalendar::None) {
+            if (column.cell == ExportCell::Text) {
                 const QByteArray stored = page.text(row, column.field);
-                if (const auto when = calendarValue(column.calendar, stored)) {
+                widths.takeText(c, stored.size());
+                const auto when = column.calendar != ExportCalendar::None ? calendarValue(column.calendar, stored)
+                                                                           : std::nullopt;
+                if (when) {
                     lxw_datetime value = *when;
                     worksheet_write_datetime(sheet, at, col, &value, formats[c]);
                 } else if (!stored.isEmpty()) {
-                    worksheet_write_string(sheet, at, col, table::cp1251::toUnicode(stored).toUtf8().constData(),
-                                           nullptr);
-                }
-            } else if (column.cell == ExportCell::Text) {
-                text = table::cp1251::toUnicode(page.text(row, column.field)).toUtf8();
-                if (!text.isEmpty())
+                    table::cp1251::toUtf8(stored, text);
                     worksheet_write_string(sheet, at, col, text.constData(), nullptr);
-            } else if (!page.isNull(row, column.field)) {
+                }
+            } else if (const auto number = page.number(row, column.field)) {
                 // A measurement not taken stays an empty cell, out of every sum and mean.
-                worksheet_write_number(sheet, at, col, page.real(row, column.field), formats[c]);
+                widths.takeNumber(c, *number);
+                worksheet_write_number(sheet, at, col, *number, formats[c]);
             }
         }
     }
+    for (std::size_t c = 0; c < kColumnCount; ++c)
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths.width(c), formats[c]);
     errno = 0;
     const lxw_error closed = workbook_close(book.release());
     if (closed != LXW_NO_ERROR)

@@ -57,6 +57,35 @@ QString toUnicode(QByteArrayView bytes)
     return text;
 }
 
+void toUtf8(QByteArrayView bytes, QByteArray& out)
+{
+    constexpr char16_t kFirstTwoByte = 0x80;
+    constexpr char16_t kFirstThreeByte = 0x800;
+    constexpr unsigned kTwoByteLead = 0xC0;
+    constexpr unsigned kThreeByteLead = 0xE0;
+    constexpr unsigned kContinuation = 0x80;
+    constexpr unsigned kContinuationBits = 6;
+    constexpr unsigned kContinuationMask = 0x3F;
+    constexpr qsizetype kLongestUtf8 = 3; // every character of the code page lies in the first plane
+    out.resize(bytes.size() * kLongestUtf8);
+    auto* p = reinterpret_cast<unsigned char*>(out.data());
+    const auto continuation = [](unsigned bits) { return static_cast<unsigned char>(kContinuation | (bits & kContinuationMask)); };
+    for (const char b : bytes) {
+        const char16_t c = decodeByte(static_cast<std::uint8_t>(b));
+        if (c < kFirstTwoByte) {
+            *p++ = static_cast<unsigned char>(c);
+        } else if (c < kFirstThreeByte) {
+            *p++ = static_cast<unsigned char>(kTwoByteLead | (c >> kContinuationBits));
+            *p++ = continuation(c);
+        } else {
+            *p++ = static_cast<unsigned char>(kThreeByteLead | (c >> (2 * kContinuationBits)));
+            *p++ = continuation(c >> kContinuationBits);
+            *p++ = continuation(c);
+        }
+    }
+    out.truncate(reinterpret_cast<char*>(p) - out.data());
+}
+
 QByteArray fromUnicode(QStringView text)
 {
     QByteArray bytes;

@@ -104,6 +104,44 @@ TEST_F(XlsxExport, EveryCellIsTheOneTheXlsExportWritesAndTheSheetIsReadyToWorkWi
     EXPECT_EQ(lines[3].toArray()[0].toString(), QStringLiteral("54446"));
 }
 
+// Only a real calendar day and time of day become date and time cells; anything else a row may hold
+// (edited by hand, written by another program) goes out as the text it is.
+TEST_F(XlsxExport, OnlyCalendarDatesAndTimesBecomeDateCells)
+{
+    struct Case
+    {
+        const char* date;
+        const char* time;
+        const char* dateKind;
+        const char* timeKind;
+    };
+    const Case cases[] = {
+        {"05.03.2024", "10:15:00", "date", "time"},
+        {"29.02.2024", "23:59:59", "date", "time"}, // a leap day, the last second
+        {"29.02.2023", "24:00:00", "text", "text"}, // no such day, no such hour
+        {"5.3.2024", "7:05:00", "text", "text"},    // not the grid's shape
+        {"05/03/2024", "10.15.00", "text", "text"},
+        {"ab.cd.efgh", "10:61:00", "text", "text"},
+    };
+    DbfFileBuilder b(darni::testing::measurementFields());
+    for (const Case& c : cases)
+        b.record({{"N", "1"}, {"DATE", c.date}, {"TIME", c.time}});
+    b.writeTo(tablePath());
+    t.open(tablePath());
+    exportToXlsx(t.view(), out());
+    const QJsonObject book = readBack(out());
+    const QJsonArray kinds = book[QStringLiteral("kinds")].toArray();
+    const QJsonArray rows = book[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(kinds.size(), static_cast<qsizetype>(std::size(cases)) + 1);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto row = static_cast<qsizetype>(i) + 1;
+        EXPECT_EQ(kinds[row].toArray()[1].toString(), QString::fromLatin1(cases[i].dateKind)) << cases[i].date;
+        EXPECT_EQ(kinds[row].toArray()[2].toString(), QString::fromLatin1(cases[i].timeKind)) << cases[i].time;
+        EXPECT_EQ(rows[row].toArray()[1].toString(), QString::fromLatin1(cases[i].date)) << "shown as stored";
+        EXPECT_EQ(rows[row].toArray()[2].toString(), QString::fromLatin1(cases[i].time)) << "shown as stored";
+    }
+}
+
 TEST_F(XlsxExport, APageBeyondTheOldSheetGoesOutWholeAndAFailedWriteLeavesNothingBehind)
 {
     constexpr int kRows = 70'000;

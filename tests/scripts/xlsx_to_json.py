@@ -40,6 +40,17 @@ def libreoffice_rows(path):
             return list(csv.reader(f))
 
 
+def kind(value):
+    """What a cell holds: "date" (with or without a time of day), "time", "number", "text" or "empty"."""
+    if isinstance(value, datetime.datetime):
+        return "date"
+    if isinstance(value, datetime.time):
+        return "time"
+    if value is None:
+        return "empty"
+    return "text" if isinstance(value, str) else "number"
+
+
 def shown(value):
     """A date or time cell as a Russian reader writes it ("05.03.2024", "10:15:00"); others as they are."""
     if isinstance(value, datetime.datetime):
@@ -61,8 +72,9 @@ def main(path, options):
     formats = [sheet.cell(row=2, column=c).number_format for c in range(1, sheet.max_column + 1)]
     dates = [sheet.cell(row=2, column=c).is_date for c in range(1, sheet.max_column + 1)]
     widths = [sheet.column_dimensions[get_column_letter(c)].width for c in range(1, sheet.max_column + 1)]
+    kinds = [[kind(cell.value) for cell in row] for row in sheet.iter_rows()]
     result = {"sheet": sheet.title, "freeze": sheet.freeze_panes, "filter": sheet.auto_filter.ref,
-              "rows": rows, "formats": formats, "dates": dates, "widths": widths}
+              "rows": rows, "kinds": kinds, "formats": formats, "dates": dates, "widths": widths}
     if "--libreoffice" in options:
         result["libreoffice"] = libreoffice_rows(path)
     print(json.dumps(result, ensure_ascii=False))

@@ -48,3 +48,15 @@ TEST(Cp1251, CharactersOutsideTheCodePageBecomeOneReplacementEach)
 }
 
 } // namespace
+
+TEST(Cp1251, Utf8DirectlyIsTheUtf8OfTheUnicodeText)
+{
+    QByteArray every;
+    for (int b = 0; b < 256; ++b)
+        every.append(static_cast<char>(b));
+    QByteArray out = "left over";
+    for (const QByteArray& bytes : {every, QByteArray(), QByteArray("\xCF\xEB\xE8\xF2\xE0 3, \xB9 5")}) {
+        cp1251::toUtf8(bytes, out);
+        EXPECT_EQ(out, cp1251::toUnicode(bytes).toUtf8());
+    }
+}
