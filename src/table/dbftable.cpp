@@ -113,6 +113,7 @@ void DbfTable::close()
 
 void DbfTable::release()
 {
+    m_lastView.reset();
     m_store.abandon();
     resetCursor();
     m_tags.clear();
@@ -168,6 +169,7 @@ void DbfTable::followRollBack()
 {
     if (!m_store.rolledBack())
         return;
+    ++m_edits; // the rows went back: no view taken before stands
     // The store went back to the rows its header counts; the cursor and the orders go with it.
     if (m_current > m_store.slotCount()) {
         m_current = 0;
@@ -207,6 +209,8 @@ const char* DbfTable::recordAt(std::uint32_t slot, Direction direction)
 RecordView DbfTable::view()
 {
     requireOpen();
+    if (m_lastView && m_lastViewGeneration == generation() && m_lastViewEdits == m_edits)
+        return *m_lastView;
     std::vector<std::uint32_t> slots;
     if (IndexTag* tag = m_tags.active()) {
         const std::size_t n = tag->size();
@@ -223,7 +227,10 @@ RecordView DbfTable::view()
                 slots.push_back(slot);
         }
     }
-    return RecordView(*this, std::move(slots), generation());
+    m_lastView.emplace(*this, std::move(slots), generation());
+    m_lastViewGeneration = generation();
+    m_lastViewEdits = m_edits;
+    return *m_lastView;
 }
 
 bool DbfTable::isShown(const char* record) const
@@ -566,6 +573,7 @@ void DbfTable::updateTags(std::uint32_t slot, const char* before, const char* af
 void DbfTable::post()
 {
     requireOpen();
+    ++m_edits;
     if (m_state == State::Edit) {
         // A write that fails leaves the row being edited, so that it can be posted again or cancelled.
         if (m_tags.isEmpty()) {

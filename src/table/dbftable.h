@@ -197,6 +197,13 @@ private:
     RowFilter m_filter;
     // Counts changes of filter and order, which the store does not see; views compare the sum.
     std::uint64_t m_orderGeneration = 0;
+    // The last view taken, handed out again while nothing it depends on has changed (rows, order,
+    // filter, or a posted edit, which may move a row in or out of the filter or within the order): a
+    // view walks every record, and a page's readers ask for it one after another.
+    std::optional<RecordView> m_lastView;
+    std::uint64_t m_lastViewGeneration = 0;
+    std::uint64_t m_lastViewEdits = 0;
+    std::uint64_t m_edits = 0;
 
     std::optional<std::size_t> m_orderPosition; // the current row's place in the active tag, once known
     QByteArray m_row;           // the current row being edited or inserted, or read when not in the store

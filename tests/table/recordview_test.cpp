@@ -64,6 +64,18 @@ TEST_F(RecordViews, EditsShowAtOnceAndChangesOfRowsMakeViewsStale)
     t.post();
     EXPECT_FALSE(before.isStale()) << "an edit keeps the rows";
     EXPECT_EQ(before.real(1, Field::P), 7.5);
+    EXPECT_EQ(numbers(t.view()), numbers(before)) << "a view taken again, nothing moved";
+
+    // An edit that takes a row off the page shows in the next view taken, though the earlier one stands.
+    ASSERT_TRUE(t.goToSlot(2));
+    t.edit();
+    t.setInteger(Field::NB_TYPE, 1);
+    t.post();
+    EXPECT_EQ(numbers(t.view()), (std::vector<double>{1, 4}));
+    t.edit();
+    t.setInteger(Field::NB_TYPE, 0);
+    t.post();
+    EXPECT_EQ(numbers(t.view()), (std::vector<double>{1, 2, 4}));
 
     // Rows appended and not yet in the file read from where the table holds them.
     t.append();
