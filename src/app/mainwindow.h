@@ -51,7 +51,6 @@ public:
     workspace::Workspace& workspace() { return m_workspace; }
     TransferKeeper& transferKeeper() { return m_transferKeeper; }
     table::TableDocument& document() { return m_workspace.document(); }
-    const table::TableStatistics& statistics() const { return m_workspace.statistics(); }
     QString lastDirectory() const { return m_lastDirectory; }
     QAction* command(const QString& objectName) const;
     view::GridView* activeGrid() const;

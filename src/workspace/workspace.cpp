@@ -55,8 +55,14 @@ void Workspace::choosePage()
 
 void Workspace::recompute()
 {
-    if (isOpen())
-        m_statistics = table::findMma(pageRows());
+    m_statistics.reset();
+}
+
+const table::TableStatistics& Workspace::statistics()
+{
+    if (!m_statistics)
+        m_statistics = isOpen() ? table::findMma(pageRows()) : table::TableStatistics{};
+    return *m_statistics;
 }
 
 void Workspace::postPending()

@@ -61,8 +61,9 @@ public:
     QString path() const { return m_document.path(); }
     // The page that shows the open table; nothing with no table open.
     std::optional<Page> page() const { return isOpen() ? std::optional<Page>(m_page) : std::nullopt; }
-    // "find_mma" of the page in view, as the footers show it without marked rows.
-    const table::TableStatistics& statistics() const { return m_statistics; }
+    // "find_mma" of the page in view, as the footers show it without marked rows; worked out when first
+    // asked for after a change, so that a command that shows no figures never reads them.
+    const table::TableStatistics& statistics();
     // The device type of the data in hand: the instrument's after a transfer that heard it, else the
     // first row's of the page in view when a table was opened.
     std::uint8_t deviceType() const { return m_document.deviceType(); }
@@ -185,7 +186,7 @@ private:
 
     table::TableDocument m_document;
     Page m_page = Page::Ultrasonic;
-    table::TableStatistics m_statistics;
+    std::optional<table::TableStatistics> m_statistics; // nothing while they are to be worked out again
     UndoState m_undo = UndoState::Nothing;
     QString m_readOnlyReason;
 };
