@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 
 namespace darni::output {
 
@@ -90,14 +91,14 @@ QString exportSuccessMessage(const QString& path)
     return QStringLiteral("Экспорт в файл ") + QFileInfo(path).fileName() + QStringLiteral(" завершен успешно.");
 }
 
-ExportSheet::ExportSheet(const table::RecordView& page) : m_page(page)
+ExportSheet::ExportSheet(table::RecordView page) : m_page(std::move(page))
 {
-    if (page.size() > kMaxExportRows) {
+    if (m_page.size() > kMaxExportRows) {
         throw xls::XlsError(QStringLiteral("На листе Excel 97-2003 помещается не более %1 строк данных, а на "
                                            "странице их %2. Файл не записан. Страницу целиком записывает "
                                            "команда \"Сервис → Экспорт в Excel 2007+ (.xlsx)\".")
                                 .arg(kMaxExportRows)
-                                .arg(page.size()));
+                                .arg(m_page.size()));
     }
     for (std::size_t c = 0; c < kColumns.size(); ++c)
         m_widths[static_cast<int>(c)] = static_cast<double>(headerColumnWidth(kColumns[c]));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "table/recordschema.h"
+#include "table/recordview.h"
 #include "xls/xlssheetsource.h"
 #include "xls/xlsworksheet.h"
 
@@ -12,10 +13,6 @@
 #include <functional>
 #include <map>
 #include <span>
-
-namespace darni::table {
-class RecordView;
-}
 
 namespace darni::output {
 
@@ -51,7 +48,7 @@ class ExportSheet : public xls::XlsSheetSource
 {
 public:
     // Throws xls::XlsError, before reading any row, when the page has more rows than a worksheet holds.
-    explicit ExportSheet(const table::RecordView& page);
+    explicit ExportSheet(table::RecordView page);
 
     QString name() const override;
     xls::XlsBounds usedArea() const override;
@@ -62,7 +59,7 @@ public:
                   xls::XlsValueUse use = xls::XlsValueUse::Whole) const override;
 
 private:
-    const table::RecordView& m_page;
+    table::RecordView m_page; // its own, so that a sheet made of a view just taken does not outlive it
     std::map<int, double> m_widths;
     xls::XlsPageSetup m_pageSetup;
     xls::XlsCellStyle m_style;
