@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kRows = 120000;
 constexpr int kRepetitions = 7;
-constexpr double kBuildGoal = 3.0;
+constexpr double kBuildGoal = 2.0;
 constexpr double kWalkGoal = 2.0;
 const QString kTag = QStringLiteral("tab1");
 

@@ -24,7 +24,7 @@ constexpr int kRows = 120000;
 constexpr int kDeletedRows = 1000;
 constexpr int kRepetitions = 7;
 constexpr int kFirstPageRows = 40;
-constexpr double kSortGoal = 4.0;
+constexpr double kSortGoal = 3.0;
 constexpr double kDeleteGoal = 1.3;
 constexpr double kRenumberGoal = 1.2;
 

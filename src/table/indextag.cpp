@@ -5,9 +5,60 @@
 #include "numerickey.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 namespace darni::table {
+
+namespace {
+constexpr int kRadixBits = 8;
+constexpr std::size_t kRadixBuckets = std::size_t{1} << kRadixBits;
+constexpr int kRadixPasses = 64 / kRadixBits;
+constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63;
+
+// The bits of a number as an unsigned integer in the numbers' order (-0 as 0, as the comparison has
+// them equal), reversed for a descending tag.
+std::uint64_t orderedBits(double number, bool descending)
+{
+    const auto bits = std::bit_cast<std::uint64_t>(number + 0.0);
+    const std::uint64_t ascending = (bits & kSignBit) ? ~bits : (bits | kSignBit);
+    return descending ? ~ascending : ascending;
+}
+} // namespace
+
+// A least-significant-digit radix sort: stable, so entries added in slot order keep it among equal
+// keys, as the tag's order wants. It orders a full table's keys several times faster than comparisons,
+// and a click on a column title waits for exactly this.
+template <typename Entries>
+void IndexTag::radixSortNumbers(Entries first, Entries last) const
+{
+    const auto count = static_cast<std::size_t>(last - first);
+    std::array<std::array<std::size_t, kRadixBuckets>, kRadixPasses> histograms{};
+    for (auto e = first; e != last; ++e) {
+        const std::uint64_t key = orderedBits(e->number, m_descending);
+        for (int pass = 0; pass < kRadixPasses; ++pass)
+            ++histograms[static_cast<std::size_t>(pass)][(key >> (pass * kRadixBits)) & (kRadixBuckets - 1)];
+    }
+    std::vector<Entry> spare(count);
+    Entry* from = &*first;
+    Entry* to = spare.data();
+    for (int pass = 0; pass < kRadixPasses; ++pass) {
+        auto& counts = histograms[static_cast<std::size_t>(pass)];
+        const int shift = pass * kRadixBits;
+        // A digit that all keys share moves nothing.
+        if (std::find(counts.begin(), counts.end(), count) != counts.end())
+            continue;
+        std::size_t start = 0;
+        for (std::size_t& c : counts)
+            start += std::exchange(c, start);
+        for (const Entry* e = from; e != from + count; ++e)
+            to[counts[(orderedBits(e->number, m_descending) >> shift) & (kRadixBuckets - 1)]++] = *e;
+        std::swap(from, to);
+    }
+    if (from != &*first)
+        std::copy(from, from + count, first);
+}
 
 IndexTag::IndexTag(QString name, Field field, bool descending, KeyType type, std::vector<Range> ranges,
                    QString expression)
@@ -73,8 +124,14 @@ void IndexTag::sortPending()
         std::sort(middle, m_entries.end(), less);
         std::inplace_merge(m_entries.begin(), middle, m_entries.end(), less);
     };
+    const bool pendingInSlotOrder = std::is_sorted(middle, m_entries.end(),
+                                                   [](const Entry& a, const Entry& b) { return a.slot < b.slot; });
+    if (m_type == KeyType::Number && pendingInSlotOrder) {
+        radixSortNumbers(middle, m_entries.end());
+        std::inplace_merge(m_entries.begin(), middle, m_entries.end(), [this](const Entry& a, const Entry& b) { return before(a, b); });
+    }
     // Numeric keys, by far the most sorted, get comparisons without the general path's branches.
-    if (m_type == KeyType::Number && !m_descending)
+    else if (m_type == KeyType::Number && !m_descending)
         order([](const Entry& a, const Entry& b) { return a.number < b.number || (a.number == b.number && a.slot < b.slot); });
     else if (m_type == KeyType::Number)
         order([](const Entry& a, const Entry& b) { return b.number < a.number || (a.number == b.number && a.slot < b.slot); });
@@ -136,8 +193,12 @@ void IndexTag::storedKey(std::size_t position, std::uint8_t* out)
     sortPending();
     const Entry& e = m_entries[position];
     if (m_type == KeyType::Number) {
-        const auto key = numerickey::encode(e.number);
-        std::copy(key.begin(), key.end(), out);
+        // Equal keys lie side by side in order, and measured values repeat a lot: each is encoded once.
+        if (!m_lastStoredNumber || std::bit_cast<std::uint64_t>(*m_lastStoredNumber) != std::bit_cast<std::uint64_t>(e.number)) {
+            m_lastStoredKey = numerickey::encode(e.number);
+            m_lastStoredNumber = e.number;
+        }
+        std::copy(m_lastStoredKey.begin(), m_lastStoredKey.end(), out);
         return;
     }
     std::memcpy(out, m_texts.data() + e.text * static_cast<std::size_t>(m_keyWidth), static_cast<std::size_t>(m_keyWidth));

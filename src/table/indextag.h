@@ -4,6 +4,7 @@
 // page 1251 byte values.
 #pragma once
 
+#include "numerickey.h"
 #include "recordschema.h"
 
 #include <QString>
@@ -64,6 +65,8 @@ private:
     };
 
     Entry entryFor(std::uint32_t slot, const char* record);
+    template <typename Entries>
+    void radixSortNumbers(Entries first, Entries last) const;
     int compareKeys(const Entry& a, const Entry& b) const;
     bool before(const Entry& a, const Entry& b) const;
     void sortPending();
@@ -79,6 +82,8 @@ private:
     std::vector<Entry> m_entries;
     std::size_t m_sorted = 0;  // m_entries[0, m_sorted) are in order
     std::vector<char> m_texts; // text keys, m_keyWidth bytes each
+    std::optional<double> m_lastStoredNumber; // the number whose stored key is m_lastStoredKey
+    numerickey::Bytes m_lastStoredKey{};
 };
 
 } // namespace darni::table

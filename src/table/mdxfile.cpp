@@ -92,12 +92,12 @@ void putDate(QByteArray& b, qsizetype at, QDate d)
 struct Node
 {
     std::uint32_t page = 0;
-    QByteArray block;    // the block as written, once placed
-    QByteArray greatest; // the greatest key under the node
+    qsizetype greatest = 0; // where in the file the greatest key under the node lies
 };
 
 // Builds a tag's B-tree bottom up from its keys in order: full leaves, then levels of interior
-// blocks over them until one block, the root, remains. Blocks are laid out level by level.
+// blocks over them until one block, the root, remains. Blocks are laid out level by level, each
+// written in place at the end of the file.
 class TreeWriter
 {
 public:
@@ -110,68 +110,61 @@ public:
         m_item = keyItemLength(m_keyLength);
         const auto perBlock = static_cast<std::size_t>(keysPerBlock(m_keyLength));
         const std::size_t n = tag.size();
+        // The levels above the leaves add less than one block in perBlock.
+        const std::size_t leaves = std::max<std::size_t>(1, (n + perBlock - 1) / perBlock);
+        m_file.reserve(m_file.size() + static_cast<qsizetype>(2 * leaves + kMaxDepth) * kBlockSize);
 
         std::vector<Node> level;
         for (std::size_t i = 0; i < n || level.empty(); i += perBlock) {
-            Node leaf = newNode();
+            const Node leaf = newNode(level);
             const std::size_t count = std::min(n, i + perBlock) - std::min(n, i);
             for (std::size_t k = 0; k < count; ++k) {
-                char* item = itemAt(leaf, k);
-                put32(leaf.block, item - leaf.block.data(), tag.slotAt(i + k));
-                tag.storedKey(i + k, reinterpret_cast<std::uint8_t*>(item + kPointerSize));
+                const qsizetype item = itemAt(leaf, k);
+                put32(m_file, item, tag.slotAt(i + k));
+                tag.storedKey(i + k, reinterpret_cast<std::uint8_t*>(m_file.data() + item + kPointerSize));
             }
-            put32(leaf.block, kKeyCountOffset, static_cast<std::uint32_t>(count));
-            leaf.greatest = count ? QByteArray(itemAt(leaf, count - 1) + kPointerSize, m_keyLength)
-                                  : QByteArray(m_keyLength, '\0');
-            level.push_back(std::move(leaf));
+            put32(m_file, blockAt(leaf) + kKeyCountOffset, static_cast<std::uint32_t>(count));
+            // An empty leaf's greatest key is its first item's, all zero.
+            level.back().greatest = itemAt(leaf, count ? count - 1 : 0) + kPointerSize;
         }
-        place(level);
         while (level.size() > 1) {
             std::vector<Node> parents;
             for (std::size_t i = 0; i < level.size(); i += perBlock + 1) {
-                Node parent = newNode();
+                const Node parent = newNode(parents);
                 const std::size_t end = std::min(level.size(), i + perBlock + 1);
                 for (std::size_t c = i; c < end; ++c) {
-                    char* item = itemAt(parent, c - i);
-                    put32(parent.block, item - parent.block.data(), level[c].page);
+                    const qsizetype item = itemAt(parent, c - i);
+                    put32(m_file, item, level[c].page);
                     if (c + 1 < end)
-                        std::memcpy(item + kPointerSize, level[c].greatest.constData(), static_cast<std::size_t>(m_keyLength));
+                        std::memmove(m_file.data() + item + kPointerSize, m_file.constData() + level[c].greatest,
+                                     static_cast<std::size_t>(m_keyLength));
                 }
-                put32(parent.block, kKeyCountOffset, static_cast<std::uint32_t>(end - i - 1));
-                parent.greatest = level[end - 1].greatest;
-                parents.push_back(std::move(parent));
+                put32(m_file, blockAt(parent) + kKeyCountOffset, static_cast<std::uint32_t>(end - i - 1));
+                parents.back().greatest = level[end - 1].greatest;
             }
             level = std::move(parents);
-            place(level);
         }
         return level.front().page;
     }
 
 private:
-    Node newNode() const
+    // Appends an empty block to the file as the next node of `level`, linked to its left neighbour.
+    Node newNode(std::vector<Node>& level)
     {
-        Node node;
-        node.block = QByteArray(kBlockSize, '\0');
+        const Node node{m_nextPage, 0};
+        Q_ASSERT(m_file.size() == blockAt(node));
+        m_nextPage += kPagesPerBlock;
+        m_file.resize(m_file.size() + kBlockSize, '\0');
+        put32(m_file, blockAt(node) + kLeftBlockOffset, level.empty() ? 0 : level.back().page);
+        level.push_back(node);
         return node;
     }
 
-    char* itemAt(Node& node, std::size_t k) const
-    {
-        return node.block.data() + kNodeHeaderSize + static_cast<qsizetype>(k) * m_item;
-    }
+    static qsizetype blockAt(const Node& node) { return static_cast<qsizetype>(node.page) * kPageSize; }
 
-    // Gives the level's blocks their pages, links each to its left neighbour and appends them.
-    void place(std::vector<Node>& level)
+    qsizetype itemAt(const Node& node, std::size_t k) const
     {
-        std::uint32_t left = 0;
-        for (Node& node : level) {
-            node.page = m_nextPage;
-            m_nextPage += kPagesPerBlock;
-            put32(node.block, kLeftBlockOffset, left);
-            m_file.append(node.block);
-            node.block = QByteArray();
-            left = node.page;
-        }
+        return blockAt(node) + kNodeHeaderSize + static_cast<qsizetype>(k) * m_item;
     }
 
     QByteArray& m_file;

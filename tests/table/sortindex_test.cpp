@@ -1,5 +1,6 @@
 // Sort tags in the table's dBase IV multiple index file: walk order, refusals, the production index
 // flag, changes while sorted, pack, damaged files, and the file's structure walked as published.
+#include "support/dbffilebuilder.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
@@ -284,6 +285,28 @@ TEST_F(SortIndex, TagsWalkTheRowsInKeyOrderWithEqualKeysBySlot)
         t.deleteTag(QStringLiteral("tab1"));
     }
     EXPECT_EQ(walk(), (Numbers{1, 2, 3, 4, 5, 6, 7})) << "deleting the active tag returns to file order";
+}
+
+// Another program may store "-0" or numbers of any size; the order must treat -0 as 0 (equal keys keep
+// their slot order) and put negatives, small and huge numbers where they belong, in both directions.
+TEST_F(SortIndex, NumbersOfAnySignAndSizeFromAnotherProgramSortByValue)
+{
+    const char* const stored[] = {"0", "-0", "1E+12", "-0.0", "-12.5", "0.001", "-1E+12", "12.5", "0"};
+    darni::testing::DbfFileBuilder builder(darni::testing::measurementFields());
+    for (int n = 1; n <= static_cast<int>(std::size(stored)); ++n)
+        builder.record({{"N", std::to_string(n)}, {"P", stored[n - 1]}});
+    builder.writeTo(tablePath());
+    t.open(tablePath());
+    const Numbers ascending = {7, 5, 1, 2, 4, 9, 6, 8, 3};
+    const Numbers descending = {3, 8, 6, 1, 2, 4, 9, 5, 7};
+    for (const bool down : {false, true}) {
+        t.addTag(QStringLiteral("tab1"), "P", down);
+        t.setActiveTag(QStringLiteral("tab1"));
+        EXPECT_EQ(walk(), down ? descending : ascending) << (down ? "descending" : "ascending");
+        for (const WalkedTag& tag : walkIndexFile())
+            expectSound(tag, liveSlots());
+        t.deleteTag(QStringLiteral("tab1"));
+    }
 }
 
 TEST_F(SortIndex, TheFilterAppliesInTagOrder)
