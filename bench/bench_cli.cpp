@@ -4,6 +4,7 @@
 #include "benchharness.h"
 #include "measurementtable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -38,7 +39,6 @@ int main()
 {
     QTemporaryDir dir;
     const QString pristine = dir.filePath(QStringLiteral("pristine.db"));
-    const std::string path = dir.filePath(QStringLiteral("bench.db")).toStdString();
     const std::string floorCopy = dir.filePath(QStringLiteral("floor.db")).toStdString();
     bench::makeMeasurementTable(pristine, kRows);
     const std::string positions = spreadPositions();
@@ -47,10 +47,15 @@ int main()
     std::vector<double> references;
     std::vector<double> ratios;
     for (int i = 0; i < kRepetitions; ++i) {
-        QFile::remove(QString::fromStdString(path));
-        QFile::copy(pristine, QString::fromStdString(path));
+        // Each repetition in a folder of its own, so that none finds the undo copy an earlier one left
+        // (dropping it would add the freeing of a whole table's blocks to every repetition but the first).
+        QDir(dir.path()).mkdir(QString::number(i));
+        const QString table = dir.filePath(QString::number(i) + QStringLiteral("/bench.db"));
+        QFile::copy(pristine, table);
+        const std::string path = table.toStdString();
         const double s = bench::runMeasured({DARNI_CLI, "delete", "--rows", positions, path}).seconds;
         const double r = bench::secondsOf([&] { bench::copyAndSync(path, floorCopy); });
+        QDir(dir.filePath(QString::number(i))).removeRecursively();
         subjects.push_back(s);
         references.push_back(r);
         ratios.push_back(s / r);

@@ -213,9 +213,18 @@ RecordView DbfTable::view()
         return *m_lastView;
     std::vector<std::uint32_t> slots;
     if (IndexTag* tag = m_tags.active()) {
+        // In the tag's order the records lie anywhere in the map: what isShown reads of them (the
+        // deletion flag and, under a filter, the kind) is asked for a few rows ahead.
+        const int kindOffset = layout()[Field::NB_TYPE].offset;
         const std::size_t n = tag->size();
         slots.reserve(n);
         for (std::size_t p = 0; p < n; ++p) {
+            if (p + RecordStore::kPrefetchAhead < n) {
+                const std::uint32_t ahead = tag->slotAt(p + RecordStore::kPrefetchAhead);
+                m_store.prefetch(ahead, 0);
+                if (m_filter.isActive())
+                    m_store.prefetch(ahead, kindOffset);
+            }
             const std::uint32_t slot = tag->slotAt(p);
             if (isShown(recordAt(slot)))
                 slots.push_back(slot);
@@ -431,6 +440,43 @@ void DbfTable::refresh()
     }
     if (m_current == 0 || !goToSlot(m_current))
         first();
+}
+
+int DbfTable::showFirstKindPresent(std::span<const int> kinds)
+{
+    requireOpen();
+    Q_ASSERT(!kinds.empty());
+    if (m_state != State::Browse)
+        post();
+    if (isWritable())
+        writeAppends();
+    // One walk sorts the live rows by kind; the page chosen then has its rows at hand. The table was
+    // just opened, its map not yet read: the walk reads the file instead.
+    std::vector<std::vector<std::uint32_t>> byKind(kinds.size());
+    const BoundField& kind = layout()[Field::NB_TYPE];
+    const std::uint32_t n = m_store.slotCount();
+    for (std::uint32_t slot = 1; slot <= n; ++slot) {
+        const char* record = m_store.walkedRecord(slot);
+        if (record[0] == dbf::kDeletedFlag)
+            continue;
+        const auto value = static_cast<int>(
+            fieldcodec::numberValue(std::string_view(record + kind.offset, kind.width)).value_or(0));
+        for (std::size_t k = 0; k < kinds.size(); ++k) {
+            if (RowFilter::recordKind(kinds[k]).accepts(value))
+                byKind[k].push_back(slot);
+        }
+    }
+    const auto present = std::find_if(byKind.begin(), byKind.end(), [](const auto& slots) { return !slots.empty(); });
+    const std::size_t chosen = present == byKind.end() ? kinds.size() - 1 : static_cast<std::size_t>(present - byKind.begin());
+    setFilter(RowFilter::recordKind(kinds[chosen]));
+    refresh();
+    // A view in file order is the page's view only while no sort tag orders the rows.
+    if (!m_tags.active()) {
+        m_lastView.emplace(*this, std::move(byKind[chosen]), generation());
+        m_lastViewGeneration = generation();
+        m_lastViewEdits = m_edits;
+    }
+    return kinds[chosen];
 }
 
 int DbfTable::count()
@@ -653,8 +699,15 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
     // the new table carries no production index flag until its own index is written, so that after a
     // crash at any moment an index beside the table describes its rows, or there is none.
     files::SetAsideFile oldIndex;
+    // A rewrite keeps the rows it copies in their order and changes no row's kind, so a page taken in
+    // file order before it is still the page, in the rows' new slots: it need not be walked again.
+    std::optional<RecordView> pageBefore;
+    if (!m_tags.active() && m_lastView && m_lastViewGeneration == generation() && m_lastViewEdits == m_edits)
+        pageBefore = std::move(m_lastView);
+    m_lastView.reset();
+    std::vector<std::uint32_t> newSlots;
     try {
-        m_store.rewrite(plan, false, [&] {
+        newSlots = m_store.rewrite(plan, false, [&] {
             try {
                 oldIndex.setAside(indexPath());
             } catch (const files::FileError& e) {
@@ -687,7 +740,33 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
             qCWarning(lcTable) << "index file not rewritten after a rewrite:" << e.message();
         }
     }
+    if (pageBefore)
+        keepViewAfterRewrite(*pageBefore, newSlots, plan.number);
     first();
+}
+
+void DbfTable::keepViewAfterRewrite(const RecordView& before, std::span<const std::uint32_t> newSlots,
+                                    std::span<const std::uint32_t> newNumbers)
+{
+    std::vector<std::uint32_t> slots;
+    slots.reserve(before.slots().size());
+    // New numbers are whole and positive: the greatest is the widest.
+    std::uint32_t greatestNumber = 0;
+    int greatestRow = -1;
+    for (const std::uint32_t slot : before.slots()) {
+        if (slot >= newSlots.size() || newSlots[slot] == 0)
+            continue;
+        if (slot < newNumbers.size() && newNumbers[slot] > greatestNumber) {
+            greatestNumber = newNumbers[slot];
+            greatestRow = static_cast<int>(slots.size());
+        }
+        slots.push_back(newSlots[slot]);
+    }
+    m_lastView.emplace(*this, std::move(slots), generation());
+    m_lastView->setNarrowedFrom(before.rowSetKey(), greatestRow < 0 ? std::nullopt
+                                                                    : std::optional(RecordView::ChangedField{Field::N, greatestRow}));
+    m_lastViewGeneration = generation();
+    m_lastViewEdits = m_edits;
 }
 
 void DbfTable::pack()

@@ -91,6 +91,10 @@ public:
     // The page as it stands, for one reader: the live rows that pass the filter, in the active order.
     // The cursor does not move. The view goes stale at the next change of rows, order or filter.
     RecordView view();
+    // Filters the rows by the first of these kinds (NB_TYPE values) that some live row has, the last
+    // when none has, with one walk over the rows that also leaves the page's view at hand. Returns the
+    // kind chosen.
+    int showFirstKindPresent(std::span<const int> kinds);
     // Counts those changes (and every open and close); views compare it with their own.
     std::uint64_t generation() const { return m_store.generation() + m_orderGeneration; }
     // Changes when rows are added, removed or the file is replaced, not when only their order changes.
@@ -171,6 +175,10 @@ private:
     void release();
     void resetCursor();
     void rewrite(const RecordStore::Rewrite& plan);
+    // The page as it was before a rewrite, in the slots the rewrite gave its rows, and the numbers it
+    // gave them (by old slot, 0 for none).
+    void keepViewAfterRewrite(const RecordView& before, std::span<const std::uint32_t> newSlots,
+                              std::span<const std::uint32_t> newNumbers);
     // The store's writes that may take rows back; the cursor and the orders follow when they do.
     void writeAppends();
     void flushRows();

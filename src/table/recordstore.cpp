@@ -414,12 +414,29 @@ const char* RecordStore::recordOutsideMap(std::uint32_t slot, Direction directio
     return m_heldRecord.constData();
 }
 
+const char* RecordStore::walkedRecord(std::uint32_t slot)
+{
+    const char* stored = slot > m_writtenSlots
+                             ? m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength
+                             : windowRecord(slot, Direction::Forward);
+    if (!holdsEndMark(slot))
+        return stored;
+    m_heldRecord = QByteArray(stored, m_recordLength);
+    m_heldRecord[0] = *m_heldFlag;
+    return m_heldRecord.constData();
+}
+
 const char* RecordStore::storedRecord(std::uint32_t slot, Direction direction)
 {
     if (slot > m_writtenSlots)
         return m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength;
     if (slot <= m_mappedSlots)
         return m_mapped + static_cast<qsizetype>(slot - 1) * m_recordLength;
+    return windowRecord(slot, direction);
+}
+
+const char* RecordStore::windowRecord(std::uint32_t slot, Direction direction)
+{
     if (slot < m_windowFirst || slot >= m_windowFirst + m_windowCount) {
         const auto perWindow = static_cast<std::uint32_t>(std::max(1, kReadWindowBytes / m_recordLength));
         const std::uint32_t first =
@@ -460,8 +477,9 @@ const char* RecordStore::recordForReading(std::uint32_t slot, QByteArray& scratc
 
 // ---- rewrites ---------------------------------------------------------------------------------
 
-std::uint32_t RecordStore::writeRewrittenCopy(TableFile& out, const Rewrite& plan, bool withIndex)
+std::vector<std::uint32_t> RecordStore::writeRewrittenCopy(TableFile& out, const Rewrite& plan, bool withIndex)
 {
+    std::vector<std::uint32_t> newSlots(static_cast<std::size_t>(m_slotCount) + 1, 0);
     qint64 at = 0;
     const auto writeAll = [&out, &at](const char* data, qint64 size) {
         out.writeAt(at, data, size);
@@ -481,79 +499,52 @@ std::uint32_t RecordStore::writeRewrittenCopy(TableFile& out, const Rewrite& pla
     };
     const BoundField& numberField = m_layout[Field::N];
 
-    // Runs of rows copied unchanged go over whole, by the system's own copy where it has one.
+    // The rows go over in pieces read from the file into one buffer, where the rows left out close up
+    // and new numbers are written in, and each piece is written as it stands: the bytes pass once
+    // through memory the program owns, as in a plain copy, and the map is not read at all (a first
+    // read of each mapped page costs more than reading the file).
+    const auto perPiece = static_cast<std::uint32_t>(std::max(1, kRewriteWriteBytes / m_recordLength));
+    std::vector<char> piece(static_cast<std::size_t>(perPiece) * static_cast<std::size_t>(m_recordLength));
     std::uint32_t copied = 0;
-    // One buffer for the whole copy: its memory is kept between pieces, never given back and taken anew.
-    std::vector<char> batch;
-    batch.reserve(static_cast<std::size_t>(kRewriteWriteBytes + m_recordLength));
-    const auto appendRecord = [&batch, this](const char* record) {
-        batch.insert(batch.end(), record, record + m_recordLength);
-    };
-    bool systemCopy = true;
-    const auto writeBatch = [&] {
-        writeAll(batch.data(), static_cast<qint64>(batch.size()));
-        batch.clear();
-    };
-    const auto copyRun = [&](std::uint32_t first, std::uint32_t end) {
-        if (first == 0 || first == end)
-            return;
-        const qint64 length = static_cast<qint64>(end - first) * m_recordLength;
-        if (systemCopy && end - 1 <= m_writtenSlots) {
-            if (!batch.empty())
-                writeBatch();
-            if (m_file.copyTo(out, offsetOf(first), length, at)) {
-                at += length;
-                return;
-            }
-            systemCopy = false;
-        }
-        for (std::uint32_t slot = first; slot < end; ++slot) {
-            appendRecord(record(slot));
-            if (batch.size() >= static_cast<std::size_t>(kRewriteWriteBytes))
-                writeBatch();
-        }
-    };
-    std::uint32_t runStart = 0;
-    for (std::uint32_t slot = 1; slot <= m_slotCount; ++slot) {
-        const char* row = record(slot);
-        if (row[0] == dbf::kDeletedFlag || dropped(slot) || renumbered(slot)) {
-            copyRun(runStart, slot);
-            runStart = 0;
+    for (std::uint32_t first = 1; first <= m_slotCount; first += perPiece) {
+        const std::uint32_t count = std::min(perPiece, m_slotCount - first + 1);
+        m_file.readAt(offsetOf(first), piece.data(), static_cast<qint64>(count) * m_recordLength);
+        char* kept = piece.data();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t slot = first + i;
+            char* row = piece.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(m_recordLength);
+            if (holdsEndMark(slot))
+                row[0] = *m_heldFlag;
             if (row[0] == dbf::kDeletedFlag || dropped(slot))
                 continue;
-            ++copied;
-            const std::size_t start = batch.size();
-            appendRecord(row);
-            if (!fieldcodec::writeNumber(static_cast<double>(plan.number[slot]), numberField.decimals,
-                                         batch.data() + start + numberField.offset, numberField.width)) {
+            newSlots[slot] = ++copied;
+            if (kept != row)
+                std::memmove(kept, row, static_cast<std::size_t>(m_recordLength));
+            if (renumbered(slot) && !fieldcodec::writeNumber(static_cast<double>(plan.number[slot]), numberField.decimals,
+                                                             kept + numberField.offset, numberField.width)) {
                 throw TableError(TableError::Cause::ValueTooWide,
                                  QStringLiteral("Значение не помещается в поле N (%1 знаков).").arg(numberField.width));
             }
-            if (batch.size() >= static_cast<std::size_t>(kRewriteWriteBytes))
-                writeBatch();
-            continue;
+            kept += m_recordLength;
         }
-        ++copied;
-        if (runStart == 0)
-            runStart = slot;
+        writeAll(piece.data(), kept - piece.data());
     }
-    copyRun(runStart, m_slotCount + 1);
-    batch.push_back(dbf::kEndOfFile);
-    writeBatch();
+    writeAll(&dbf::kEndOfFile, 1);
 
     header.setRecordCount(copied);
     out.writeAt(0, reinterpret_cast<const char*>(header.bytes().data()), dbf::kHeaderSize);
-    return copied;
+    return newSlots;
 }
 
-void RecordStore::rewrite(const Rewrite& plan, bool withIndex, const std::function<void()>& beforeReplacing)
+std::vector<std::uint32_t> RecordStore::rewrite(const Rewrite& plan, bool withIndex,
+                                                const std::function<void()>& beforeReplacing)
 {
     flush();
     const QString path = m_file.path();
     // The table's name holds the old table until the whole new one is on the disk and renamed over
     // it; then this opening's lock passes to the new file with it, so no other writer gets between.
     TableFile copy = TableFile::createReplacement(path, &m_file);
-    writeRewrittenCopy(copy, plan, withIndex);
+    std::vector<std::uint32_t> newSlots = writeRewrittenCopy(copy, plan, withIndex);
     copy.sync();
     if (beforeReplacing)
         beforeReplacing();
@@ -561,6 +552,7 @@ void RecordStore::rewrite(const Rewrite& plan, bool withIndex, const std::functi
 
     reset();
     take(std::move(copy), path);
+    return newSlots;
 }
 
 } // namespace darni::table

@@ -37,6 +37,23 @@ public:
     // The same for two views of the same rows in any order, another for other rows (a sort keeps it,
     // a delete, an append or a rewrite changes it).
     std::uint64_t rowSetKey() const { return m_rowSetKey; }
+    // The rows of this view are some of those of the view with this rowSetKey, with the values they
+    // had there but those of changedField(); 0 when not known. Whatever was measured over those rows,
+    // such as the widest value of a field, bounds what these rows give in every other field.
+    std::uint64_t narrowedFrom() const { return m_narrowedFrom; }
+    // The one field whose values a rewrite gave anew (the numbers of a renumbering), and the row that
+    // got the widest of them.
+    struct ChangedField
+    {
+        Field field;
+        int widestRow;
+    };
+    const std::optional<ChangedField>& changedField() const { return m_changedField; }
+    void setNarrowedFrom(std::uint64_t rowSetKey, std::optional<ChangedField> changed = std::nullopt)
+    {
+        m_narrowedFrom = rowSetKey;
+        m_changedField = changed;
+    }
 
     // Fields of the row at `row` (0-based), as DbfTable gives them for its current row; blank when
     // the view is stale or the row cannot be read.
@@ -70,6 +87,8 @@ private:
     std::vector<std::uint32_t> m_slots;
     std::uint64_t m_generation = 0;
     std::uint64_t m_rowSetKey = 0;
+    std::uint64_t m_narrowedFrom = 0;
+    std::optional<ChangedField> m_changedField;
     mutable QByteArray m_scratch; // a record read from the file where the table has no map
 };
 

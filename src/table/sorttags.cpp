@@ -29,16 +29,6 @@ QString keyTooLongExplanation()
                           "сортировки не может быть длиннее.");
 }
 
-// A hint to start loading memory that will be read soon; nothing where the compiler has no such hint.
-inline void prefetch(const void* address)
-{
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address);
-#else
-    (void)address;
-#endif
-}
-
 // The tags of an index file, read only when the file is no larger than an index of the table can be:
 // a file of any other size is not ours, and reading it whole would cost for nothing.
 std::optional<std::vector<StoredTag>> readIndexFile(const QString& path, std::uint32_t slots)
@@ -96,16 +86,11 @@ void SortTags::build(IndexTag& tag, RecordStore& store)
 {
     tag.clear();
     tag.reserve(store.slotCount());
-    // Keys lie a record apart; asking for them a few records ahead hides most of the memory's latency.
-    constexpr std::uint32_t kPrefetchAhead = 8;
     const int keyOffset = store.layout()[tag.field()].offset;
     const std::uint32_t slots = store.slotCount();
     for (std::uint32_t slot = 1; slot <= slots; ++slot) {
-        if (slot + kPrefetchAhead <= store.mappedSlots()) {
-            const char* ahead = store.mapped() + static_cast<qsizetype>(slot + kPrefetchAhead - 1) * store.recordLength();
-            prefetch(ahead);
-            prefetch(ahead + keyOffset);
-        }
+        store.prefetch(slot + RecordStore::kPrefetchAhead, 0);
+        store.prefetch(slot + RecordStore::kPrefetchAhead, keyOffset);
         const char* record = store.record(slot);
         if (record[0] != dbf::kDeletedFlag)
             tag.add(slot, record);

@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 namespace darni::table {
@@ -178,13 +179,8 @@ std::optional<TableDocument::Page> TableDocument::choosePage()
     if (!m_isOpen)
         return std::nullopt;
     m_table.first();
-    m_table.setFilter(RowFilter::recordKind(nbTypeOf(RecordKind::PullOff)));
-    m_table.refresh();
-    if (m_table.count() > 0)
-        return Page::PullOff;
-    m_table.setFilter(RowFilter::recordKind(nbTypeOf(RecordKind::Ultrasonic)));
-    m_table.refresh();
-    return Page::Ultrasonic;
+    const std::array<int, 2> kinds = {nbTypeOf(RecordKind::PullOff), nbTypeOf(RecordKind::Ultrasonic)};
+    return m_table.showFirstKindPresent(kinds) == nbTypeOf(RecordKind::PullOff) ? Page::PullOff : Page::Ultrasonic;
 }
 
 } // namespace darni::table

@@ -9,10 +9,6 @@
 
 #include <cerrno>
 
-#ifdef Q_OS_LINUX
-#include <unistd.h>
-#endif
-
 namespace darni::table {
 
 namespace {
@@ -196,35 +192,6 @@ void TableFile::fail(const QString& what, int systemError) const
     const files::FileError error = files::FileError::fromSystem(what, path(), systemError != 0 ? systemError : EIO);
     qCWarning(lcTable) << "table file failure" << m_path << error.message();
     throw TableError::from(error);
-}
-
-bool TableFile::copyTo(TableFile& out, qint64 offset, qint64 length, qint64 outOffset)
-{
-#ifdef Q_OS_LINUX
-    if (!m_file || !out.m_file || !out.isWritable())
-        return false;
-    loff_t from = offset;
-    loff_t to = outOffset;
-    qint64 left = length;
-    while (left > 0) {
-        const ssize_t copied =
-            ::copy_file_range(m_file->handle(), &from, out.m_file->handle(), &to, static_cast<std::size_t>(left), 0);
-        if (copied <= 0) {
-            if (left == length && copied < 0 &&
-                (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
-                return false;
-            out.fail(QStringLiteral("Ошибка записи файла"), copied < 0 ? errno : ENOSPC);
-        }
-        left -= copied;
-    }
-    return true;
-#else
-    Q_UNUSED(out);
-    Q_UNUSED(offset);
-    Q_UNUSED(length);
-    Q_UNUSED(outOffset);
-    return false;
-#endif
 }
 
 } // namespace darni::table

@@ -58,10 +58,6 @@ public:
     // map them; valid until unmap() or close(). Writes through writeAt() show in the mapping.
     const char* map(qint64 offset, qint64 size);
     void unmap();
-    // Copies [offset, offset + length) of this file to `out` at `outOffset`, letting the system copy
-    // the bytes without passing them through this program. False, with nothing copied, where the
-    // platform offers no such copy; the caller then copies the bytes itself. Throws TableError.
-    bool copyTo(TableFile& out, qint64 offset, qint64 length, qint64 outOffset);
     // Releases the file; an uncommitted replacement is removed.
     void close();
 

@@ -46,10 +46,15 @@ GridView::GridView(MeasurementModel& model, QWidget* parent)
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_marked.clear();
         // Other rows, other widest numbers (120000 rows after 2000 need a wider count); a sort only
-        // reorders the same rows, and measuring them again would cost every click a walk.
+        // reorders the same rows, and measuring them again would cost every click a walk; nor do rows
+        // left by a delete or a renumbering need one.
         if (!m_widths.empty() && m_model.rowSetKey() != m_measuredRows) {
-            updateMinimumWidths();
-            fitColumns();
+            if (m_model.narrowedFrom() != 0 && m_model.narrowedFrom() == m_measuredRows) {
+                keepMinimumWidthsOfNarrowedRows();
+            } else {
+                updateMinimumWidths();
+                fitColumns();
+            }
         }
         if (m_model.rowCount() > 0)
             selectionModel()->setCurrentIndex(m_model.index(0, 0), QItemSelectionModel::NoUpdate);
@@ -129,6 +134,24 @@ void GridView::updateMinimumWidths(const std::vector<QString>& widest)
             m_minimumWidths[static_cast<std::size_t>(c)] =
                 cells.horizontalAdvance(widest[static_cast<std::size_t>(c)]) + kCellPadding;
     }
+}
+
+void GridView::keepMinimumWidthsOfNarrowedRows()
+{
+    // Rows left after a delete are no wider than they were, so the columns keep room enough; only the
+    // field given new values (the numbers of a renumbering) may need more, and the model knows where
+    // its widest value is.
+    m_measuredRows = m_model.rowSetKey();
+    const auto changed = m_model.changedColumnWidest();
+    if (!changed || !m_model.keepsValuesWhole(changed->column) ||
+        static_cast<std::size_t>(changed->column) >= m_minimumWidths.size())
+        return;
+    int& minimum = m_minimumWidths[static_cast<std::size_t>(changed->column)];
+    const int needed = QFontMetrics(font()).horizontalAdvance(changed->text) + kCellPadding;
+    if (needed <= minimum)
+        return;
+    minimum = needed;
+    fitColumns();
 }
 
 void GridView::requireFooterWidth(int column, int width)

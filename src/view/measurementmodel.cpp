@@ -87,6 +87,17 @@ std::vector<QString> MeasurementModel::widestTexts() const
     return widest;
 }
 
+std::optional<MeasurementModel::ColumnText> MeasurementModel::changedColumnWidest() const
+{
+    const auto& changed = m_rows.changedField();
+    if (!changed)
+        return std::nullopt;
+    const int c = columnOf(changed->field);
+    if (c < 0)
+        return std::nullopt;
+    return ColumnText{c, cellText(column(c), m_rows.text(changed->widestRow, changed->field))};
+}
+
 void MeasurementModel::setLook(int c, const Look& look)
 {
     m_looks[static_cast<std::size_t>(c)] = look;

@@ -48,6 +48,16 @@ public:
     bool showsNumbers(int column) const;
     // What rows the model holds, whatever their order (RecordView::rowSetKey).
     std::uint64_t rowSetKey() const { return m_rows.rowSetKey(); }
+    // The rows are some of those of an earlier row set, values unchanged but in one field
+    // (RecordView::narrowedFrom).
+    std::uint64_t narrowedFrom() const { return m_rows.narrowedFrom(); }
+    // The column of that one field, if shown, and the widest text it now shows.
+    struct ColumnText
+    {
+        int column;
+        QString text;
+    };
+    std::optional<ColumnText> changedColumnWidest() const;
     // Whether the column's values must never be cut, as a cut one reads as another value: numbers,
     // dates and times.
     bool keepsValuesWhole(int column) const;

@@ -16,9 +16,11 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
-#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace darni::workspace {
@@ -329,8 +331,25 @@ void Workspace::deleteRows(const std::vector<std::uint32_t>& slots)
         return;
     postPending();
     resetSorting();
+    // The figures of the rows that stay, worked out from the rows as they are read now rather than by
+    // a walk over the rewritten file afterwards; the same rows in the same order give the same figures.
+    std::optional<table::TableStatistics> after;
+    if (m_statistics)
+        after = table::findMma(pageRowsWithout(slots));
     changeWithUndo(undo::Change::Replacement, [&] { m_document.deleteRows(slots); });
-    recompute();
+    m_statistics = after;
+}
+
+table::RecordView Workspace::pageRowsWithout(const std::vector<std::uint32_t>& slots)
+{
+    const table::RecordView page = pageRows();
+    const std::unordered_set<std::uint32_t> removed(slots.begin(), slots.end());
+    std::vector<std::uint32_t> kept;
+    kept.reserve(page.slots().size());
+    std::copy_if(page.slots().begin(), page.slots().end(), std::back_inserter(kept),
+                 [&removed](std::uint32_t slot) { return !removed.contains(slot); });
+    table::DbfTable& table = m_document.table();
+    return table::RecordView(table, std::move(kept), table.generation());
 }
 
 void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
@@ -353,21 +372,38 @@ void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
 bool Workspace::alreadyNumbered(std::span<const std::uint32_t> pageOrder)
 {
     const table::RecordView rows = pageRows();
-    if (!pageOrder.empty() && pageOrder.size() != static_cast<std::size_t>(rows.size()))
+    if (pageOrder.empty())
+        pageOrder = rows.slots();
+    else if (!holdsThePageRows(pageOrder, rows))
         return false;
-    std::vector<std::uint32_t> wanted(pageOrder.begin(), pageOrder.end());
-    if (wanted.empty())
-        wanted.assign(rows.slots().begin(), rows.slots().end());
-    // The rows' numbers by slot, read once.
-    std::unordered_map<std::uint32_t, std::optional<double>> numbers;
-    for (int row = 0; row < rows.size(); ++row)
-        numbers[rows.slotAt(row)] = rows.number(row, Field::N);
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const auto it = numbers.find(wanted[i]);
-        if (it == numbers.end() || it->second != static_cast<double>(i + 1))
+    // Read in the wanted order, so that the first row out of step ends the reading: a table with gaps
+    // is told from a numbered one within its first gap, not after a walk over all its rows.
+    table::DbfTable& table = m_document.table();
+    const table::RecordView wanted(table, std::vector<std::uint32_t>(pageOrder.begin(), pageOrder.end()),
+                                   table.generation());
+    for (int row = 0; row < wanted.size(); ++row) {
+        if (wanted.number(row, Field::N) != static_cast<double>(row + 1))
             return false;
     }
     return true;
+}
+
+bool Workspace::holdsThePageRows(std::span<const std::uint32_t> order, const table::RecordView& rows)
+{
+    if (order.size() != rows.slots().size())
+        return false;
+    if (std::equal(order.begin(), order.end(), rows.slots().begin()))
+        return true;
+    const std::uint32_t highest = rows.isEmpty() ? 0 : *std::max_element(rows.slots().begin(), rows.slots().end());
+    std::vector<bool> inPage(static_cast<std::size_t>(highest) + 1, false);
+    for (const std::uint32_t slot : rows.slots())
+        inPage[slot] = true;
+    return std::all_of(order.begin(), order.end(), [&](std::uint32_t slot) {
+        if (slot > highest || !inPage[slot])
+            return false;
+        inPage[slot] = false; // each row once
+        return true;
+    });
 }
 
 std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, const QString& text,

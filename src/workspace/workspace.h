@@ -169,6 +169,10 @@ public:
     table::TableDocument& document() { return m_document; }
 
 private:
+    // `order` holds each row of `rows` once, and no other.
+    static bool holdsThePageRows(std::span<const std::uint32_t> order, const table::RecordView& rows);
+    // The page's rows but those in `slots`, in the page's order.
+    table::RecordView pageRowsWithout(const std::vector<std::uint32_t>& slots);
     // What the table's undo copy holds: the file as it was before the last command, or before the
     // edits since, saved or not yet.
     enum class UndoState { Nothing, BeforeCommand, BeforeSavedEdits, BeforeUnsavedEdits };

@@ -443,6 +443,34 @@ TEST_F(GridWork, NoNumberDateOrTimeIsCutWhateverTheStoredWidthsAndTheFont)
     EXPECT_GT(grid.columnWidth(n), w->activeFooter()->fontMetrics().horizontalAdvance(QStringLiteral("120000")));
 }
 
+// After a delete or a renumbering the grid does not measure the rows again: the rows left are no wider,
+// and the numbers a renumbering gives have their widest in the last of them.
+TEST_F(GridWork, NumbersStayWholeAfterADeleteAndARenumberingThatWidensThem)
+{
+    view::GridLayout stored;
+    stored.columns.push_back(storedColumn(QStringLiteral("N"), 12));
+    settings.setGridLayout(QStringLiteral("Table_1"), stored.toText());
+    constexpr int kRows = 1200; // numbered 1 to 1200 after a renumbering: four digits where one was
+    std::vector<Values> rows(kRows, {{"N", "1"}, {"P", "25.5"}});
+    rows[7]["P"] = "123456.7";
+    auto w = openWith(rows);
+    view::GridView& grid = *w->activeGrid();
+    const int n = grid.measurementModel().columnOf(table::Field::N);
+    const int p = grid.measurementModel().columnOf(table::Field::P);
+    const auto expectWhole = [&](int c, const QString& widest, const char* when) {
+        EXPECT_GT(grid.columnWidth(c), QFontMetrics(grid.font()).horizontalAdvance(widest))
+            << when << ": " << widest.toStdString() << " in a column of " << grid.columnWidth(c);
+    };
+    mark(grid, {3});
+    w->command(QStringLiteral("N34"))->trigger();
+    ASSERT_EQ(grid.model()->rowCount(), kRows - 1);
+    expectWhole(p, grid.model()->index(6, p).data().toString(), "after a delete");
+    w->command(QStringLiteral("N37"))->trigger();
+    const QString last = grid.model()->index(kRows - 2, n).data().toString();
+    ASSERT_EQ(last, QStringLiteral("1199"));
+    expectWhole(n, last, "after a renumbering");
+}
+
 TEST_F(GridWork, AColouredColumnKeepsItsTextReadableInADarkPalette)
 {
     const QPalette before = QApplication::palette();

@@ -98,4 +98,44 @@ TEST_F(RecordViews, EditsShowAtOnceAndChangesOfRowsMakeViewsStale)
     EXPECT_EQ(RecordView().size(), 0);
 }
 
+
+// A delete or a renumbering hands on the page it had, in the rows' new places, and says how the rows
+// relate to those before, so that readers need not walk the rewritten file; what it hands on is what a
+// walk of the file gives.
+TEST_F(RecordViews, ARewriteHandsOnThePageItHadAsAWalkWouldFindIt)
+{
+    make(9); // page: 1 2 4 5 7 8; pull-off rows 3 6 9
+    const auto fresh = [this] {
+        const RowFilter filter = t.filter();
+        const QString path = t.path();
+        t.close();
+        t.open(path);
+        t.setFilter(filter);
+        return numbers(t.view());
+    };
+    const RecordView before = t.view();
+    const std::vector<std::uint32_t> gone = {2, 3, 7};
+    t.removeRows(gone);
+    const RecordView afterDelete = t.view();
+    EXPECT_EQ(numbers(afterDelete), (std::vector<double>{1, 4, 5, 8}));
+    EXPECT_EQ(afterDelete.narrowedFrom(), before.rowSetKey());
+    EXPECT_FALSE(afterDelete.changedField()) << "a delete gives no row a new value";
+
+    const std::vector<std::uint32_t> backwards(afterDelete.slots().rbegin(), afterDelete.slots().rend());
+    t.renumberRows(backwards);
+    const RecordView afterRenumbering = t.view();
+    EXPECT_EQ(numbers(afterRenumbering), (std::vector<double>{4, 3, 2, 1}));
+    EXPECT_EQ(afterRenumbering.narrowedFrom(), afterDelete.rowSetKey());
+    ASSERT_TRUE(afterRenumbering.changedField());
+    EXPECT_EQ(afterRenumbering.changedField()->field, Field::N);
+    EXPECT_EQ(afterRenumbering.changedField()->widestRow, 0) << "the row that got the greatest number";
+    EXPECT_EQ(fresh(), numbers(afterRenumbering));
+
+    // Under a sort the page is walked again in the new order.
+    sortByField(t, QStringLiteral("tab1"), Field::N, false);
+    t.renumberRows(t.view().slots());
+    EXPECT_EQ(t.view().narrowedFrom(), 0u);
+    EXPECT_EQ(numbers(t.view()), (std::vector<double>{1, 2, 3, 4}));
+}
+
 } // namespace

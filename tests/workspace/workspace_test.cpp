@@ -9,6 +9,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace darni;
 using darni::testing::DbfFileBuilder;
 using darni::testing::readAll;
@@ -117,6 +119,85 @@ TEST_F(WorkspaceCommands, CommandsWithNothingToDoChangeNothing)
     }
     EXPECT_FALSE(w.isOpen());
     EXPECT_EQ(w.deviceType(), transfer::DeviceHeader::kOrnakDeviceType) << "the instrument did answer";
+}
+
+// A delete or a renumbering works out the page that follows and its figures from the rows it had, not
+// by reading the rewritten file again: what it shows must be what the file gives when read afresh.
+TEST_F(WorkspaceCommands, AfterADeleteOrARenumberingThePageAndItsFiguresAreThoseOfTheFileReadAfresh)
+{
+    struct Shown
+    {
+        std::vector<double> numbers;
+        std::vector<double> ps;
+        table::TableStatistics figures;
+    };
+    const auto shown = [this] {
+        Shown s;
+        const table::RecordView rows = w.pageRows();
+        for (int row = 0; row < rows.size(); ++row) {
+            s.numbers.push_back(rows.real(row, Field::N));
+            s.ps.push_back(rows.real(row, Field::P));
+        }
+        s.figures = w.statistics();
+        return s;
+    };
+    const auto expectSame = [](const Shown& a, const Shown& b, const char* what) {
+        EXPECT_EQ(a.numbers, b.numbers) << what;
+        EXPECT_EQ(a.ps, b.ps) << what;
+        EXPECT_EQ(a.figures.minP, b.figures.minP) << what;
+        EXPECT_EQ(a.figures.meanP, b.figures.meanP) << what;
+        EXPECT_EQ(a.figures.maxP, b.figures.maxP) << what;
+        EXPECT_EQ(a.figures.meanR, b.figures.meanR) << what;
+    };
+    // Rows of another kind and a row marked deleted lie between the page's rows; P and R vary, so
+    // that deleting the rows with the least and the greatest P moves every figure.
+    DbfFileBuilder b(darni::testing::measurementFields());
+    for (int i = 1; i <= 40; ++i) {
+        const std::string kind = i % 5 == 0 ? "7" : "0";
+        b.record({{"N", std::to_string(i * 2)}, {"NB_TYPE", kind}, {"P", std::to_string(10 + (i * 37) % 41) + ".5"},
+                  {"R", std::to_string(i % 9)}},
+                 i == 13);
+    }
+    const QString path = pathOf(QStringLiteral("r.db"));
+    b.writeTo(path);
+
+    const struct
+    {
+        const char* what;
+        std::vector<int> deletedRows; // positions on the page
+        bool figuresShownBefore;
+        bool renumberReversed;
+    } cases[] = {
+        {"delete with the figures shown", {0, 3, 4, 17, 29}, true, false},
+        {"delete with no figures asked for yet", {1, 2, 30}, false, false},
+        {"renumber in file order", {}, true, false},
+        {"renumber in another order", {}, true, true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(w.open(path)) << c.what;
+        const Shown before = shown();
+        if (!c.figuresShownBefore) {
+            ASSERT_TRUE(w.open(path));
+        }
+        const table::RecordView page = w.pageRows();
+        if (c.deletedRows.empty()) {
+            std::vector<std::uint32_t> order(page.slots().begin(), page.slots().end());
+            if (c.renumberReversed)
+                std::reverse(order.begin(), order.end());
+            w.renumber(order);
+        } else {
+            std::vector<std::uint32_t> slots;
+            for (const int row : c.deletedRows)
+                slots.push_back(page.slotAt(row));
+            w.deleteRows(slots);
+        }
+        const Shown after = shown();
+        EXPECT_NE(after.numbers, before.numbers) << c.what;
+        w.close(false);
+        ASSERT_TRUE(w.open(path));
+        expectSame(after, shown(), c.what);
+        w.close(false);
+    }
 }
 
 // Every command that changes the table file can be taken back, byte for byte, once.
