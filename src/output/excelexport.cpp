@@ -2,6 +2,7 @@
 #include "excelexport.h"
 
 #include "table/cp1251.h"
+#include "table/fieldcodec.h"
 #include "table/recordview.h"
 #include "xls/xlserror.h"
 #include "xls/xlswriter.h"
@@ -57,16 +58,18 @@ std::optional<double> cellNumber(const table::RecordView& rows, int row, const E
     const auto number = rows.number(row, c.field);
     if (!number || c.cell != ExportCell::Integer)
         return number;
-    return rows.integer(row, c.field);
+    // As the table reads an integer field, from the number already read.
+    return table::fieldcodec::wholeNumber(*number);
 }
 
-// A text as a cell keeps it: line breaks as a spreadsheet writes them.
-QString cellText(const table::RecordView& rows, int row, const ExportColumn& c)
+// A text as a cell keeps it: line breaks as a spreadsheet writes them. Into `text`, whose memory
+// serves cell after cell.
+void cellText(const table::RecordView& rows, int row, const ExportColumn& c, QString& text)
 {
-    QString text = table::cp1251::toUnicode(rows.text(row, c.field));
-    if (text.contains(u'\r'))
+    const std::string_view stored = rows.textView(row, c.field);
+    table::cp1251::toUnicode(QByteArrayView(stored.data(), static_cast<qsizetype>(stored.size())), text);
+    if (stored.find('\r') != std::string_view::npos)
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
 }
 
 } // namespace
@@ -122,22 +125,31 @@ std::pair<int, int> ExportSheet::columnSpan(int) const
 
 void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheetCell&)>& visit, xls::XlsValueUse use) const
 {
+    // Rows are visited in order, and their fields lie all over each record: the records a few rows on
+    // are asked for while this one is read.
+    constexpr int kRowsAhead = 4;
+    const bool readsValues = use != xls::XlsValueUse::StyleOnly;
+    const bool wholeTexts = use == xls::XlsValueUse::Whole || use == xls::XlsValueUse::Texts;
+    if (readsValues && row != kTitleRow)
+        m_page.prefetchRow(row - 1 + kRowsAhead);
+    QString text;
     for (int c = 0; c <= kLastColumn; ++c) {
         const ExportColumn& column = kColumns[static_cast<std::size_t>(c)];
         xls::XlsSheetCell cell{{c, row, c, row}, nullptr, std::nullopt, &m_style};
-        QString text;
-        if (use == xls::XlsValueUse::StyleOnly) {
+        text.resize(0);
+        if (!readsValues) {
             // Every cell has the same style: the page need not be read.
         } else if (row == kTitleRow) {
             text = QString::fromUtf16(column.header);
         } else if (column.cell != ExportCell::Text) {
-            cell.number = cellNumber(m_page, row - 1, column);
-        } else if (use == xls::XlsValueUse::Whole) {
-            text = cellText(m_page, row - 1, column);
+            if (use != xls::XlsValueUse::Texts)
+                cell.number = cellNumber(m_page, row - 1, column);
+        } else if (wholeTexts) {
+            cellText(m_page, row - 1, column, text);
         } else {
             cell.hasText = !m_page.isNull(row - 1, column.field);
         }
-        if (!cell.number && (use == xls::XlsValueUse::Whole || !text.isEmpty())) {
+        if (!cell.number && (wholeTexts || !text.isEmpty())) {
             cell.text = &text;
             cell.hasText = !text.isEmpty();
         }

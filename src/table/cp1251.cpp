@@ -50,11 +50,17 @@ char encodeChar(char16_t c)
 
 QString toUnicode(QByteArrayView bytes)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char b : bytes)
-        *out++ = QChar(decodeByte(static_cast<std::uint8_t>(b)));
+    QString text;
+    toUnicode(bytes, text);
     return text;
+}
+
+void toUnicode(QByteArrayView bytes, QString& out)
+{
+    out.resize(bytes.size());
+    QChar* at = out.data();
+    for (const char b : bytes)
+        *at++ = QChar(decodeByte(static_cast<std::uint8_t>(b)));
 }
 
 void toUtf8(QByteArrayView bytes, QByteArray& out)

@@ -11,6 +11,9 @@ namespace darni::table::cp1251 {
 // Every byte maps to exactly one character; the one byte the code page leaves unassigned (0x98)
 // maps to U+0098 so that any stored text survives a round trip.
 QString toUnicode(QByteArrayView bytes);
+// The same into `out` (replacing what it held), reusing its memory: for readers that convert text
+// after text.
+void toUnicode(QByteArrayView bytes, QString& out);
 // The same text as UTF-8 in `out` (replacing what it held), without a QString between: for writers
 // that take UTF-8 row after row.
 void toUtf8(QByteArrayView bytes, QByteArray& out);

@@ -114,12 +114,17 @@ std::optional<double> numberValue(std::string_view stored)
 
 std::int32_t integerValue(std::string_view stored)
 {
+    return wholeNumber(numberValue(stored).value_or(0.0));
+}
+
+std::int32_t wholeNumber(double value)
+{
     constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
     constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
-    const double value = std::trunc(numberValue(stored).value_or(0.0));
-    if (std::isnan(value))
+    const double whole = std::trunc(value);
+    if (std::isnan(whole))
         return 0;
-    return static_cast<std::int32_t>(std::clamp(value, kLowest, kHighest));
+    return static_cast<std::int32_t>(std::clamp(whole, kLowest, kHighest));
 }
 
 bool writeNumber(double value, int decimals, char* out, int width)

@@ -15,6 +15,8 @@ std::string_view textValue(std::string_view stored);
 std::optional<double> numberValue(std::string_view stored);
 // A number field as a whole number: cut toward zero, held within 32 bits; blank (or not a number) is 0.
 std::int32_t integerValue(std::string_view stored);
+// A number as an integer field reads it: its whole part, held within the range of one.
+std::int32_t wholeNumber(double value);
 
 // Write a number right-aligned into `out` (its whole width), with exactly `decimals` decimals and "."
 // whatever the locale. False, with `out` untouched, when the text would not fit or the value is not

@@ -46,8 +46,19 @@ bool RecordView::isNull(int row, Field f) const
 
 QByteArray RecordView::text(int row, Field f) const
 {
-    const auto value = fieldcodec::textValue(fieldView(row, f));
+    const auto value = textView(row, f);
     return QByteArray(value.data(), static_cast<qsizetype>(value.size()));
+}
+
+std::string_view RecordView::textView(int row, Field f) const
+{
+    return fieldcodec::textValue(fieldView(row, f));
+}
+
+void RecordView::prefetchRow(int row) const
+{
+    if (m_table && !isStale() && row >= 0 && row < size())
+        m_table->prefetchRecord(slotAt(row));
 }
 
 std::optional<double> RecordView::number(int row, Field f) const

@@ -59,6 +59,10 @@ public:
     // the view is stale or the row cannot be read.
     bool isNull(int row, Field f) const;
     QByteArray text(int row, Field f) const;
+    // The same without a copy: valid until the table changes or the view is read again.
+    std::string_view textView(int row, Field f) const;
+    // Asks the memory for the row's record, for a reader that will read many of its fields soon.
+    void prefetchRow(int row) const;
     std::optional<double> number(int row, Field f) const;
     double real(int row, Field f) const { return number(row, f).value_or(0.0); }
     std::int32_t integer(int row, Field f) const;

@@ -161,8 +161,16 @@ public:
         m_page = &page;
         startPage(index == 0);
         const auto [from, to] = rowsOfPage(m_plan, m_layout, m_rows.size(), index);
-        for (int row = from; row < to; ++row)
+        // The rows' fields lie all over their records, and a long page's records are far apart in a
+        // table too large for the processor's caches: each is asked for a few rows before it is read.
+        constexpr int kRowsAhead = 2;
+        for (int row = from; row < std::min(to, from + kRowsAhead); ++row)
+            m_rows.prefetchRow(row);
+        for (int row = from; row < to; ++row) {
+            if (row + kRowsAhead < to)
+                m_rows.prefetchRow(row + kRowsAhead);
             addRow(row);
+        }
         finishPage(index + 1);
         m_page = nullptr;
         return page;

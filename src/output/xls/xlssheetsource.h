@@ -24,9 +24,10 @@ struct XlsSheetCell
 };
 
 // What a visit needs of the cells' values, so that a source that reads them from elsewhere reads no
-// more than that: every value; numbers, and of texts only whether each cell has one (`text` may then
-// be null); or no value at all, only the cells' places and styles.
-enum class XlsValueUse { Whole, Presence, StyleOnly };
+// more than that: every value; the texts alone (a number cell may then come without its number);
+// numbers, and of texts only whether each cell has one (`text` may then be null); or no value at all,
+// only the cells' places and styles.
+enum class XlsValueUse { Whole, Texts, Presence, StyleOnly };
 
 class XlsSheetSource
 {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <bit>
 #include <array>
 #include <map>
@@ -392,49 +393,56 @@ private:
     {
         // The counts are known once every text is written; they are put in place then.
         const std::int64_t countsPosition = m_out.position() + biff::kRecordHeaderSize;
-        QByteArray piece;
-        piece.reserve(biff::kMaxRecordData);
+        // One record's data at a time, gathered in place: there is a piece of it for every text cell.
+        std::array<char, biff::kMaxRecordData> piece{};
+        int used = 0;
+        const auto append = [&](const char* data, qsizetype length) {
+            std::memcpy(piece.data() + used, data, static_cast<std::size_t>(length));
+            used += static_cast<int>(length);
+        };
         bool first = true;
         std::int64_t pieceStart = m_out.position();
         const auto endPiece = [&] {
-            m_out.record(first ? Record::SST : Record::Continue, piece);
+            m_out.record(first ? Record::SST : Record::Continue, piece.data(), used);
             first = false;
-            piece.clear();
+            used = 0;
             pieceStart = m_out.position();
         };
-        const auto room = [&] { return biff::kMaxRecordData - static_cast<int>(piece.size()); };
+        const auto room = [&] { return biff::kMaxRecordData - used; };
 
-        piece.append(BiffData().u32(0).u32(0).data());
+        const char counts[2 * sizeof(std::uint32_t)] = {};
+        append(counts, sizeof counts);
         BiffData buckets;
         buckets.u16(kStringsPerBucket);
         QByteArray characters;
         std::uint32_t entry = 0;
         for (int i = 0; i < sheetCount(); ++i) {
-            forEachRange(*m_sheets[static_cast<std::size_t>(i)], XlsValueUse::Whole, [&](int, const XlsSheetCell& cell) {
+            forEachRange(*m_sheets[static_cast<std::size_t>(i)], XlsValueUse::Texts, [&](int, const XlsSheetCell& cell) {
                 if (!cell.hasText)
                     return;
                 const QString& text = *cell.text;
                 if (room() <= kMinRoomForMore)
                     endPiece();
                 if (entry % kStringsPerBucket == 0) {
-                    const auto offset = static_cast<std::uint16_t>(biff::kRecordHeaderSize + piece.size());
+                    const auto offset = static_cast<std::uint16_t>(biff::kRecordHeaderSize + used);
                     buckets.u32(static_cast<std::uint32_t>(pieceStart + offset)).u16(offset).u16(0);
                 }
                 ++entry;
                 char header[kStringHeaderSize];
                 qToLittleEndian(static_cast<std::uint16_t>(text.size()), header);
                 header[2] = static_cast<char>(kUncompressedFlag);
-                piece.append(header, kStringHeaderSize);
+                append(header, kStringHeaderSize);
                 characters.resize(text.size() * 2);
                 qToLittleEndian<char16_t>(text.utf16(), text.size(), characters.data());
                 qsizetype done = 0;
                 while (done < characters.size()) {
                     const qsizetype n = std::min<qsizetype>(characters.size() - done, room() & ~1);
-                    piece.append(characters.constData() + done, n);
+                    append(characters.constData() + done, n);
                     done += n;
                     if (done < characters.size() && room() <= kMinRoomForMore) {
                         endPiece();
-                        piece.append(static_cast<char>(kUncompressedFlag));
+                        const char flag = static_cast<char>(kUncompressedFlag);
+                        append(&flag, 1);
                     }
                 }
             });
@@ -477,14 +485,17 @@ private:
                                              .u16(static_cast<std::uint16_t>(sheet.isEmpty() ? 0 : used.left))
                                              .u16(static_cast<std::uint16_t>(sheet.isEmpty() ? 0 : used.right + 1))
                                              .u16(0));
+        // The blocks' positions go into the index in one piece once all are known: one patch of the
+        // file rather than one per block.
+        QByteArray positions(4 * blocks, '\0');
         for (int b = 0; b < blocks; ++b) {
             const int top = firstRow + b * kRowsPerBlock;
             const int bottom = std::min(endRow, top + kRowsPerBlock) - 1;
             const std::int64_t dbCell = writeRowBlock(sheet, top, bottom, sharedIndex);
-            QByteArray position(4, '\0');
-            qToLittleEndian(static_cast<std::uint32_t>(dbCell), position.data());
-            m_out.patch(dbCellPositions + 4 * b, position);
+            qToLittleEndian(static_cast<std::uint32_t>(dbCell), positions.data() + 4 * b);
         }
+        if (blocks > 0)
+            m_out.patch(dbCellPositions, positions);
         m_out.record(Record::Window2, BiffData()
                                           .u16(static_cast<std::uint16_t>(kWindow2Flags |
                                                                           (selected ? kWindow2Selected : 0)))
@@ -553,15 +564,14 @@ private:
         const std::int64_t blockStart = m_out.position();
         for (int row = top; row <= bottom; ++row) {
             const auto [firstColumn, endColumn] = sheet.columnSpan(row);
-            m_out.record(Record::Row, BiffData()
-                                          .u16(static_cast<std::uint16_t>(row))
-                                          .u16(static_cast<std::uint16_t>(firstColumn))
-                                          .u16(static_cast<std::uint16_t>(endColumn))
-                                          .u16(kRowHeight)
-                                          .u16(0)
-                                          .u16(0)
-                                          .u16(0)
-                                          .u16(0));
+            // Row, first column, column after the last, height, then four words of zero: assembled in
+            // place, one for every row.
+            char d[kRowRecordSize - biff::kRecordHeaderSize] = {};
+            qToLittleEndian(static_cast<std::uint16_t>(row), d);
+            qToLittleEndian(static_cast<std::uint16_t>(firstColumn), d + 2);
+            qToLittleEndian(static_cast<std::uint16_t>(endColumn), d + 4);
+            qToLittleEndian(kRowHeight, d + 6);
+            m_out.record(Record::Row, d, static_cast<int>(sizeof d));
         }
         std::vector<std::int64_t> cellStarts;
         for (int row = top; row <= bottom; ++row) {
