@@ -6,6 +6,7 @@
 #include "benchharness.h"
 #include "measurementtable.h"
 
+#include "files/heaptuning.h"
 #include "output/excelexport.h"
 #include "output/report/pagecomposer.h"
 #include "output/report/reportpainter.h"
@@ -62,6 +63,8 @@ std::size_t printReport(table::DbfTable& t, const QString& pdf)
 
 int main(int argc, char** argv)
 {
+    // The heap as the program and darni-cli set it up when they start.
+    files::keepLargeBuffersForReuse();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     QTemporaryDir dir;

@@ -7,6 +7,7 @@
 #include "splashscreen.h"
 #include "userdialogs.h"
 
+#include "files/heaptuning.h"
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 
@@ -15,6 +16,7 @@
 
 int main(int argc, char** argv)
 {
+    darni::files::keepLargeBuffersForReuse();
     darni::app::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DARNI"));
     QApplication::setApplicationVersion(QStringLiteral(DARNI_VERSION));

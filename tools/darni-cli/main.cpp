@@ -2,6 +2,8 @@
 // instrument into a table, decode a saved transfer, and look at tables.
 #include "commands.h"
 
+#include "files/heaptuning.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -58,6 +60,7 @@ darni-cli КОМАНДА --help  подробнее о команде; darni-cli
 
 int main(int argc, char** argv)
 {
+    darni::files::keepLargeBuffersForReuse();
     // Printing measures and draws text, which takes a GUI application, and the charts are drawn by
     // graphics widgets, which take a widget application; no screen is needed for either.
     const bool printing = argc > 1 && std::strcmp(argv[1], "print") == 0;
