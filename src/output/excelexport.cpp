@@ -51,7 +51,6 @@ constexpr qsizetype kColumnMargin = 2;
 const QString kWorkbookTitle = QStringLiteral("PReport");
 constexpr int kTitleRow = 0;
 constexpr int kLastColumn = static_cast<int>(kColumns.size()) - 1;
-static_assert(kColumns.size() < 31, "a row's text cells are told apart by the bits of one word");
 
 // A measurement not taken is an empty cell: a 0 would count in every sum and mean over the column.
 std::optional<double> cellNumber(const table::RecordView& rows, int row, const ExportColumn& c)
@@ -106,7 +105,6 @@ ExportSheet::ExportSheet(table::RecordView page) : m_page(std::move(page))
     }
     for (std::size_t c = 0; c < kColumns.size(); ++c)
         m_widths[static_cast<int>(c)] = static_cast<double>(headerColumnWidth(kColumns[c]));
-    m_textPresence.assign(static_cast<std::size_t>(m_page.size()), 0);
 }
 
 QString ExportSheet::name() const
@@ -149,12 +147,6 @@ void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheet
                 cell.number = cellNumber(m_page, row - 1, column);
         } else if (wholeTexts) {
             cellText(m_page, row - 1, column, text);
-            if (!text.isEmpty())
-                m_textPresence[static_cast<std::size_t>(row - 1)] |= 1U << c;
-        } else if (const std::uint32_t known = m_textPresence[static_cast<std::size_t>(row - 1)]; known & kPresenceKnown) {
-            cell.hasText = (known & (1U << c)) != 0;
-        } else {
-            cell.hasText = !m_page.isNull(row - 1, column.field);
         }
         if (!cell.number && (wholeTexts || !text.isEmpty())) {
             cell.text = &text;
@@ -162,8 +154,6 @@ void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheet
         }
         visit(cell);
     }
-    if (wholeTexts && row != kTitleRow)
-        m_textPresence[static_cast<std::size_t>(row - 1)] |= kPresenceKnown;
 }
 
 QString exportWorkbookTitle()

@@ -10,11 +10,9 @@
 
 #include <QString>
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <span>
-#include <vector>
 
 namespace darni::output {
 
@@ -66,10 +64,6 @@ private:
     xls::XlsPageSetup m_pageSetup;
     xls::XlsCellStyle m_style;
     mutable QString m_text; // the text of the cell being visited; its memory serves every cell
-    // Which cells of each row hold a text (bit c for column c), as a visit that read the texts found:
-    // a later visit that asks only whether they do need not read them again.
-    static constexpr std::uint32_t kPresenceKnown = 1U << 31;
-    mutable std::vector<std::uint32_t> m_textPresence;
 };
 
 // The workbook's title, which spreadsheet programs show as its author.

@@ -209,7 +209,7 @@ const char* DbfTable::recordAt(std::uint32_t slot, Direction direction)
 RecordView DbfTable::view()
 {
     requireOpen();
-    if (m_lastView && m_lastViewGeneration == generation() && m_lastViewEdits == m_edits)
+    if (lastViewStands())
         return *m_lastView;
     std::vector<std::uint32_t> slots;
     if (IndexTag* tag = m_tags.active()) {
@@ -236,21 +236,33 @@ RecordView DbfTable::view()
                 slots.push_back(slot);
         }
     }
+    return keepAsLastView(std::move(slots));
+}
+
+bool DbfTable::lastViewStands() const
+{
+    return m_lastView && m_lastViewGeneration == generation() && m_lastViewEdits == m_edits;
+}
+
+RecordView& DbfTable::keepAsLastView(std::vector<std::uint32_t> slots)
+{
     m_lastView.emplace(*this, std::move(slots), generation());
     m_lastViewGeneration = generation();
     m_lastViewEdits = m_edits;
     return *m_lastView;
 }
 
+int DbfTable::kindOf(const char* record) const
+{
+    const BoundField& kind = layout()[Field::NB_TYPE];
+    return static_cast<int>(fieldcodec::numberValue(std::string_view(record + kind.offset, kind.width)).value_or(0));
+}
+
 bool DbfTable::isShown(const char* record) const
 {
     if (record[0] == dbf::kDeletedFlag)
         return false;
-    if (!m_filter.isActive())
-        return true;
-    const BoundField& kind = layout()[Field::NB_TYPE];
-    const double value = fieldcodec::numberValue(std::string_view(record + kind.offset, kind.width)).value_or(0);
-    return m_filter.accepts(static_cast<int>(value));
+    return !m_filter.isActive() || m_filter.accepts(kindOf(record));
 }
 
 std::optional<std::uint32_t> DbfTable::findShown(std::uint32_t from, Direction direction)
@@ -453,14 +465,12 @@ int DbfTable::showFirstKindPresent(std::span<const int> kinds)
     // One walk sorts the live rows by kind; the page chosen then has its rows at hand. The table was
     // just opened, its map not yet read: the walk reads the file instead.
     std::vector<std::vector<std::uint32_t>> byKind(kinds.size());
-    const BoundField& kind = layout()[Field::NB_TYPE];
     const std::uint32_t n = m_store.slotCount();
     for (std::uint32_t slot = 1; slot <= n; ++slot) {
         const char* record = m_store.walkedRecord(slot);
         if (record[0] == dbf::kDeletedFlag)
             continue;
-        const auto value = static_cast<int>(
-            fieldcodec::numberValue(std::string_view(record + kind.offset, kind.width)).value_or(0));
+        const int value = kindOf(record);
         for (std::size_t k = 0; k < kinds.size(); ++k) {
             if (RowFilter::recordKind(kinds[k]).accepts(value))
                 byKind[k].push_back(slot);
@@ -471,11 +481,8 @@ int DbfTable::showFirstKindPresent(std::span<const int> kinds)
     setFilter(RowFilter::recordKind(kinds[chosen]));
     refresh();
     // A view in file order is the page's view only while no sort tag orders the rows.
-    if (!m_tags.active()) {
-        m_lastView.emplace(*this, std::move(byKind[chosen]), generation());
-        m_lastViewGeneration = generation();
-        m_lastViewEdits = m_edits;
-    }
+    if (!m_tags.active())
+        keepAsLastView(std::move(byKind[chosen]));
     return kinds[chosen];
 }
 
@@ -702,7 +709,7 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
     // A rewrite keeps the rows it copies in their order and changes no row's kind, so a page taken in
     // file order before it is still the page, in the rows' new slots: it need not be walked again.
     std::optional<RecordView> pageBefore;
-    if (!m_tags.active() && m_lastView && m_lastViewGeneration == generation() && m_lastViewEdits == m_edits)
+    if (!m_tags.active() && lastViewStands())
         pageBefore = std::move(m_lastView);
     m_lastView.reset();
     std::vector<std::uint32_t> newSlots;
@@ -762,11 +769,9 @@ void DbfTable::keepViewAfterRewrite(const RecordView& before, std::span<const st
         }
         slots.push_back(newSlots[slot]);
     }
-    m_lastView.emplace(*this, std::move(slots), generation());
-    m_lastView->setNarrowedFrom(before.rowSetKey(), greatestRow < 0 ? std::nullopt
-                                                                    : std::optional(RecordView::ChangedField{Field::N, greatestRow}));
-    m_lastViewGeneration = generation();
-    m_lastViewEdits = m_edits;
+    keepAsLastView(std::move(slots))
+        .setNarrowedFrom(before.rowSetKey(), greatestRow < 0 ? std::nullopt
+                                                             : std::optional(RecordView::ChangedField{Field::N, greatestRow}));
 }
 
 void DbfTable::pack()

@@ -28,8 +28,6 @@ namespace darni::table {
 class DbfTable
 {
 public:
-    // The unit in which the processor loads memory.
-    static constexpr int kCacheLineBytes = 64;
     enum class State { Browse, Edit, Insert };
     using Access = TableFile::Access;
 
@@ -111,11 +109,7 @@ public:
     const FieldLayout& layout() const { return m_store.layout(); }
     // Asks the memory for the whole mapped record in this slot, for a reader that will read many of its
     // fields soon; nothing for a record outside the map.
-    void prefetchRecord(std::uint32_t slot) const
-    {
-        for (int offset = 0; offset < m_store.recordLength(); offset += kCacheLineBytes)
-            m_store.prefetch(slot, offset);
-    }
+    void prefetchRecord(std::uint32_t slot) const { m_store.prefetchRecord(slot); }
 
     // Fields of the current row. A blank field is null: 0 as a number, the empty text as text. Text is
     // code page 1251 bytes, without trailing blanks.
@@ -184,6 +178,11 @@ private:
     void release();
     void resetCursor();
     void rewrite(const RecordStore::Rewrite& plan);
+    // The last view taken, while nothing it depends on has changed.
+    bool lastViewStands() const;
+    RecordView& keepAsLastView(std::vector<std::uint32_t> slots);
+    // The record's kind as the filter reads it: its NB_TYPE, a blank as 0.
+    int kindOf(const char* record) const;
     // The page as it was before a rewrite, in the slots the rewrite gave its rows, and the numbers it
     // gave them (by old slot, 0 for none).
     void keepViewAfterRewrite(const RecordView& before, std::span<const std::uint32_t> newSlots,

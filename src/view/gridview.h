@@ -72,11 +72,11 @@ private:
     void fitColumns();
     // The least widths that show every number, date and time of the page whole, in the grid's font
     // as it is now; a stored layout never takes a column below them.
-    // The rows now shown are some of those measured last (RecordView::narrowedFrom).
-    void keepMinimumWidthsOfNarrowedRows();
     void updateMinimumWidths();
     // The same from the page's widest texts, where the caller has measured them already.
     void updateMinimumWidths(const std::vector<QString>& widest);
+    // The same for rows that are some of those measured last (RecordView::narrowedFrom).
+    void keepMinimumWidthsOfNarrowedRows();
     void columnResized(int column, int oldWidth, int newWidth);
     void setColumnColor(int column, const QColor& color);
 

@@ -20,14 +20,14 @@ struct XlsSheetCell
     const QString* text;          // for a text value; valid while the cell is visited
     std::optional<double> number; // for a number value
     const XlsCellStyle* style;    // the same object for every cell of the same style, for as long as the sheet lives
-    bool hasText = false;         // a text that is not empty; told unless the visit is for styles only
+    bool hasText = false;         // a text that is not empty; told when the visit is for texts
 };
 
 // What a visit needs of the cells' values, so that a source that reads them from elsewhere reads no
-// more than that: every value; the texts alone (a number cell may then come without its number);
-// numbers, and of texts only whether each cell has one (`text` may then be null); or no value at all,
-// only the cells' places and styles.
-enum class XlsValueUse { Whole, Texts, Presence, StyleOnly };
+// more than that: every value; the texts alone (a number cell may then come without its number); the
+// numbers alone (a text cell may then come without its text, `hasText` unset); or no value at all,
+// only the cells' places and styles. Every visit goes over the same ranges in the same order.
+enum class XlsValueUse { Whole, Texts, Numbers, StyleOnly };
 
 class XlsSheetSource
 {

@@ -228,6 +228,8 @@ public:
             QByteArray position(4, '\0');
             qToLittleEndian(static_cast<std::uint32_t>(bof), position.data());
             m_out.patch(m_boundSheetPositions[static_cast<std::size_t>(i)], position);
+            m_sheetTextCells = &m_textCells[static_cast<std::size_t>(i)];
+            m_nextCell = 0;
             writeSheet(*m_sheets[static_cast<std::size_t>(i)], i == 0, sharedIndex);
         }
     }
@@ -416,8 +418,11 @@ private:
         buckets.u16(kStringsPerBucket);
         QByteArray characters;
         std::uint32_t entry = 0;
+        m_textCells.assign(m_sheets.size(), {});
         for (int i = 0; i < sheetCount(); ++i) {
+            std::vector<bool>& textCells = m_textCells[static_cast<std::size_t>(i)];
             forEachRange(*m_sheets[static_cast<std::size_t>(i)], XlsValueUse::Texts, [&](int, const XlsSheetCell& cell) {
+                textCells.push_back(cell.hasText);
                 if (!cell.hasText)
                     return;
                 const QString& text = *cell.text;
@@ -591,8 +596,10 @@ private:
 
     void writeCells(const XlsSheetSource& sheet, int row, std::uint32_t& sharedIndex)
     {
-        // The string table gave each text its index in order: here only whether a cell has one matters.
+        // The string table gave each text its index in order: here only whether a cell has one matters,
+        // and the string table's visit noted that for every cell, so the texts are not read again.
         const auto writeCell = [&](const XlsSheetCell& cell) {
+            const bool hasText = (*m_sheetTextCells)[m_nextCell++];
             // Row, column and XF, then the value: assembled in place, as there are a great many.
             char d[kCellHeadSize + sizeof(double)];
             qToLittleEndian(static_cast<std::uint16_t>(row), d);
@@ -601,14 +608,14 @@ private:
             if (cell.number) {
                 qToLittleEndian(std::bit_cast<std::uint64_t>(*cell.number), d + kCellHeadSize);
                 m_out.record(Record::Number, d, kCellHeadSize + sizeof(double));
-            } else if (cell.hasText) {
+            } else if (hasText) {
                 qToLittleEndian(sharedIndex++, d + kCellHeadSize);
                 m_out.record(Record::LabelSst, d, kCellHeadSize + sizeof(std::uint32_t));
             } else {
                 m_out.record(Record::Blank, d, kCellHeadSize);
             }
         };
-        sheet.visitRow(row, writeCell, XlsValueUse::Presence);
+        sheet.visitRow(row, writeCell, XlsValueUse::Numbers);
     }
 
     int sheetCount() const { return static_cast<int>(m_sheets.size()); }
@@ -621,6 +628,10 @@ private:
     std::vector<QByteArray> m_xfList; // from XF 15 on
     std::map<std::pair<const XlsCellStyle*, bool>, std::uint16_t> m_xfOfStyle;
     std::vector<std::int64_t> m_boundSheetPositions;
+    // Whether each range of each sheet holds a text, in visiting order, as the string table found.
+    std::vector<std::vector<bool>> m_textCells;
+    const std::vector<bool>* m_sheetTextCells = nullptr; // the sheet being written's
+    std::size_t m_nextCell = 0;                          // its next range
 };
 
 } // namespace
