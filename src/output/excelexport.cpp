@@ -53,13 +53,15 @@ constexpr int kTitleRow = 0;
 constexpr int kLastColumn = static_cast<int>(kColumns.size()) - 1;
 
 // A measurement not taken is an empty cell: a 0 would count in every sum and mean over the column.
-std::optional<double> cellNumber(const table::RecordView& rows, int row, const ExportColumn& c)
+// The number is put in place rather than returned: an optional double copied whole right after it was
+// written stalls the processor, and there is one for nearly every cell.
+void putCellNumber(const table::RecordView& rows, int row, const ExportColumn& c, std::optional<double>& cell)
 {
     const auto number = rows.number(row, c.field);
-    if (!number || c.cell != ExportCell::Integer)
-        return number;
+    if (!number)
+        return;
     // As the table reads an integer field, from the number already read.
-    return table::fieldcodec::wholeNumber(*number);
+    cell.emplace(c.cell == ExportCell::Integer ? table::fieldcodec::wholeNumber(*number) : *number);
 }
 
 // A text as a cell keeps it: line breaks as a spreadsheet writes them. Into `text`, whose memory
@@ -105,6 +107,8 @@ ExportSheet::ExportSheet(table::RecordView page) : m_page(std::move(page))
     }
     for (std::size_t c = 0; c < kColumns.size(); ++c)
         m_widths[static_cast<int>(c)] = static_cast<double>(headerColumnWidth(kColumns[c]));
+    m_cells.resize(kColumns.size());
+    m_texts.resize(kColumns.size());
 }
 
 QString ExportSheet::name() const
@@ -123,7 +127,7 @@ std::pair<int, int> ExportSheet::columnSpan(int) const
     return {0, kLastColumn + 1};
 }
 
-void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheetCell&)>& visit, xls::XlsValueUse use) const
+std::span<const xls::XlsSheetCell> ExportSheet::rowCells(int row, xls::XlsValueUse use) const
 {
     // Rows are visited in order, and their fields lie all over each record: the records a few rows on
     // are asked for while this one is read.
@@ -132,10 +136,16 @@ void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheet
     const bool wholeTexts = use == xls::XlsValueUse::Whole || use == xls::XlsValueUse::Texts;
     if (readsValues && row != kTitleRow)
         m_page.prefetchRow(row - 1 + kRowsAhead);
-    QString& text = m_text;
     for (int c = 0; c <= kLastColumn; ++c) {
         const ExportColumn& column = kColumns[static_cast<std::size_t>(c)];
-        xls::XlsSheetCell cell{{c, row, c, row}, nullptr, std::nullopt, &m_style};
+        // Field by field: a whole cell copied through a temporary stalls on its optional number.
+        xls::XlsSheetCell& cell = m_cells[static_cast<std::size_t>(c)];
+        cell.bounds = {c, row, c, row};
+        cell.text = nullptr;
+        cell.number.reset();
+        cell.style = &m_style;
+        cell.hasText = false;
+        QString& text = m_texts[static_cast<std::size_t>(c)];
         if (!text.isEmpty())
             text.resize(0);
         if (!readsValues) {
@@ -144,7 +154,7 @@ void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheet
             text = QString::fromUtf16(column.header);
         } else if (column.cell != ExportCell::Text) {
             if (use != xls::XlsValueUse::Texts)
-                cell.number = cellNumber(m_page, row - 1, column);
+                putCellNumber(m_page, row - 1, column, cell.number);
         } else if (wholeTexts) {
             cellText(m_page, row - 1, column, text);
         }
@@ -152,8 +162,8 @@ void ExportSheet::visitRow(int row, const std::function<void(const xls::XlsSheet
             cell.text = &text;
             cell.hasText = !text.isEmpty();
         }
-        visit(cell);
     }
+    return m_cells;
 }
 
 QString exportWorkbookTitle()

@@ -10,7 +10,7 @@
 
 #include <QString>
 
-#include <functional>
+#include <vector>
 #include <map>
 #include <span>
 
@@ -55,15 +55,16 @@ public:
     const std::map<int, double>& columnWidths() const override { return m_widths; }
     const xls::XlsPageSetup& pageSetup() const override { return m_pageSetup; }
     std::pair<int, int> columnSpan(int row) const override;
-    void visitRow(int row, const std::function<void(const xls::XlsSheetCell&)>& visit,
-                  xls::XlsValueUse use = xls::XlsValueUse::Whole) const override;
+    std::span<const xls::XlsSheetCell> rowCells(int row, xls::XlsValueUse use = xls::XlsValueUse::Whole) const override;
 
 private:
     table::RecordView m_page; // its own, so that a sheet made of a view just taken does not outlive it
     std::map<int, double> m_widths;
     xls::XlsPageSetup m_pageSetup;
     xls::XlsCellStyle m_style;
-    mutable QString m_text; // the text of the cell being visited; its memory serves every cell
+    // The row last asked for, and its cells' texts by column; their memory serves every row.
+    mutable std::vector<xls::XlsSheetCell> m_cells;
+    mutable std::vector<QString> m_texts;
 };
 
 // The workbook's title, which spreadsheet programs show as its author.

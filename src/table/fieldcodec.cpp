@@ -98,7 +98,7 @@ std::optional<double> numberValue(std::string_view stored)
     if (s.empty())
         return std::nullopt;
     if (const auto quick = readShortDecimal(s))
-        return quick;
+        return *quick; // a fresh optional: copying one whole just after it was written stalls
     if (s.front() == '+')
         s.remove_prefix(1);
     double value = 0;

@@ -7,9 +7,9 @@
 
 #include <QString>
 
-#include <functional>
 #include <map>
 #include <optional>
+#include <span>
 
 namespace darni::output::xls {
 
@@ -45,8 +45,9 @@ public:
     // a row without ranges.
     virtual std::pair<int, int> columnSpan(int row) const = 0;
     // Those ranges in writing order: by left column, ranges of equal left column as they were made.
-    virtual void visitRow(int row, const std::function<void(const XlsSheetCell&)>& visit,
-                          XlsValueUse use = XlsValueUse::Whole) const = 0;
+    // The cells, and the texts they point to, stay valid until the sheet is asked for another row; a
+    // row at a time rather than a call per cell, as a sheet may have a million cells and is read twice.
+    virtual std::span<const XlsSheetCell> rowCells(int row, XlsValueUse use = XlsValueUse::Whole) const = 0;
 };
 
 } // namespace darni::output::xls

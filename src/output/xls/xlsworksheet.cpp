@@ -185,21 +185,17 @@ std::pair<int, int> XlsWorksheet::columnSpan(int row) const
     return {firstColumn, endColumn};
 }
 
-void XlsWorksheet::visitRow(int row, const std::function<void(const XlsSheetCell&)>& visit, XlsValueUse) const
+std::span<const XlsSheetCell> XlsWorksheet::rowCells(int row, XlsValueUse) const
 {
     const std::size_t n = rangeCountInRow(row);
-    if (isRowInColumnOrder(row)) {
-        for (std::size_t i = 0; i < n; ++i)
-            visit(rangeInRow(row, i));
-        return;
-    }
-    std::vector<std::size_t> order(n);
+    m_rowCells.clear();
     for (std::size_t i = 0; i < n; ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return boundsInRow(row, a).left < boundsInRow(row, b).left; });
-    for (const std::size_t i : order)
-        visit(rangeInRow(row, i));
+        m_rowCells.push_back(rangeInRow(row, i));
+    if (!isRowInColumnOrder(row)) {
+        std::stable_sort(m_rowCells.begin(), m_rowCells.end(),
+                         [](const Cell& a, const Cell& b) { return a.bounds.left < b.bounds.left; });
+    }
+    return m_rowCells;
 }
 
 bool XlsWorksheet::isRowInColumnOrder(int row) const

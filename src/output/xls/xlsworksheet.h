@@ -11,7 +11,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <vector>
 
@@ -49,8 +48,7 @@ public:
 
     using Cell = XlsSheetCell;
     std::pair<int, int> columnSpan(int row) const override;
-    void visitRow(int row, const std::function<void(const XlsSheetCell&)>& visit,
-                  XlsValueUse use = XlsValueUse::Whole) const override;
+    std::span<const XlsSheetCell> rowCells(int row, XlsValueUse use = XlsValueUse::Whole) const override;
     // The ranges whose top row is this one, in the order they were made.
     std::size_t rangeCountInRow(int row) const;
     Cell rangeInRow(int row, std::size_t index) const;
@@ -96,6 +94,7 @@ private:
     QHash<QString, std::uint32_t> m_textIds;
     XlsPageSetup m_pageSetup;
     std::map<int, double> m_columnWidths;
+    mutable std::vector<Cell> m_rowCells; // the row last asked for
 };
 
 } // namespace darni::output::xls

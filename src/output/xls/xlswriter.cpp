@@ -206,8 +206,10 @@ void forEachRange(const XlsSheetSource& sheet, XlsValueUse use, F&& visit)
 {
     if (sheet.isEmpty())
         return;
-    for (int row = sheet.usedArea().top; row <= sheet.usedArea().bottom; ++row)
-        sheet.visitRow(row, [&](const XlsSheetCell& cell) { visit(row, cell); }, use);
+    for (int row = sheet.usedArea().top; row <= sheet.usedArea().bottom; ++row) {
+        for (const XlsSheetCell& cell : sheet.rowCells(row, use))
+            visit(row, cell);
+    }
 }
 
 class WorkbookStreamWriter
@@ -416,7 +418,6 @@ private:
         append(counts, sizeof counts);
         BiffData buckets;
         buckets.u16(kStringsPerBucket);
-        QByteArray characters;
         std::uint32_t entry = 0;
         m_textCells.assign(m_sheets.size(), {});
         for (int i = 0; i < sheetCount(); ++i) {
@@ -437,14 +438,16 @@ private:
                 qToLittleEndian(static_cast<std::uint16_t>(text.size()), header);
                 header[2] = static_cast<char>(kUncompressedFlag);
                 append(header, kStringHeaderSize);
-                characters.resize(text.size() * 2);
-                qToLittleEndian<char16_t>(text.utf16(), text.size(), characters.data());
+                // The characters go straight into the record, split where a record ends.
+                const char16_t* const characters = reinterpret_cast<const char16_t*>(text.utf16());
+                const qsizetype count = text.size();
                 qsizetype done = 0;
-                while (done < characters.size()) {
-                    const qsizetype n = std::min<qsizetype>(characters.size() - done, room() & ~1);
-                    append(characters.constData() + done, n);
+                while (done < count) {
+                    const qsizetype n = std::min<qsizetype>(count - done, room() / 2);
+                    qToLittleEndian<char16_t>(characters + done, n, piece.data() + used);
+                    used += static_cast<int>(2 * n);
                     done += n;
-                    if (done < characters.size() && room() <= kMinRoomForMore) {
+                    if (done < count && room() <= kMinRoomForMore) {
                         endPiece();
                         const char flag = static_cast<char>(kUncompressedFlag);
                         append(&flag, 1);
@@ -598,7 +601,7 @@ private:
     {
         // The string table gave each text its index in order: here only whether a cell has one matters,
         // and the string table's visit noted that for every cell, so the texts are not read again.
-        const auto writeCell = [&](const XlsSheetCell& cell) {
+        for (const XlsSheetCell& cell : sheet.rowCells(row, XlsValueUse::Numbers)) {
             const bool hasText = (*m_sheetTextCells)[m_nextCell++];
             // Row, column and XF, then the value: assembled in place, as there are a great many.
             char d[kCellHeadSize + sizeof(double)];
@@ -614,8 +617,7 @@ private:
             } else {
                 m_out.record(Record::Blank, d, kCellHeadSize);
             }
-        };
-        sheet.visitRow(row, writeCell, XlsValueUse::Numbers);
+        }
     }
 
     int sheetCount() const { return static_cast<int>(m_sheets.size()); }
