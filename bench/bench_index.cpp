@@ -59,9 +59,7 @@ int main()
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
 
     const auto build = bench::compare(
-        kRepetitions,
-        [&] { t.replaceTag(kTag, "P", false); },
-        [&] { sortAndWrite(pairs, raw, indexBytes); });
+        kRepetitions, [&] { t.replaceTag(kTag, "P", false); }, [&] { sortAndWrite(pairs, raw, indexBytes); });
     bench::printRatio("index.build", build, kBuildGoal);
 
     volatile double sink = 0;

@@ -3,13 +3,13 @@
 // from ornak-sim at 9600 baud against the time the line itself needs for those characters.
 #include "benchharness.h"
 
-#include "transfer/deviceimage.h"
-#include "transfer/deviceheader.h"
 #include "link/portnames.h"
 #include "link/receivebuffer.h"
 #include "link/serialportdriver.h"
 #include "link/transfersession.h"
 #include "link/wirecodec.h"
+#include "transfer/deviceheader.h"
+#include "transfer/deviceimage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -91,7 +91,8 @@ void protocolBenchmark()
     const auto feed = [&] {
         session->toMemoryPhase();
         for (qsizetype at = 0; at < frame.size(); at += kChunk)
-            session->session.receive(frame.constData() + at, static_cast<int>(std::min<qsizetype>(kChunk, frame.size() - at)));
+            session->session.receive(frame.constData() + at,
+                                     static_cast<int>(std::min<qsizetype>(kChunk, frame.size() - at)));
         ok = ok && !session->session.isRunning() && session->received.image.size() > 0;
     };
     const auto reference = [&] { std::memcpy(copy.data(), frame.constData(), copy.size()); };
@@ -118,11 +119,10 @@ std::pair<double, double> timedTransfer()
     link::TransferSession session(port, buffer, received);
     QEventLoop loop;
     bool ok = false;
-    QObject::connect(&session, &link::TransferSession::finished,
-                     [&](link::TransferSession::Outcome o) {
-                         ok = o == link::TransferSession::Outcome::Ok;
-                         loop.quit();
-                     });
+    QObject::connect(&session, &link::TransferSession::finished, [&](link::TransferSession::Outcome o) {
+        ok = o == link::TransferSession::Outcome::Ok;
+        loop.quit();
+    });
     QElapsedTimer clock;
     clock.start();
     session.start();

@@ -79,15 +79,16 @@ int main(int argc, char** argv)
     std::printf("report: %d rows, %zu pages, %ld bytes of PDF\n", kRows, pages, bytes);
 
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
-    const auto c = bench::compare(kRepetitions, [&] { printReport(t, pdf); }, [&] { bench::writeSequentially(raw, bytes); });
+    const auto c = bench::compare(
+        kRepetitions, [&] { printReport(t, pdf); }, [&] { bench::writeSequentially(raw, bytes); });
     std::printf("report.pages_per_second: %.0f (median %.3f s for %zu pages)\n",
                 static_cast<double>(pages) / c.subjectSeconds, c.subjectSeconds, pages);
-    std::printf("report.vs_write: %.1f times the time of writing the PDF's bytes (no goal; for the record)\n",
-                c.ratio);
+    std::printf("report.vs_write: %.1f times the time of writing the PDF's bytes (no goal; for the record)\n", c.ratio);
     std::printf("report.extra_mib: %.1f MiB above the open table (peak %.1f MiB)\n", extra, before + extra);
     // Where the time goes: laying the pages out, and drawing them into the PDF.
     std::optional<output::report::ComposedReport> composed;
-    const double composing = bench::secondsOf([&] { composed = output::report::composeReport(t.view(), output::report::report1()); });
+    const double composing =
+        bench::secondsOf([&] { composed = output::report::composeReport(t.view(), output::report::report1()); });
     const double drawing = bench::secondsOf([&] { output::report::writeReportPdf(*composed, pdf); });
     std::printf("report.split: composing %.3f s, drawing %.3f s\n", composing, drawing);
     std::printf("RATIO report.extra_mib %.1f goal <= %g\n", extra, kExtraMibGoal);

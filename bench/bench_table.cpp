@@ -88,7 +88,8 @@ int main()
     volatile double sink = 0;
     volatile long rawSink = 0;
     const auto walk = darni::bench::compare(
-        kRepetitions, [&] { sink = sink + walkRows(table); }, [&] { rawSink = rawSink + readSameBytes(table.toStdString()); });
+        kRepetitions, [&] { sink = sink + walkRows(table); },
+        [&] { rawSink = rawSink + readSameBytes(table.toStdString()); });
     darni::bench::printRatio("table.walk", walk, kWalkGoal);
     return 0;
 }

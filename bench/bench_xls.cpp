@@ -61,7 +61,8 @@ int main()
 
     const std::string raw = dir.filePath(QStringLiteral("raw.bin")).toStdString();
     const auto write = bench::compare(
-        kRepetitions, [&] { output::exportToExcel(t.view(), workbook); }, [&] { bench::writeSequentiallyAndSync(raw, bytes); });
+        kRepetitions, [&] { output::exportToExcel(t.view(), workbook); },
+        [&] { bench::writeSequentiallyAndSync(raw, bytes); });
     bench::printRatio("xls.write", write, kWriteGoal);
     std::printf("xls.extra_mib: %.1f MiB above the open table (peak %.1f MiB)\n", extra, before + extra);
     std::printf("RATIO xls.extra_mib %.1f goal <= %g\n", extra, kExtraMibGoal);

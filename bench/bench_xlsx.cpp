@@ -85,7 +85,8 @@ int main()
     const auto write = bench::compare(
         kRepetitions, [&] { output::exportToXlsx(t.view(), workbook); }, [&] { cells.write(bare); });
     bench::printRatio("xlsx.write", write, kWriteGoal);
-    std::printf("xlsx: the bare library's file %ld bytes\n", static_cast<long>(QFileInfo(QString::fromStdString(bare)).size()));
+    std::printf("xlsx: the bare library's file %ld bytes\n",
+                static_cast<long>(QFileInfo(QString::fromStdString(bare)).size()));
     const long xml = uncompressedBytes(workbook);
     std::printf("xlsx: its parts hold %ld bytes before compression\n", xml);
     const auto xmlVolume = bench::compare(

@@ -72,7 +72,8 @@ void writeSequentially(const std::string& path, long bytes)
         return;
     const std::vector<char> block(64 * 1024, 'x');
     for (long done = 0; done < bytes; done += static_cast<long>(block.size()))
-        std::fwrite(block.data(), 1, static_cast<std::size_t>(std::min<long>(bytes - done, static_cast<long>(block.size()))), out);
+        std::fwrite(block.data(), 1,
+                    static_cast<std::size_t>(std::min<long>(bytes - done, static_cast<long>(block.size()))), out);
     std::fclose(out);
 }
 

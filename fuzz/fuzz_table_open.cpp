@@ -33,7 +33,6 @@ void walk(DbfTable& t)
     (void)t.count();
 }
 
-
 void changeAndWalk(DbfTable& t)
 {
     walk(t);

@@ -1,11 +1,11 @@
 // Any stream of characters, in chunks of any size, leaves the transfer session in a defined state:
 // it never reads or writes outside its buffers, the image it reports fits the image, and a cancel
 // always ends it with the port closed.
-#include "transfer/deviceimage.h"
-#include "transfer/deviceheader.h"
 #include "link/receivebuffer.h"
 #include "link/serialport.h"
 #include "link/transfersession.h"
+#include "transfer/deviceheader.h"
+#include "transfer/deviceimage.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

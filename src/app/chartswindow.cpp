@@ -13,8 +13,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 #include <QtCharts/QChartView>
+#include <QVBoxLayout>
 
 namespace darni::app {
 
@@ -39,8 +39,8 @@ QString ChartsWindow::spreadText(const output::ChartData& data)
 {
     return QStringLiteral("<table cellspacing=6><tr><th></th><th>Значений</th><th>Среднее</th>"
                           "<th>Стандартное отклонение</th><th>Коэффициент вариации</th></tr>") +
-           spreadRow(data.firstTitle, data.firstSpread) +
-           spreadRow(data.secondTitle, data.secondSpread) + QStringLiteral("</table>");
+           spreadRow(data.firstTitle, data.firstSpread) + spreadRow(data.secondTitle, data.secondSpread) +
+           QStringLiteral("</table>");
 }
 
 ChartsWindow::ChartsWindow(output::ChartData data, UserDialogs& dialogs, const QString& directory, QWidget* parent)
@@ -78,8 +78,8 @@ ChartsWindow::ChartsWindow(output::ChartData data, UserDialogs& dialogs, const Q
 
 void ChartsWindow::save(const QString& suffix)
 {
-    const QString filter = suffix == QStringLiteral("png") ? QStringLiteral("Рисунок PNG|*.png")
-                                                           : QStringLiteral("Документ PDF|*.pdf");
+    const QString filter =
+        suffix == QStringLiteral("png") ? QStringLiteral("Рисунок PNG|*.png") : QStringLiteral("Документ PDF|*.pdf");
     const QString path = m_dialogs.saveFileName(this, m_directory, filter, suffix);
     if (path.isEmpty())
         return;

@@ -21,8 +21,8 @@ QString HelpWindow::helpFilePath()
 {
     // Beside the program in a build tree; with the program's data once installed (bin/../share/darni).
     const QDir programFolder(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {programFolder.filePath(kHelpFileName),
-                                     programFolder.filePath(kInstalledHelpFolder + kHelpFileName)}) {
+    for (const QString& candidate :
+         {programFolder.filePath(kHelpFileName), programFolder.filePath(kInstalledHelpFolder + kHelpFileName)}) {
         if (QFileInfo::exists(candidate))
             return QDir::cleanPath(candidate);
     }

@@ -3,14 +3,14 @@
 
 #include "aboutbox.h"
 #include "helpwindow.h"
+#include "portdialog.h"
 #include "reportprogress.h"
 #include "toolbaricons.h"
-#include "portdialog.h"
 #include "transferdialog.h"
 
+#include "decode/transferdecoding.h"
 #include "output/chartdata.h"
 #include "output/excelexport.h"
-#include "decode/transferdecoding.h"
 #include "output/report/reportpainter.h"
 #include "printing/reportprinter.h"
 #include "table/cp1251.h"
@@ -35,8 +35,8 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
-#include <QToolBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -76,8 +76,8 @@ const QString kPullOffLayout = QStringLiteral("Table_2");
 constexpr int kUltrasonicPage = 0;
 constexpr int kPullOffPage = 1;
 // The no-table panel.
-const QString kNoTableText = QStringLiteral(
-    "Таблица не открыта.\nСоздайте таблицу из памяти прибора ОРНАК-ТР5 или откройте сохранённую.");
+const QString kNoTableText =
+    QStringLiteral("Таблица не открыта.\nСоздайте таблицу из памяти прибора ОРНАК-ТР5 или откройте сохранённую.");
 const QString kCreateButtonText = QStringLiteral("Создать из прибора…");
 const QString kOpenButtonText = QStringLiteral("Открыть таблицу…");
 // What the footer's figures are, for their tooltips.
@@ -208,7 +208,8 @@ void MainWindow::buildCommands()
                       menuBar()->addMenu(withAccessLetter(QStringLiteral("Вид"), u'В')),
                       menuBar()->addMenu(withAccessLetter(QStringLiteral("Правка"), u'П')),
                       menuBar()->addMenu(withAccessLetter(QStringLiteral("Сервис"), u'С')),
-                      menuBar()->addMenu(withAccessLetter(QStringLiteral("Справка"), u'р')), new QMenu(this)};
+                      menuBar()->addMenu(withAccessLetter(QStringLiteral("Справка"), u'р')),
+                      new QMenu(this)};
     menus[static_cast<int>(Menu::Context)]->setObjectName(QStringLiteral("PopupMenu1"));
     auto* toolBar = addToolBar(QStringLiteral("ToolBar1"));
     toolBar->setObjectName(QStringLiteral("ToolBar1"));
@@ -362,8 +363,7 @@ void MainWindow::buildPages()
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(grid, &QWidget::customContextMenuRequested, this,
                 [grid, context](const QPoint& at) { context->popup(grid->viewport()->mapToGlobal(at)); });
-        connect(&grid->measurementModel(), &view::MeasurementModel::editStarted, this,
-                [this] { updateUndoCommand(); });
+        connect(&grid->measurementModel(), &view::MeasurementModel::editStarted, this, [this] { updateUndoCommand(); });
         connect(&grid->measurementModel(), &view::MeasurementModel::editFailed, this,
                 [this](const QString& message) { reportError(message); });
         connect(&grid->measurementModel(), &view::MeasurementModel::readOnlyEditRefused, this,
@@ -523,9 +523,8 @@ void MainWindow::updateFooters(view::GridView& grid)
                table::numberText(high);
     };
     // Two or more marked rows: their values as they were marked; else the whole table's.
-    const table::TableStatistics s = grid.selectedRowCount() < 2
-                                         ? m_workspace.statistics()
-                                         : table::selectionStatistics(grid.capturedValues());
+    const table::TableStatistics s =
+        grid.selectedRowCount() < 2 ? m_workspace.statistics() : table::selectionStatistics(grid.capturedValues());
     view::FooterLine& footer = footerOf(grid);
     footer.setText(table::Field::P, triple(s.minP, s.meanP, s.maxP));
     footer.setText(table::Field::R, triple(s.minR, s.meanR, s.maxR));
@@ -997,19 +996,22 @@ void MainWindow::showCharts()
     // Two or more marked rows: theirs, as the footers take them; else the whole page.
     const std::vector<std::uint32_t> marked =
         grid->selectedRowCount() < 2 ? std::vector<std::uint32_t>() : grid->selectedSlots();
-    output::ChartData data = output::chartDataOf(m_workspace.pageRows(), m_workspace.page().value_or(RecordKind::Ultrasonic), marked);
+    output::ChartData data =
+        output::chartDataOf(m_workspace.pageRows(), m_workspace.page().value_or(RecordKind::Ultrasonic), marked);
     data.source = QFileInfo(m_workspace.path()).fileName();
     m_dialogs.showCharts(this, std::move(data), m_exportDirectory);
 }
 
 void MainWindow::exportToCsv()
 {
-    exportShownPage(kCsvFilter, kCsvSuffix, kCsvCaption, [this](const QString& path) { m_workspace.exportPageCsv(path); });
+    exportShownPage(kCsvFilter, kCsvSuffix, kCsvCaption,
+                    [this](const QString& path) { m_workspace.exportPageCsv(path); });
 }
 
 void MainWindow::exportToXlsx()
 {
-    exportShownPage(kXlsxFilter, kXlsxSuffix, kXlsxCaption, [this](const QString& path) { m_workspace.exportPageXlsx(path); });
+    exportShownPage(kXlsxFilter, kXlsxSuffix, kXlsxCaption,
+                    [this](const QString& path) { m_workspace.exportPageXlsx(path); });
 }
 
 void MainWindow::exportShownPage(const QString& filter, const QString& suffix, const QString& caption,

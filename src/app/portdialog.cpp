@@ -53,7 +53,8 @@ PortDialog::PortDialog(SettingsStore& settings, QWidget* parent, PortLister list
     m_com1 = makeChoice(QStringLiteral("Com1Port"), link::com1PortName(), settings.com1Device());
     m_com2 = makeChoice(QStringLiteral("Com2Port"), link::com2PortName(), settings.com2Device());
     auto* choices = new QFormLayout;
-    for (const auto& [box, portName] : {std::pair{m_com1, link::com1PortName()}, std::pair{m_com2, link::com2PortName()}}) {
+    for (const auto& [box, portName] :
+         {std::pair{m_com1, link::com1PortName()}, std::pair{m_com2, link::com2PortName()}}) {
         choices->addRow(link::shownPortName(portName) + QLatin1Char(':'), box);
         const QString fromEnvironment = link::environmentDevice(portName);
         if (!fromEnvironment.isEmpty()) {
@@ -118,11 +119,12 @@ void PortDialog::refreshPorts()
     if (ports == m_ports && m_list->topLevelItemCount() > 0)
         return;
     m_ports = std::move(ports);
-    const QString marked = m_list->currentItem() ? m_list->currentItem()->data(DeviceColumn, Qt::UserRole).toString()
-                                                 : QString();
+    const QString marked =
+        m_list->currentItem() ? m_list->currentItem()->data(DeviceColumn, Qt::UserRole).toString() : QString();
     m_list->clear();
     for (const link::SerialPortDescription& port : m_ports) {
-        auto* item = new QTreeWidgetItem(m_list, {port.device, port.description, port.manufacturer, link::usbIds(port)});
+        auto* item =
+            new QTreeWidgetItem(m_list, {port.device, port.description, port.manufacturer, link::usbIds(port)});
         item->setData(DeviceColumn, Qt::UserRole, port.device);
         if (port.device == marked)
             m_list->setCurrentItem(item);
@@ -216,10 +218,12 @@ void PortDialog::check(const QString& device)
     connect(m_checkSession.get(), &link::TransferSession::deviceInfoChanged, this,
             [this](const QString& name, const QString& firmware, const QString& counters) {
                 if (!name.isEmpty())
-                    m_deviceInfo = QStringLiteral("%1, версия ПО %2, количество записей:%3").arg(name, firmware, counters);
+                    m_deviceInfo =
+                        QStringLiteral("%1, версия ПО %2, количество записей:%3").arg(name, firmware, counters);
             });
-    connect(m_checkSession.get(), &link::TransferSession::finished, this,
-            [this](link::TransferSession::Outcome outcome, const QString& message) { showCheckResult(outcome, message); });
+    connect(
+        m_checkSession.get(), &link::TransferSession::finished, this,
+        [this](link::TransferSession::Outcome outcome, const QString& message) { showCheckResult(outcome, message); });
     m_checkSession->identify(m_checkedDevice);
 }
 

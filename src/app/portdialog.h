@@ -32,7 +32,8 @@ public:
     using PortLister = std::function<std::vector<link::SerialPortDescription>()>;
 
     // `listPorts` is the system's list unless a test gives another. OK stores the choice in `settings`.
-    explicit PortDialog(SettingsStore& settings, QWidget* parent = nullptr, PortLister listPorts = link::systemSerialPorts);
+    explicit PortDialog(SettingsStore& settings, QWidget* parent = nullptr,
+                        PortLister listPorts = link::systemSerialPorts);
     ~PortDialog() override;
 
     // Tests shorten the wait for the instrument; users cannot.

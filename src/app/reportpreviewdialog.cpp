@@ -65,8 +65,10 @@ ReportPreviewDialog::ReportPreviewDialog(const output::report::PageByPageReport&
     for (const ZoomChoice& z : kZoomChoices)
         m_zoom->addItem(QString::fromUtf16(z.text));
     tools->addWidget(m_zoom);
-    tools->addAction(QStringLiteral("Печать"), this, &ReportPreviewDialog::print)->setObjectName(QStringLiteral("PreviewPrint"));
-    tools->addAction(QStringLiteral("Помощь"), this, &ReportPreviewDialog::showHelp)->setObjectName(QStringLiteral("PreviewHelp"));
+    tools->addAction(QStringLiteral("Печать"), this, &ReportPreviewDialog::print)
+        ->setObjectName(QStringLiteral("PreviewPrint"));
+    tools->addAction(QStringLiteral("Помощь"), this, &ReportPreviewDialog::showHelp)
+        ->setObjectName(QStringLiteral("PreviewHelp"));
     tools->addAction(QStringLiteral("Закрыть"), this, &QDialog::accept)->setObjectName(QStringLiteral("PreviewClose"));
 
     // The pages as a printer takes them: A4 in the report's orientation, measured from the paper's edge.

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPalette>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 
 #include <array>
@@ -136,9 +136,9 @@ QIcon drawnIcon(ToolbarImage image)
 }
 
 // The Breeze images the build bundles, by their names there, in the order of ToolbarImage.
-constexpr std::array<const char*, 7> kThemeNames = {"document-new",   "document-open", "document-save",
-                                                     "document-print-preview", "document-print", "help-contents",
-                                                     "edit-table-delete-row"};
+constexpr std::array<const char*, 7> kThemeNames = {"document-new",           "document-open",  "document-save",
+                                                    "document-print-preview", "document-print", "help-contents",
+                                                    "edit-table-delete-row"};
 constexpr std::array<int, 5> kThemeSizes = {16, 24, 32, 48, 64};
 // Below this lightness a window's background counts as dark, and the images for dark themes are used.
 constexpr int kDarkLightness = 128;

@@ -50,7 +50,7 @@ QString QtUserDialogs::openFileName(QWidget* parent, const QString& directory, c
 void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& caption, const QString& text,
                             const QString& help)
 {
-    const QMessageBox::Icon qtIcon = icon == Icon::Error     ? QMessageBox::Critical
+    const QMessageBox::Icon qtIcon = icon == Icon::Error      ? QMessageBox::Critical
                                      : icon == Icon::Question ? QMessageBox::Question
                                                               : QMessageBox::Information;
     QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, parent);
@@ -66,8 +66,8 @@ bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QStr
 
 UserDialogs::Answer QtUserDialogs::askYesNoCancel(QWidget* parent, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, caption, text,
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    parent);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
     case QMessageBox::Yes:

@@ -59,8 +59,7 @@ public:
     QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
                          const QString& defaultSuffix) override;
     using UserDialogs::message;
-    void message(QWidget* parent, Icon icon, const QString& caption, const QString& text,
-                 const QString& help) override;
+    void message(QWidget* parent, Icon icon, const QString& caption, const QString& text, const QString& help) override;
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     Answer askYesNoCancel(QWidget* parent, const QString& caption, const QString& text) override;
     QColor chooseColor(QWidget* parent, const QColor& initial) override;

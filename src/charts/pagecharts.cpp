@@ -7,11 +7,11 @@
 #include "files/fileerror.h"
 
 #include <QBuffer>
-#include <QLocale>
 #include <QDate>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -103,7 +103,8 @@ void attach(QAbstractSeries& series, QValueAxis& x, QValueAxis& y)
 
 void buildAlongRows(QChart& chart, const output::ChartData& d)
 {
-    auto* rows = axis(chart, QStringLiteral("Строка"), {1, std::max(2.0, static_cast<double>(d.rows))}, Qt::AlignBottom);
+    auto* rows =
+        axis(chart, QStringLiteral("Строка"), {1, std::max(2.0, static_cast<double>(d.rows))}, Qt::AlignBottom);
     rows->setLabelFormat(QStringLiteral("%.0f"));
     auto* firstAxis = axis(chart, d.firstTitle, rangeOf(d.first, true), Qt::AlignLeft);
     auto* secondAxis = axis(chart, d.secondTitle, rangeOf(d.second, true), Qt::AlignRight);
@@ -196,7 +197,8 @@ QStringList captionLines(const output::ChartData& data)
             return title + QStringLiteral(": нет значений");
         const auto tenths = [&locale](double v) { return locale.toString(v, 'f', 1); };
         return QStringLiteral("%1: n %2, среднее %3, S %4, V %5 %")
-            .arg(title, QString::number(x.count), tenths(x.mean), tenths(x.standardDeviation), tenths(x.variationPercent));
+            .arg(title, QString::number(x.count), tenths(x.mean), tenths(x.standardDeviation),
+                 tenths(x.variationPercent));
     };
     const QString source = data.source.isEmpty() ? QStringLiteral("Графики") : data.source;
     return {source + QStringLiteral(" — ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")),
@@ -251,11 +253,11 @@ QByteArray pdfOf(const output::ChartData& data)
                 pdf.newPage();
             const QRect page = painter.viewport();
             // The caption on top, the chart below it in its own proportions.
-            const double captionHeight = page.height() * static_cast<double>(kCaptionPixels) /
-                                         (kCaptionPixels + kChartPixels.height());
+            const double captionHeight =
+                page.height() * static_cast<double>(kCaptionPixels) / (kCaptionPixels + kChartPixels.height());
             drawCaption(painter, data, QRectF(page.left(), page.top(), page.width(), captionHeight));
-            const QSizeF size = QSizeF(kChartPixels).scaled(QSizeF(page.width(), page.height() - captionHeight),
-                                                            Qt::KeepAspectRatio);
+            const QSizeF size =
+                QSizeF(kChartPixels).scaled(QSizeF(page.width(), page.height() - captionHeight), Qt::KeepAspectRatio);
             render(kind, data, painter, QRectF(QPointF(page.left(), page.top() + captionHeight), size));
         }
     }

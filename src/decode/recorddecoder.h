@@ -38,21 +38,21 @@ MemoryLayout layoutOf(const transfer::Transfer& transfer);
 // One record as the fields of a table row; a value left out is a blank field.
 struct DecodedRow
 {
-    double number = 0;   // N: the record's place in its block, from 1
-    QString time;        // TIME, "HH:MM:SS"
-    QString date;        // DATE, "DD.MM.YYYY"
-    QString dependence;  // P5
-    QString mode;        // ZAV
-    std::optional<double> baseLength;      // R
-    std::optional<double> transitTime;     // P
-    std::optional<std::int64_t> velocity;  // D9
-    std::optional<double> timeOutside;     // T
-    std::optional<double> timeAcross;      // P10
-    std::optional<double> crackDepth;      // P9
-    std::optional<QString> material;       // D2
-    std::optional<double> ks;              // P4
-    std::optional<QString> productType;    // P3
-    std::optional<double> strength;        // P2
+    double number = 0;                    // N: the record's place in its block, from 1
+    QString time;                         // TIME, "HH:MM:SS"
+    QString date;                         // DATE, "DD.MM.YYYY"
+    QString dependence;                   // P5
+    QString mode;                         // ZAV
+    std::optional<double> baseLength;     // R
+    std::optional<double> transitTime;    // P
+    std::optional<std::int64_t> velocity; // D9
+    std::optional<double> timeOutside;    // T
+    std::optional<double> timeAcross;     // P10
+    std::optional<double> crackDepth;     // P9
+    std::optional<QString> material;      // D2
+    std::optional<double> ks;             // P4
+    std::optional<QString> productType;   // P3
+    std::optional<double> strength;       // P2
 };
 
 // The records [from, from + count) of the block, cut to the block's records. Reads no byte outside

@@ -6,6 +6,8 @@
 namespace darni::decode {
 
 namespace {
+// The names as the instrument's manual lists them.
+// clang-format off
 constexpr std::array<const char16_t*, 4> kFirstBlockMaterials = {
     u"Бетон легкий", u"Бетон тяжёлый", u"Кирпич керамический", u"Кирпич силикатный"};
 
@@ -18,6 +20,7 @@ constexpr std::array<const char16_t*, 13> kSecondBlockMaterials = {
     u"Тяж. бетон на гранш.", u"Мелкозерн. бетон", u"Керамзитобетон",     u"Шлакопемзобетон",
     u"Кирпич силикатный", u"Кирпич керам.",      u"Бетон легк.",        u"Бетон тяж.",
     u"Керамика"};
+// clang-format on
 
 constexpr int kFirstDependence = 1;
 constexpr int kLastDependence = 20;
@@ -31,9 +34,18 @@ std::optional<QString> lookUp(const std::array<const char16_t*, N>& table, int c
 }
 } // namespace
 
-std::optional<QString> firstBlockMaterial(int code) { return lookUp(kFirstBlockMaterials, code); }
-std::optional<QString> firstBlockProductType(int code) { return lookUp(kFirstBlockProductTypes, code); }
-std::optional<QString> secondBlockMaterial(int code) { return lookUp(kSecondBlockMaterials, code); }
+std::optional<QString> firstBlockMaterial(int code)
+{
+    return lookUp(kFirstBlockMaterials, code);
+}
+std::optional<QString> firstBlockProductType(int code)
+{
+    return lookUp(kFirstBlockProductTypes, code);
+}
+std::optional<QString> secondBlockMaterial(int code)
+{
+    return lookUp(kSecondBlockMaterials, code);
+}
 
 std::optional<QString> dependenceNumber(int code)
 {
@@ -42,11 +54,29 @@ std::optional<QString> dependenceNumber(int code)
     return QStringLiteral("<%1>").arg(code, 2, 10, QLatin1Char('0'));
 }
 
-QString materialNotGiven() { return QStringLiteral("Не указывается"); }
-QString baseDependence() { return QStringLiteral("Базовая"); }
-QString individualDependence() { return QStringLiteral("Индивидуальная"); }
-QString throughMode() { return QStringLiteral("Cквозное"); }
-QString crackMode() { return QStringLiteral("Трещина"); }
-QString surfaceMode() { return QStringLiteral("Поверхностное"); }
+QString materialNotGiven()
+{
+    return QStringLiteral("Не указывается");
+}
+QString baseDependence()
+{
+    return QStringLiteral("Базовая");
+}
+QString individualDependence()
+{
+    return QStringLiteral("Индивидуальная");
+}
+QString throughMode()
+{
+    return QStringLiteral("Cквозное");
+}
+QString crackMode()
+{
+    return QStringLiteral("Трещина");
+}
+QString surfaceMode()
+{
+    return QStringLiteral("Поверхностное");
+}
 
 } // namespace darni::decode

@@ -17,11 +17,11 @@ std::optional<QString> secondBlockMaterial(int code);
 // "<01>" … "<20>" for codes 1..20.
 std::optional<QString> dependenceNumber(int code);
 
-QString materialNotGiven();    // "Не указывается"
-QString baseDependence();      // "Базовая"
+QString materialNotGiven();     // "Не указывается"
+QString baseDependence();       // "Базовая"
 QString individualDependence(); // "Индивидуальная"
-QString throughMode();         // "Cквозное", with a Latin C
-QString crackMode();           // "Трещина"
-QString surfaceMode();         // "Поверхностное"
+QString throughMode();          // "Cквозное", with a Latin C
+QString crackMode();            // "Трещина"
+QString surfaceMode();          // "Поверхностное"
 
 } // namespace darni::decode

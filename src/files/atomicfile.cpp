@@ -49,8 +49,12 @@ int errorOr(int systemError, const QString& path)
 // True when `fd` still is the file that `path` names: the lock was taken on the file the name shows.
 bool stillNamed(int fd, const QString& path)
 {
-    struct stat opened {};
-    struct stat named {};
+    struct stat opened
+    {
+    };
+    struct stat named
+    {
+    };
     if (::fstat(fd, &opened) != 0 || ::stat(QFile::encodeName(path).constData(), &named) != 0)
         return false;
     return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
@@ -85,8 +89,8 @@ QString randomPart()
 {
     QString part;
     for (int i = 0; i < kTemporaryRandomLength; ++i)
-        part += QLatin1Char(kRandomAlphabet[QRandomGenerator::global()->bounded(
-            static_cast<int>(sizeof(kRandomAlphabet) - 1))]);
+        part += QLatin1Char(
+            kRandomAlphabet[QRandomGenerator::global()->bounded(static_cast<int>(sizeof(kRandomAlphabet) - 1))]);
     return part;
 }
 
@@ -163,9 +167,7 @@ std::unique_ptr<CheckedFile> openLocked(const QString& path)
                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
-            const int code = error == ERROR_SHARING_VIOLATION ? EBUSY
-                             : error == ERROR_ACCESS_DENIED   ? EACCES
-                                                              : EIO;
+            const int code = error == ERROR_SHARING_VIOLATION ? EBUSY : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
             throw FileError::fromSystem(QStringLiteral("Файл не открывается для записи:"), path, code);
         }
         const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
@@ -206,8 +208,8 @@ Temporary createTemporaryBeside(const QString& target)
 {
     const QFileInfo info(resolvedPath(target));
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const QString path = info.absoluteDir().filePath(info.fileName() + kTemporaryInfix + randomPart() +
-                                                         kTemporarySuffix);
+        const QString path =
+            info.absoluteDir().filePath(info.fileName() + kTemporaryInfix + randomPart() + kTemporarySuffix);
         auto file = std::make_unique<CheckedFile>(path);
         errno = 0;
         if (file->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
@@ -242,17 +244,17 @@ bool isTemporaryOf(const QString& target, const QString& candidate)
 {
     const QString name = QFileInfo(candidate).fileName();
     const QString prefix = QFileInfo(resolvedPath(target)).fileName() + kTemporaryInfix;
-    return name.size() == prefix.size() + kTemporaryRandomLength + kTemporarySuffix.size() &&
-           name.startsWith(prefix) && name.endsWith(kTemporarySuffix);
+    return name.size() == prefix.size() + kTemporaryRandomLength + kTemporarySuffix.size() && name.startsWith(prefix) &&
+           name.endsWith(kTemporarySuffix);
 }
 
 void removeAbandonedTemporaries(const QString& target)
 {
     const QFileInfo info(resolvedPath(target));
     const QDir folder = info.absoluteDir();
-    const QStringList names = folder.entryList({info.fileName() + kTemporaryInfix + QLatin1Char('*') +
-                                                kTemporarySuffix},
-                                               QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        folder.entryList({info.fileName() + kTemporaryInfix + QLatin1Char('*') + kTemporarySuffix},
+                         QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QString path = folder.filePath(name);
         if (!isTemporaryOf(target, path))

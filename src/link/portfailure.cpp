@@ -48,8 +48,7 @@ QString deviceGroup(const QString& device)
     return group.isEmpty() ? QString() : group;
 }
 
-QString portFailureText(PortFailure failure, const QString& portName, const QString& device,
-                        const QString& systemText)
+QString portFailureText(PortFailure failure, const QString& portName, const QString& device, const QString& systemText)
 {
     const QString port = portAndDevice(portName, device);
     switch (failure) {

@@ -6,8 +6,7 @@
 
 namespace darni::link {
 
-enum class PortFailure
-{
+enum class PortFailure {
     None,
     NoSuchDevice, // nothing by that name: the adapter is unplugged or the name is wrong
     NoPermission, // the device is there, but this user may not open it

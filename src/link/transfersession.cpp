@@ -37,8 +37,14 @@ QString frameFailureCause(std::ptrdiff_t start, const QString& what)
 }
 } // namespace
 
-QString TransferSession::waitingText() { return QStringLiteral("Ожидание готовности прибора ..."); }
-QString TransferSession::receivingText() { return QStringLiteral("Идет прием информации ..."); }
+QString TransferSession::waitingText()
+{
+    return QStringLiteral("Ожидание готовности прибора ...");
+}
+QString TransferSession::receivingText()
+{
+    return QStringLiteral("Идет прием информации ...");
+}
 QString TransferSession::receivedText()
 {
     return QStringLiteral("Данные приняты, прибор можно отключить! Обработка данных");
@@ -47,15 +53,32 @@ QString TransferSession::notFoundMessage()
 {
     return QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
 }
-QString TransferSession::transferErrorMessage() { return QStringLiteral("Ошибка передачи данных!"); }
-QString TransferSession::wrongDeviceMessage() { return QStringLiteral("Вы подключили не тот прибор !"); }
-QString TransferSession::noDataMessage() { return QStringLiteral("Нет данных для передачи!"); }
-QString TransferSession::deviceName() { return QStringLiteral("ОРНАК-ТР5"); }
-QString TransferSession::notFoundCaption() { return QStringLiteral("Ошибка"); }
-QString TransferSession::errorCaption() { return QStringLiteral("Error"); }
+QString TransferSession::transferErrorMessage()
+{
+    return QStringLiteral("Ошибка передачи данных!");
+}
+QString TransferSession::wrongDeviceMessage()
+{
+    return QStringLiteral("Вы подключили не тот прибор !");
+}
+QString TransferSession::noDataMessage()
+{
+    return QStringLiteral("Нет данных для передачи!");
+}
+QString TransferSession::deviceName()
+{
+    return QStringLiteral("ОРНАК-ТР5");
+}
+QString TransferSession::notFoundCaption()
+{
+    return QStringLiteral("Ошибка");
+}
+QString TransferSession::errorCaption()
+{
+    return QStringLiteral("Error");
+}
 
-TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, transfer::Transfer& received,
-                                 QObject* parent)
+TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, transfer::Transfer& received, QObject* parent)
     : QObject(parent), m_port(port), m_buffer(buffer), m_header(received.header), m_image(received.image)
 {
     m_answerTimer.setSingleShot(true);
@@ -227,8 +250,8 @@ void TransferSession::checkDataLength()
     if (s < 0 || static_cast<std::size_t>(s) + kLengthWordsSpan >= m_buffer.count())
         return;
     const char* at = m_buffer.data() + s;
-    const std::uint32_t dataLength = static_cast<std::uint32_t>(wire::readWord(at + kFirstLengthWord)) *
-                                     wire::readWord(at + kSecondLengthWord);
+    const std::uint32_t dataLength =
+        static_cast<std::uint32_t>(wire::readWord(at + kFirstLengthWord)) * wire::readWord(at + kSecondLengthWord);
     // The first word counts the first block alone: measurements taken only under the second
     // dependence leave it 0, and the device information has told the second block's count already.
     if (dataLength == 0 && m_header.recordCountB == 0) {

@@ -34,8 +34,8 @@ std::uint16_t readWord(const char* chars)
 
 std::uint32_t readLong(const char* chars)
 {
-    return static_cast<std::uint32_t>(readWord(chars)) |
-           static_cast<std::uint32_t>(readWord(chars + kCharsPerWord)) << kWordBits;
+    return static_cast<std::uint32_t>(readWord(chars)) | static_cast<std::uint32_t>(readWord(chars + kCharsPerWord))
+                                                             << kWordBits;
 }
 
 std::uint32_t checksum(const char* payload, std::size_t count)
@@ -79,9 +79,11 @@ std::optional<std::size_t> decodeFrame(const char* stream, std::ptrdiff_t s, std
     for (std::size_t k = 0; k < summedPairs; ++k) {
         const auto low = static_cast<std::uint8_t>(chars[2 * k]);
         const auto high = static_cast<std::uint8_t>(chars[2 * k + 1]);
-        sum += static_cast<std::uint32_t>(low ^ number) + static_cast<std::uint32_t>(high ^ static_cast<std::uint16_t>(number + 1));
+        sum += static_cast<std::uint32_t>(low ^ number) +
+               static_cast<std::uint32_t>(high ^ static_cast<std::uint16_t>(number + 1));
         number = static_cast<std::uint16_t>(number + 2);
-        out[k] = static_cast<std::uint8_t>(nibble(static_cast<char>(low)) | nibble(static_cast<char>(high)) << kNibbleBits);
+        out[k] =
+            static_cast<std::uint8_t>(nibble(static_cast<char>(low)) | nibble(static_cast<char>(high)) << kNibbleBits);
     }
     // A payload of odd length ends in a lone character, summed alone; the pairs after it straddle the
     // checksum and are only decoded.

@@ -45,7 +45,6 @@ bool frameChecksumOk(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p);
 // of bytes written, or nothing when the frame does not pass (and `out` holds no meaning).
 std::optional<std::size_t> decodeFrame(const char* stream, std::ptrdiff_t s, std::ptrdiff_t p, std::uint8_t* out);
 
-
 // The instrument's side, for the simulator and for tests.
 void appendByte(QByteArray& out, std::uint8_t value);
 QByteArray encodePayload(std::span<const std::uint8_t> bytes);

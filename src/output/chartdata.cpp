@@ -15,7 +15,8 @@ using table::RecordKind;
 
 constexpr PageSeries kUltrasonicSeries{{Field::D9, u"Скорость УЗК, м/с", u"скорость"},
                                        {Field::P2, u"Прочность R, МПа", u"прочность"}};
-constexpr PageSeries kPullOffSeries{{Field::P, u"Усилие P, кН", u"усилие"}, {Field::R, u"Прочность R, МПа", u"прочность"}};
+constexpr PageSeries kPullOffSeries{{Field::P, u"Усилие P, кН", u"усилие"},
+                                    {Field::R, u"Прочность R, МПа", u"прочность"}};
 // Around a single value the one bin reaches this far on each side.
 constexpr double kHalfBinAroundOne = 0.5;
 } // namespace

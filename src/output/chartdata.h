@@ -1,7 +1,7 @@
 // What the charts of a page show, computed without any drawing: two series along the rows in page
 // order (velocity and strength, or on the pull-off page force and strength), the second's histogram
-// with its mean and standard deviation, the first against the second, and the spread of both. The charts window, darni-cli chart and the
-// tests all draw or check the same numbers.
+// with its mean and standard deviation, the first against the second, and the spread of both. The charts window,
+// darni-cli chart and the tests all draw or check the same numbers.
 #pragma once
 
 #include "table/recordkind.h"
@@ -23,7 +23,7 @@ namespace darni::output {
 
 struct Histogram
 {
-    double lower = 0;     // the first bin's left edge
+    double lower = 0; // the first bin's left edge
     double binWidth = 1;
     std::vector<int> counts;
     double upper() const { return lower + binWidth * static_cast<double>(counts.size()); }
@@ -73,6 +73,5 @@ ChartData chartDataOf(const table::RecordView& rows, table::RecordKind page = ta
 // one bin of width 1 around the value when all are equal; no bins for no values.
 Histogram histogramOf(std::span<const double> values);
 inline constexpr int kMaxHistogramBins = 30;
-
 
 } // namespace darni::output

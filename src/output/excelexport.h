@@ -10,9 +10,9 @@
 
 #include <QString>
 
-#include <vector>
 #include <map>
 #include <span>
+#include <vector>
 
 namespace darni::output {
 
@@ -39,7 +39,7 @@ std::span<const ExportColumn> exportColumns();
 // A worksheet of Excel 97-2003 holds 65,536 rows, one of them the header row.
 inline constexpr int kMaxExportRows = xls::XlsWorksheet::kMaxRow;
 
-QString exportCaption();                         // "Экспорт в Excel"
+QString exportCaption();                           // "Экспорт в Excel"
 QString exportSuccessMessage(const QString& path); // names the file without its folder
 
 // The page as the export's worksheet: the header row, then the rows of the page in the view's order.

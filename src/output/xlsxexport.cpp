@@ -107,7 +107,10 @@ std::optional<lxw_datetime> calendarValue(ExportCalendar calendar, const QByteAr
 class ColumnWidths
 {
 public:
-    void takeText(std::size_t column, qsizetype characters) { m_widest[column] = std::max(m_widest[column], characters); }
+    void takeText(std::size_t column, qsizetype characters)
+    {
+        m_widest[column] = std::max(m_widest[column], characters);
+    }
     void takeNumber(std::size_t column, double value)
     {
         const double magnitude = std::abs(value);
@@ -165,7 +168,8 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
     lxw_format* header = workbook_add_format(book.get());
     format_set_bold(header);
     for (std::size_t c = 0; c < kColumnCount; ++c)
-        worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), QString::fromUtf16(columns[c].header).toUtf8().constData(), header);
+        worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c),
+                               QString::fromUtf16(columns[c].header).toUtf8().constData(), header);
     worksheet_freeze_panes(sheet, 1, 0);
     worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(std::max(rows, 1)), kColumnCount - 1);
 
@@ -179,8 +183,8 @@ void exportToXlsx(const table::RecordView& page, const QString& path)
             if (column.cell == ExportCell::Text) {
                 const QByteArray stored = page.text(row, column.field);
                 widths.takeText(c, stored.size());
-                const auto when = column.calendar != ExportCalendar::None ? calendarValue(column.calendar, stored)
-                                                                           : std::nullopt;
+                const auto when =
+                    column.calendar != ExportCalendar::None ? calendarValue(column.calendar, stored) : std::nullopt;
                 if (when) {
                     lxw_datetime value = *when;
                     worksheet_write_datetime(sheet, at, col, &value, formats[c]);

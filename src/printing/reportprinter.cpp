@@ -19,7 +19,6 @@ QString printerName(const QPrinter& printer)
     return printer.printerName().isEmpty() ? QStringLiteral("по умолчанию") : printer.printerName();
 }
 
-
 } // namespace
 
 bool offersA4(const QPrinter& printer)
@@ -68,8 +67,7 @@ std::optional<QString> preparePrinter(QPrinter& printer, const output::report::R
     if (taken.orientation() != orientation || !printer.fullPage())
         return QStringLiteral("Принтер %1 не печатает в %2 ориентации: отчет не напечатан, чтобы не вышли "
                               "обрезанные страницы.")
-            .arg(printerName(printer),
-                 layout.landscape ? QStringLiteral("альбомной") : QStringLiteral("книжной"));
+            .arg(printerName(printer), layout.landscape ? QStringLiteral("альбомной") : QStringLiteral("книжной"));
     return std::nullopt;
 }
 

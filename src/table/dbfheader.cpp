@@ -39,8 +39,7 @@ bool DbfHeader::hasKnownVersion() const
 {
     const std::uint8_t v = m_bytes[kVersionOffset];
     const std::uint8_t level = v & kLevelMask;
-    return (level >= kLowestLevel && level <= kHighestLevel) || v == kFoxProVersion ||
-           v == kFoxProAutoincVersion;
+    return (level >= kLowestLevel && level <= kHighestLevel) || v == kFoxProVersion || v == kFoxProAutoincVersion;
 }
 
 std::uint32_t DbfHeader::recordCount() const

@@ -477,7 +477,8 @@ int DbfTable::showFirstKindPresent(std::span<const int> kinds)
         }
     }
     const auto present = std::find_if(byKind.begin(), byKind.end(), [](const auto& slots) { return !slots.empty(); });
-    const std::size_t chosen = present == byKind.end() ? kinds.size() - 1 : static_cast<std::size_t>(present - byKind.begin());
+    const std::size_t chosen =
+        present == byKind.end() ? kinds.size() - 1 : static_cast<std::size_t>(present - byKind.begin());
     setFilter(RowFilter::recordKind(kinds[chosen]));
     refresh();
     // A view in file order is the page's view only while no sort tag orders the rows.
@@ -560,10 +561,9 @@ void DbfTable::checkedWriteNumber(Field f, bool fits)
 {
     if (fits)
         return;
-    throw TableError(TableError::Cause::ValueTooWide,
-                     QStringLiteral("Значение не помещается в поле %1 (%2 знаков).")
-                         .arg(latin(fieldSpec(f).name))
-                         .arg(layout()[f].width));
+    throw TableError(TableError::Cause::ValueTooWide, QStringLiteral("Значение не помещается в поле %1 (%2 знаков).")
+                                                          .arg(latin(fieldSpec(f).name))
+                                                          .arg(layout()[f].width));
 }
 
 void DbfTable::setReal(Field f, double value)
@@ -770,8 +770,9 @@ void DbfTable::keepViewAfterRewrite(const RecordView& before, std::span<const st
         slots.push_back(newSlots[slot]);
     }
     keepAsLastView(std::move(slots))
-        .setNarrowedFrom(before.rowSetKey(), greatestRow < 0 ? std::nullopt
-                                                             : std::optional(RecordView::ChangedField{Field::N, greatestRow}));
+        .setNarrowedFrom(before.rowSetKey(), greatestRow < 0
+                                                 ? std::nullopt
+                                                 : std::optional(RecordView::ChangedField{Field::N, greatestRow}));
 }
 
 void DbfTable::pack()

@@ -222,8 +222,8 @@ private:
     std::uint64_t m_edits = 0;
 
     std::optional<std::size_t> m_orderPosition; // the current row's place in the active tag, once known
-    QByteArray m_row;           // the current row being edited or inserted, or read when not in the store
-    bool m_rowInStore = false;  // the current row is read where the store holds it
+    QByteArray m_row;             // the current row being edited or inserted, or read when not in the store
+    bool m_rowInStore = false;    // the current row is read where the store holds it
     mutable QByteArray m_scratch; // the current row's bytes where the store has them only in the file
     // Where the current row lies in the store's map, while the map stays as it was.
     const char* m_mappedRow = nullptr;

@@ -52,8 +52,7 @@ FieldDescriptor::Bytes FieldDescriptor::toBytes() const
     std::copy_n(name.begin(), std::min<std::size_t>(name.size(), kNameSize - 1), b.begin());
     b[kTypeOffset] = static_cast<std::uint8_t>(typeLetter);
     b[kWidthOffset] = static_cast<std::uint8_t>(width % kByteRange);
-    b[kDecimalsOffset] =
-        static_cast<std::uint8_t>(typeLetter == kTextTypeLetter ? width / kByteRange : decimals);
+    b[kDecimalsOffset] = static_cast<std::uint8_t>(typeLetter == kTextTypeLetter ? width / kByteRange : decimals);
     return b;
 }
 

@@ -4,7 +4,6 @@
 #include "dbfheader.h"
 #include "tableerror.h"
 
-
 namespace darni::table {
 
 namespace {

@@ -85,7 +85,8 @@ IndexTag::Entry IndexTag::entryFor(std::uint32_t slot, const char* record)
 {
     if (m_type == KeyType::Number) {
         const char* field = record + m_ranges.front().offset;
-        const double n = fieldcodec::numberValue(std::string_view(field, static_cast<std::size_t>(m_keyWidth))).value_or(0);
+        const double n =
+            fieldcodec::numberValue(std::string_view(field, static_cast<std::size_t>(m_keyWidth))).value_or(0);
         return {n, slot, 0};
     }
     const auto text = static_cast<std::uint32_t>(m_texts.size() / static_cast<std::size_t>(std::max(1, m_keyWidth)));
@@ -124,17 +125,22 @@ void IndexTag::sortPending()
         std::sort(middle, m_entries.end(), less);
         std::inplace_merge(m_entries.begin(), middle, m_entries.end(), less);
     };
-    const bool pendingInSlotOrder = std::is_sorted(middle, m_entries.end(),
-                                                   [](const Entry& a, const Entry& b) { return a.slot < b.slot; });
+    const bool pendingInSlotOrder =
+        std::is_sorted(middle, m_entries.end(), [](const Entry& a, const Entry& b) { return a.slot < b.slot; });
     if (m_type == KeyType::Number && pendingInSlotOrder) {
         radixSortNumbers(middle, m_entries.end());
-        std::inplace_merge(m_entries.begin(), middle, m_entries.end(), [this](const Entry& a, const Entry& b) { return before(a, b); });
+        std::inplace_merge(m_entries.begin(), middle, m_entries.end(),
+                           [this](const Entry& a, const Entry& b) { return before(a, b); });
     }
     // Numeric keys, by far the most sorted, get comparisons without the general path's branches.
     else if (m_type == KeyType::Number && !m_descending)
-        order([](const Entry& a, const Entry& b) { return a.number < b.number || (a.number == b.number && a.slot < b.slot); });
+        order([](const Entry& a, const Entry& b) {
+            return a.number < b.number || (a.number == b.number && a.slot < b.slot);
+        });
     else if (m_type == KeyType::Number)
-        order([](const Entry& a, const Entry& b) { return b.number < a.number || (a.number == b.number && a.slot < b.slot); });
+        order([](const Entry& a, const Entry& b) {
+            return b.number < a.number || (a.number == b.number && a.slot < b.slot);
+        });
     else
         order([this](const Entry& a, const Entry& b) { return before(a, b); });
     m_sorted = m_entries.size();
@@ -194,14 +200,16 @@ void IndexTag::storedKey(std::size_t position, std::uint8_t* out)
     const Entry& e = m_entries[position];
     if (m_type == KeyType::Number) {
         // Equal keys lie side by side in order, and measured values repeat a lot: each is encoded once.
-        if (!m_lastStoredNumber || std::bit_cast<std::uint64_t>(*m_lastStoredNumber) != std::bit_cast<std::uint64_t>(e.number)) {
+        if (!m_lastStoredNumber ||
+            std::bit_cast<std::uint64_t>(*m_lastStoredNumber) != std::bit_cast<std::uint64_t>(e.number)) {
             m_lastStoredKey = numerickey::encode(e.number);
             m_lastStoredNumber = e.number;
         }
         std::copy(m_lastStoredKey.begin(), m_lastStoredKey.end(), out);
         return;
     }
-    std::memcpy(out, m_texts.data() + e.text * static_cast<std::size_t>(m_keyWidth), static_cast<std::size_t>(m_keyWidth));
+    std::memcpy(out, m_texts.data() + e.text * static_cast<std::size_t>(m_keyWidth),
+                static_cast<std::size_t>(m_keyWidth));
 }
 
 } // namespace darni::table

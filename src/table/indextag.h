@@ -80,8 +80,8 @@ private:
     QString m_expression;
     int m_keyWidth;
     std::vector<Entry> m_entries;
-    std::size_t m_sorted = 0;  // m_entries[0, m_sorted) are in order
-    std::vector<char> m_texts; // text keys, m_keyWidth bytes each
+    std::size_t m_sorted = 0;                 // m_entries[0, m_sorted) are in order
+    std::vector<char> m_texts;                // text keys, m_keyWidth bytes each
     std::optional<double> m_lastStoredNumber; // the number whose stored key is m_lastStoredKey
     numerickey::Bytes m_lastStoredKey{};
 };

@@ -193,8 +193,8 @@ public:
 
     bool walk(std::uint32_t page, int depth, StoredTag& into)
     {
-        if (depth > kMaxDepth || page < kHeaderPages || page % kPagesPerBlock != 0 ||
-            !blockFits(page, m_pages) || !m_visited.insert(page).second)
+        if (depth > kMaxDepth || page < kHeaderPages || page % kPagesPerBlock != 0 || !blockFits(page, m_pages) ||
+            !m_visited.insert(page).second)
             return false;
         const qsizetype at = static_cast<qsizetype>(page) * kPageSize;
         const std::uint32_t n = get32(m_file, at + kKeyCountOffset);
@@ -312,7 +312,8 @@ QByteArray MdxFile::build(const QString& tableName, std::vector<IndexTag*>& tags
         put16(file, h + kKeysPerBlockOffset, static_cast<std::uint16_t>(keysPerBlock(tag.keyLength())));
         put16(file, h + kItemLengthOffset, static_cast<std::uint16_t>(keyItemLength(tag.keyLength())));
         const QByteArray expression = tag.expression().toLatin1().left(kExpressionSize - 1);
-        std::memcpy(file.data() + h + kExpressionOffset, expression.constData(), static_cast<std::size_t>(expression.size()));
+        std::memcpy(file.data() + h + kExpressionOffset, expression.constData(),
+                    static_cast<std::size_t>(expression.size()));
 
         const qsizetype e = kTagTableOffset + static_cast<qsizetype>(i) * kTagEntrySize;
         put32(file, e + kEntryHeaderPageOffset, headerPage);
@@ -340,7 +341,9 @@ QByteArray MdxFile::build(const QString& tableName, std::vector<IndexTag*>& tags
     put32(file, kFilePagesOffset, nextPage);
     putDate(file, kUpdatedOffset, today);
     for (std::size_t i = 0; i < tags.size(); ++i) {
-        const qsizetype h = static_cast<qsizetype>(get32(file, kTagTableOffset + static_cast<qsizetype>(i) * kTagEntrySize)) * kPageSize;
+        const qsizetype h =
+            static_cast<qsizetype>(get32(file, kTagTableOffset + static_cast<qsizetype>(i) * kTagEntrySize)) *
+            kPageSize;
         put32(file, h + kTagFilePagesOffset, nextPage);
     }
     return file;
@@ -363,7 +366,8 @@ void MdxFile::write(const QString& path, const QString& tableName, std::vector<I
 
 std::optional<int> MdxFile::tagsInUse(const QByteArray& headerPages)
 {
-    if (headerPages.size() < kHeaderPages * kPageSize || static_cast<std::uint8_t>(headerPages[kVersionOffset]) != kVersion)
+    if (headerPages.size() < kHeaderPages * kPageSize ||
+        static_cast<std::uint8_t>(headerPages[kVersionOffset]) != kVersion)
         return std::nullopt;
     const int inUse = get16(headerPages, kTagsInUseOffset);
     if (inUse > kMaxTags)
@@ -374,8 +378,9 @@ std::optional<int> MdxFile::tagsInUse(const QByteArray& headerPages)
 std::optional<std::vector<StoredTag>> MdxFile::read(const QByteArray& bytes)
 {
     if (bytes.size() < kHeaderPages * kPageSize || bytes.size() % kPageSize != 0 ||
-        static_cast<std::uint8_t>(bytes[kVersionOffset]) != kVersion || get16(bytes, kPagesPerBlockOffset) != kPagesPerBlock ||
-        get16(bytes, kBlockSizeOffset) != kBlockSize || bytes[kEntrySizeOffset] != kTagEntrySize)
+        static_cast<std::uint8_t>(bytes[kVersionOffset]) != kVersion ||
+        get16(bytes, kPagesPerBlockOffset) != kPagesPerBlock || get16(bytes, kBlockSizeOffset) != kBlockSize ||
+        bytes[kEntrySizeOffset] != kTagEntrySize)
         return std::nullopt;
     const std::uint32_t pages = get32(bytes, kFilePagesOffset);
     const int inUse = get16(bytes, kTagsInUseOffset);

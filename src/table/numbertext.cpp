@@ -38,10 +38,12 @@ QString numberText(double value, QChar separator)
         return out + QStringLiteral("E") + QString::number(exponent);
     }
     if (exponent < 0)
-        return out + QLatin1Char('0') + separator + QString(-exponent - 1, QLatin1Char('0')) + QString::fromLatin1(digits);
+        return out + QLatin1Char('0') + separator + QString(-exponent - 1, QLatin1Char('0')) +
+               QString::fromLatin1(digits);
     const auto whole = static_cast<std::size_t>(exponent) + 1;
     if (digits.size() <= whole)
-        return out + QString::fromLatin1(digits) + QString(static_cast<qsizetype>(whole - digits.size()), QLatin1Char('0'));
+        return out + QString::fromLatin1(digits) +
+               QString(static_cast<qsizetype>(whole - digits.size()), QLatin1Char('0'));
     return out + QString::fromLatin1(digits.substr(0, whole)) + separator + QString::fromLatin1(digits.substr(whole));
 }
 

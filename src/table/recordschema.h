@@ -23,12 +23,15 @@ inline constexpr char kNumberTypeLetter = 'N';
 inline constexpr char kFloatTypeLetter = 'F';
 
 // The fields in the order in which a created table stores them.
+// Ten to a line, as the fields are counted.
+// clang-format off
 enum class Field : std::size_t {
     N, DATE, TIME, DEV_TYPE, SERIAL, NB_TYPE, P, R, TYPE, COMMENT,
     PMAX, DPMAX, NV, DATEV, TIMEV, P1, D1, D3, D4, D5,
     P6, D6, P7, D7, P8, D8, D9, D10, T, P2,
     P3, D2, P4, P9, P5, ZAV, P10,
 };
+// clang-format on
 
 struct FieldSpec
 {

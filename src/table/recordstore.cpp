@@ -33,8 +33,8 @@ QByteArray emptyTableBytes()
     for (const auto& entry : kMeasurementFields)
         descriptors.push_back(FieldDescriptor::fromSpec(entry));
 
-    DbfHeader header = DbfHeader::forNewTable(dbf::headerLength(static_cast<int>(kFieldCount)),
-                                              recordLengthOf(descriptors));
+    DbfHeader header =
+        DbfHeader::forNewTable(dbf::headerLength(static_cast<int>(kFieldCount)), recordLengthOf(descriptors));
     header.setLastUpdate(QDate::currentDate());
 
     QByteArray bytes;
@@ -104,7 +104,8 @@ void RecordStore::readHeaderAndFields(const QString& path)
 {
     const auto notATable = [&path](const QString& why) {
         qCWarning(lcTable) << "not a table:" << path << why;
-        return TableError(TableError::Cause::NotATable, QStringLiteral("Файл %1 не является таблицей: %2").arg(path, why));
+        return TableError(TableError::Cause::NotATable,
+                          QStringLiteral("Файл %1 не является таблицей: %2").arg(path, why));
     };
 
     const qint64 fileSize = m_file.size();
@@ -416,9 +417,9 @@ const char* RecordStore::recordOutsideMap(std::uint32_t slot, Direction directio
 
 const char* RecordStore::walkedRecord(std::uint32_t slot)
 {
-    const char* stored = slot > m_writtenSlots
-                             ? m_pendingAppends.constData() + static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength
-                             : windowRecord(slot, Direction::Forward);
+    const char* stored = slot > m_writtenSlots ? m_pendingAppends.constData() +
+                                                     static_cast<qsizetype>(slot - m_writtenSlots - 1) * m_recordLength
+                                               : windowRecord(slot, Direction::Forward);
     if (!holdsEndMark(slot))
         return stored;
     m_heldRecord = QByteArray(stored, m_recordLength);
@@ -494,9 +495,7 @@ std::vector<std::uint32_t> RecordStore::writeRewrittenCopy(TableFile& out, const
     writeAll(m_descriptorArea.constData(), m_descriptorArea.size());
 
     const auto dropped = [&plan](std::uint32_t slot) { return slot < plan.drop.size() && plan.drop[slot]; };
-    const auto renumbered = [&plan](std::uint32_t slot) {
-        return slot < plan.number.size() && plan.number[slot] != 0;
-    };
+    const auto renumbered = [&plan](std::uint32_t slot) { return slot < plan.number.size() && plan.number[slot] != 0; };
     const BoundField& numberField = m_layout[Field::N];
 
     // The rows go over in pieces read from the file into one buffer, where the rows left out close up
@@ -520,8 +519,9 @@ std::vector<std::uint32_t> RecordStore::writeRewrittenCopy(TableFile& out, const
             newSlots[slot] = ++copied;
             if (kept != row)
                 std::memmove(kept, row, static_cast<std::size_t>(m_recordLength));
-            if (renumbered(slot) && !fieldcodec::writeNumber(static_cast<double>(plan.number[slot]), numberField.decimals,
-                                                             kept + numberField.offset, numberField.width)) {
+            if (renumbered(slot) &&
+                !fieldcodec::writeNumber(static_cast<double>(plan.number[slot]), numberField.decimals,
+                                         kept + numberField.offset, numberField.width)) {
                 throw TableError(TableError::Cause::ValueTooWide,
                                  QStringLiteral("Значение не помещается в поле N (%1 знаков).").arg(numberField.width));
             }

@@ -114,7 +114,10 @@ public:
                    : nullptr;
     }
     // Changes whenever the map moves or the held end mark moves.
-    std::uint64_t mapGeneration() const { return m_mapGeneration; }
+    std::uint64_t mapGeneration() const
+    {
+        return m_mapGeneration;
+    }
 
     // A new row after the last; it stays in memory until a batch is full or flush(). Returns its slot.
     std::uint32_t append(const char* record);
@@ -128,7 +131,10 @@ public:
     // count (the moment they become part of the table). On failure as writeAppends().
     void flush();
     // Whether the last failed write took rows back (the owner of an order over them rebuilds it).
-    bool rolledBack() const { return m_rolledBack; }
+    bool rolledBack() const
+    {
+        return m_rolledBack;
+    }
 
     // The production index flag: set in memory, and written at once when asked.
     void setProductionIndex(bool present, bool writeNow);
@@ -155,7 +161,10 @@ private:
     void keepEndMark(qint64 offset, const char* data, qint64 size);
     void remap();
     void reset();
-    bool holdsEndMark(std::uint32_t slot) const { return m_heldFlag && slot == m_committedSlots + 1; }
+    bool holdsEndMark(std::uint32_t slot) const
+    {
+        return m_heldFlag && slot == m_committedSlots + 1;
+    }
     const char* recordOutsideMap(std::uint32_t slot, Direction direction);
     const char* storedRecord(std::uint32_t slot, Direction direction);
     const char* windowRecord(std::uint32_t slot, Direction direction);

@@ -66,8 +66,9 @@ const ComposedKey* composedKeyFor(Field field)
 
 const ComposedKey* composedKeyNamed(std::string_view expression)
 {
-    const auto it = std::find_if(kComposedKeys.begin(), kComposedKeys.end(),
-                                 [expression](const ComposedKey& k) { return equalIgnoringCase(k.expression, expression); });
+    const auto it = std::find_if(kComposedKeys.begin(), kComposedKeys.end(), [expression](const ComposedKey& k) {
+        return equalIgnoringCase(k.expression, expression);
+    });
     return it == kComposedKeys.end() ? nullptr : &*it;
 }
 

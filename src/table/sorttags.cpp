@@ -72,7 +72,8 @@ IndexTag SortTags::make(const QString& name, Field field, bool descending, const
                 return IndexTag(name, field, descending, IndexTag::KeyType::Text, {{b.offset, b.width}}, fieldName);
             ranges.push_back({piece.offset + part.from, part.length});
         }
-        return IndexTag(name, field, descending, IndexTag::KeyType::Text, std::move(ranges), latin(composed->expression));
+        return IndexTag(name, field, descending, IndexTag::KeyType::Text, std::move(ranges),
+                        latin(composed->expression));
     }
     // A text no key can hold whole sorts by its first characters, as dBase IV itself would.
     if (b.width > kLongestTextKey) {

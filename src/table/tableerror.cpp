@@ -5,10 +5,7 @@
 
 namespace darni::table {
 
-TableError::TableError(Cause cause, const QString& message)
-    : UserError(message), m_cause(cause)
-{
-}
+TableError::TableError(Cause cause, const QString& message) : UserError(message), m_cause(cause) {}
 
 TableError TableError::from(const files::FileError& error)
 {

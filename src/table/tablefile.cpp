@@ -63,7 +63,8 @@ TableFile TableFile::open(const QString& path, Access access)
     if (!table.m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         const int code = errno != 0 ? errno : EACCES;
         table.m_file.reset();
-        throw TableError::from(files::FileError::fromSystem(QStringLiteral("Файл не открывается для чтения:"), path, code));
+        throw TableError::from(
+            files::FileError::fromSystem(QStringLiteral("Файл не открывается для чтения:"), path, code));
     }
     return table;
 }

@@ -66,8 +66,8 @@ private:
 
     std::unique_ptr<files::CheckedFile> m_file;
     std::unique_ptr<files::CheckedFile> m_heldTarget; // the table a replacement will replace, locked
-    QString m_path;   // where the file is now
-    QString m_target; // a replacement's future name; empty otherwise
+    QString m_path;                                   // where the file is now
+    QString m_target;                                 // a replacement's future name; empty otherwise
     Access m_access = Access::ReadOnly;
     uchar* m_mapped = nullptr;
 };

@@ -21,9 +21,7 @@ constexpr std::uint8_t kByteMask = 0xFF;
 DeviceHeader DeviceHeader::fromPayload(const std::vector<std::uint8_t>& payload)
 {
     const auto byte = [&payload](std::size_t i) -> std::uint8_t { return i < payload.size() ? payload[i] : 0; };
-    const auto word = [&byte](std::size_t i) {
-        return static_cast<std::uint16_t>(byte(i) | byte(i + 1) << kByteBits);
-    };
+    const auto word = [&byte](std::size_t i) { return static_cast<std::uint16_t>(byte(i) | byte(i + 1) << kByteBits); };
     DeviceHeader h;
     h.deviceType = byte(kDeviceTypeByte);
     h.firmwareVersion = firmwareText(byte(kFirmwareHighByte), byte(kFirmwareMiddleByte), byte(kFirmwareLowByte));

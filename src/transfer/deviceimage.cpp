@@ -50,8 +50,9 @@ QString DeviceImage::time(std::size_t offset) const
     const int seconds = byteAt(offset);
     const int minutes = byteAt(offset + 1);
     const int hours = byteAt(offset + 2);
-    return twoDigits(hours > kLastHour ? 0 : hours) + QLatin1Char(':') + twoDigits(minutes > kLastMinute ? 0 : minutes) +
-           QLatin1Char(':') + twoDigits(seconds > kLastMinute ? 0 : seconds);
+    return twoDigits(hours > kLastHour ? 0 : hours) + QLatin1Char(':') +
+           twoDigits(minutes > kLastMinute ? 0 : minutes) + QLatin1Char(':') +
+           twoDigits(seconds > kLastMinute ? 0 : seconds);
 }
 
 QString DeviceImage::date(std::size_t offset) const

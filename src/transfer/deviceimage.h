@@ -6,8 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 #include <span>
+#include <vector>
 
 namespace darni::transfer {
 

@@ -241,7 +241,8 @@ QString archiveTransfer(const QString& tablePath, const QByteArray& encoded, con
 {
     const QDir folder(transferArchiveFolder(tablePath));
     if (!folder.exists() && !QDir().mkpath(folder.path()))
-        throw files::UserError(QStringLiteral("Не удалось создать папку %1.").arg(QDir::toNativeSeparators(folder.path())));
+        throw files::UserError(
+            QStringLiteral("Не удалось создать папку %1.").arg(QDir::toNativeSeparators(folder.path())));
     const QString stem = QFileInfo(tablePath).completeBaseName() + QLatin1Char('-') + when.toString(kRescueTimeFormat);
     // Two transfers within one second each keep their own file.
     QString path = folder.filePath(stem + kRescueSuffix);

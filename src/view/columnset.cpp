@@ -73,12 +73,13 @@ std::span<const ColumnSpec> columnsOf(GridKind kind)
 
 namespace {
 // A text column's text as it stands, a number column's value written by `number`, blank as empty.
-template<typename NumberText>
+template <typename NumberText>
 QString storedText(const ColumnSpec& column, const QByteArray& stored, NumberText number)
 {
     if (table::fieldSpec(column.field).valueType == table::ValueType::Text)
         return table::cp1251::toUnicode(stored);
-    const auto value = table::fieldcodec::numberValue(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
+    const auto value =
+        table::fieldcodec::numberValue(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
     return value ? number(*value) : QString();
 }
 

@@ -12,7 +12,7 @@
 namespace darni::view {
 
 enum class DisplayFormat {
-    OwnText,  // text as stored; numbers in the shortest form
+    OwnText, // text as stored; numbers in the shortest form
     Decimals0,
     Decimals1,
     Decimals2,

@@ -7,8 +7,8 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPainter>
-#include <QStyle>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QToolTip>
 
@@ -100,7 +100,8 @@ void FooterLine::paintEvent(QPaintEvent*)
     for (int c = 0; c < model->columnCount(); ++c) {
         const QRect cell(origin + header->sectionViewportPosition(c), 0, header->sectionSize(c), height());
         // The grid's own line colour, as the style draws it from the palette.
-        p.setPen(QColor(static_cast<QRgb>(m_grid.style()->styleHint(QStyle::SH_Table_GridLineColor, nullptr, &m_grid))));
+        p.setPen(
+            QColor(static_cast<QRgb>(m_grid.style()->styleHint(QStyle::SH_Table_GridLineColor, nullptr, &m_grid))));
         p.drawRect(cell.adjusted(0, 0, -1, -1));
         const QString t = text(model->column(c).field);
         if (!t.isEmpty()) {

@@ -112,8 +112,8 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     option.section = logicalIndex;
     option.text.clear();
     style()->drawControl(QStyle::CE_Header, &option, painter, this);
-    const QString caption = model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString()
-                                    : QString();
+    const QString caption =
+        model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString() : QString();
     painter->save();
     painter->setFont(font());
     painter->setPen(palette().color(QPalette::Active, QPalette::ButtonText));

@@ -172,7 +172,8 @@ const std::vector<Property>& properties()
              c.alignment = h.value_or(Qt::AlignLeft) | Qt::AlignVCenter;
              return h.has_value();
          }},
-        {"Font", [](const ColumnLayout& c) { return c.font ? std::optional(quoted(c.font->toString())) : std::nullopt; },
+        {"Font",
+         [](const ColumnLayout& c) { return c.font ? std::optional(quoted(c.font->toString())) : std::nullopt; },
          [](ColumnLayout& c, const QString& v) {
              const auto text = unquoted(v);
              QFont font;

@@ -34,7 +34,7 @@ struct ColumnLayout
     int width = kDefaultWidth;
     int layoutIndex = 0; // the column's place among the grid's columns
     TitleState titleState = TitleState::SortedNone;
-    QColor color;        // invalid: no colour of its own
+    QColor color; // invalid: no colour of its own
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     std::optional<QFont> font; // none: the grid's font
     // The grid font's average character width, in pixels, when `width` was taken: the width follows the

@@ -222,7 +222,8 @@ void GridView::fitColumns()
     for (std::size_t c = 0; c < n; ++c) {
         int w = least(c);
         if (!atLeast[c]) {
-            w = c == lastFree ? freeRoom - used : static_cast<int>(m_widths[c] * static_cast<long long>(freeRoom) / freeTotal);
+            w = c == lastFree ? freeRoom - used
+                              : static_cast<int>(m_widths[c] * static_cast<long long>(freeRoom) / freeTotal);
             used += w;
         }
         setColumnWidth(static_cast<int>(c), std::max(w, 1));

@@ -44,8 +44,8 @@ MeasurementModel::MeasurementModel(workspace::Workspace& workspace, GridKind kin
 
 int MeasurementModel::columnOf(Field field) const
 {
-    const auto it = std::find_if(m_columns.begin(), m_columns.end(),
-                                 [field](const ColumnSpec& c) { return c.field == field; });
+    const auto it =
+        std::find_if(m_columns.begin(), m_columns.end(), [field](const ColumnSpec& c) { return c.field == field; });
     return it == m_columns.end() ? -1 : static_cast<int>(it - m_columns.begin());
 }
 

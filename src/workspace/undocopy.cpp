@@ -71,9 +71,12 @@ State stateOf(const QString& tablePath, const QString& copyPath)
     state["table-size"] = QByteArray::number(info.size());
     std::error_code error;
     const auto changed = std::filesystem::last_write_time(std::filesystem::path(table.toStdU16String()), error);
-    state["table-changed"] = error ? QByteArray() : QByteArray::number(static_cast<qint64>(changed.time_since_epoch().count()));
+    state["table-changed"] =
+        error ? QByteArray() : QByteArray::number(static_cast<qint64>(changed.time_since_epoch().count()));
 #ifndef Q_OS_WIN
-    struct stat s {};
+    struct stat s
+    {
+    };
     if (::stat(QFile::encodeName(table).constData(), &s) == 0)
         state["table-file"] = QByteArray::number(static_cast<qulonglong>(s.st_dev)) + ':' +
                               QByteArray::number(static_cast<qulonglong>(s.st_ino));
@@ -117,8 +120,8 @@ bool isWholeTable(const QString& copyPath)
     } catch (const table::TableError&) {
         return false;
     }
-    const qint64 rowsEnd = store.header().headerLength() +
-                           static_cast<qint64>(store.header().recordCount()) * store.recordLength();
+    const qint64 rowsEnd =
+        store.header().headerLength() + static_cast<qint64>(store.header().recordCount()) * store.recordLength();
     return store.slotCount() == store.header().recordCount() && QFileInfo(copyPath).size() >= rowsEnd;
 }
 

@@ -3,14 +3,14 @@
 
 #include "decode/stampseconds.h"
 #include "decode/transferdecoding.h"
+#include "files/atomicfile.h"
 #include "output/csvexport.h"
 #include "output/excelexport.h"
-#include "output/xlsxexport.h"
 #include "output/report/reportlayout.h"
+#include "output/xlsxexport.h"
 #include "table/cp1251.h"
 #include "table/tableerror.h"
 #include "table/tableorder.h"
-#include "files/atomicfile.h"
 #include "transfer/transferfile.h"
 #include "undocopy.h"
 
@@ -406,8 +406,7 @@ bool Workspace::holdsThePageRows(std::span<const std::uint32_t> order, const tab
     });
 }
 
-std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, const QString& text,
-                                            const QLocale& locale)
+std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, const QString& text, const QLocale& locale)
 {
     if (!isOpen() || isReadOnly())
         return QStringLiteral("Таблица открыта только для чтения.");
@@ -539,7 +538,7 @@ TableSummary Workspace::summary()
             const int kind = all.integer(row, Field::NB_TYPE);
             (kind == table::nbTypeOf(RecordKind::Ultrasonic) ? s.ultrasonic
              : kind == table::nbTypeOf(RecordKind::PullOff)  ? s.pullOff
-                                                              : s.other)++;
+                                                             : s.other)++;
         }
     }
     t.setFilter(pageFilter);

@@ -36,8 +36,8 @@ struct TableSummary
     int ultrasonic = 0; // rows of each kind in the whole table
     int pullOff = 0;
     int other = 0;
-    int pageRows = 0;   // rows of the page in view
-    QString earliest;   // "DD.MM.YYYY HH:MM:SS" of the page's first and last measurement; empty when none
+    int pageRows = 0; // rows of the page in view
+    QString earliest; // "DD.MM.YYYY HH:MM:SS" of the page's first and last measurement; empty when none
     QString latest;
 };
 
@@ -129,8 +129,8 @@ public:
     // already are left as they are, with the file.
     void renumber(std::span<const std::uint32_t> pageOrder = {});
     // Stores `text` in the field of the row in `slot`, as a user typed it (in `locale`, by default the
-    // Russian one of everything a person reads; "." also accepted). Blank text blanks the field. Returns why it was refused, in Russian; the stored value
-    // is then kept.
+    // Russian one of everything a person reads; "." also accepted). Blank text blanks the field. Returns why it was
+    // refused, in Russian; the stored value is then kept.
     std::optional<QString> editField(std::uint32_t slot, table::Field field, const QString& text,
                                      const QLocale& locale = table::displayLocale());
     // Sorts the page's rows by the field through the page's sort tag. Throws UserError when the field

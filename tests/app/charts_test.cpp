@@ -123,7 +123,8 @@ TEST_F(ChartsCommand, TheWindowShowsTheSpreadAndSavesPictures)
     EXPECT_TRUE(pages.contains(QStringLiteral("По строкам: скорость и прочность")));
     window.save(QStringLiteral("png"));
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral(".png или .pdf"))) << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral(".png или .pdf")))
+        << dialogs.messages[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(path("charts.txt")));
 }
 

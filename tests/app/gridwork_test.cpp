@@ -488,14 +488,17 @@ TEST_F(GridWork, AColouredColumnKeepsItsTextReadableInADarkPalette)
     {
         QColor background;
         QColor text;
-    } cases[] = {{QColor(Qt::yellow), QColor(Qt::black)}, {QColor(0, 0, 128), QColor(Qt::white)},
-                 {QColor(Qt::white), QColor(Qt::black)}, {QColor(Qt::black), QColor(Qt::white)}};
+    } cases[] = {{QColor(Qt::yellow), QColor(Qt::black)},
+                 {QColor(0, 0, 128), QColor(Qt::white)},
+                 {QColor(Qt::white), QColor(Qt::black)},
+                 {QColor(Qt::black), QColor(Qt::white)}};
     for (const auto& c : cases) {
         dialogs.colors = {c.background};
         w->command(QStringLiteral("N29"))->trigger();
         const QModelIndex cell = grid.model()->index(0, p);
         EXPECT_EQ(grid.model()->data(cell, Qt::BackgroundRole).value<QColor>(), c.background);
-        EXPECT_EQ(grid.model()->data(cell, Qt::ForegroundRole).value<QColor>(), c.text) << c.background.name().toStdString();
+        EXPECT_EQ(grid.model()->data(cell, Qt::ForegroundRole).value<QColor>(), c.text)
+            << c.background.name().toStdString();
     }
     EXPECT_FALSE(grid.model()->data(grid.model()->index(0, 0), Qt::ForegroundRole).isValid())
         << "an uncoloured column keeps the palette's text";
@@ -597,8 +600,10 @@ TEST(GridLayoutText, RoundTripsAndRefusesWhatItDidNotWrite)
     EXPECT_EQ(view::GridLayout::fromText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))), layout);
     EXPECT_EQ(view::GridLayout::fromText(view::GridLayout{}.toText()), view::GridLayout{});
 
-    for (const char* bad : {"", "object GridLayout\r\n", "object GridLayout\r\n  Data = <\r\n    item\r\n      Width = 9\r\n    end>\r\nend\r\n",
-                            "object GridLayout\r\n  Data = <\r\n    item\r\n      FieldName = 'N'\r\n      Width = -3\r\n    end>\r\nend\r\n",
+    for (const char* bad : {"", "object GridLayout\r\n",
+                            "object GridLayout\r\n  Data = <\r\n    item\r\n      Width = 9\r\n    end>\r\nend\r\n",
+                            "object GridLayout\r\n  Data = <\r\n    item\r\n      FieldName = 'N'\r\n      Width = "
+                            "-3\r\n    end>\r\nend\r\n",
                             "object GridLayout\r\n  Data = <>\r\nend\r\nextra\r\n"}) {
         EXPECT_FALSE(view::GridLayout::fromText(QString::fromLatin1(bad))) << bad;
     }
@@ -628,7 +633,10 @@ namespace {
 
 TEST_F(GridWork, OnTheFirstOpenColumnsFitTheirContentsAndNumbersAreNeverCut)
 {
-    auto w = openWith({{{"N", "54446"}, {"P", "1234.5"}, {"D9", "99999"}, {"R", "1500"},
+    auto w = openWith({{{"N", "54446"},
+                        {"P", "1234.5"},
+                        {"D9", "99999"},
+                        {"R", "1500"},
                         {"D2", table::cp1251::fromUnicode(u"Поверхностное").toStdString()}},
                        {{"N", "7"}, {"P", "3.2"}}});
     view::GridView& grid = *w->activeGrid();

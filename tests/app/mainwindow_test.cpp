@@ -4,14 +4,14 @@
 #include "app/applicationicon.h"
 #include "app/mainwindow.h"
 #include "app/qttranslations.h"
-#include "app/toolbaricons.h"
-#include "mainwindowfixture.h"
 #include "app/splashscreen.h"
+#include "app/toolbaricons.h"
 #include "app/transferdialog.h"
-#include "support/scriptedport.h"
 #include "link/serialportdriver.h"
+#include "mainwindowfixture.h"
 #include "support/dbffilebuilder.h"
 #include "support/qtprinters.h"
+#include "support/scriptedport.h"
 #include "support/simulatorprocess.h"
 #include "table/dbftable.h"
 #include "view/gridview.h"
@@ -19,28 +19,26 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
-#include <QMimeData>
-#include <QUrl>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSet>
-#include <QPushButton>
-#include <QTranslator>
 #include <QRegularExpression>
-#include <QToolButton>
-#include <QElapsedTimer>
+#include <QSet>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -79,8 +77,8 @@ TEST_F(MainWindowTest, StartsWithoutATableAndWritesTheStartDirectory)
 
 TEST_F(KeptTransfers, CreateReceivesFromTheInstrumentAndShowsTheRows)
 {
-    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
-                                          QStringLiteral("12,5")});
+    darni::testing::SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("12,5")});
     ASSERT_TRUE(sim.started());
     link::SerialPortDriver instrument(link::PortNameMap::explicitDevices(sim.device(), path("no-com2")));
     auto w = makeWindow(instrument);
@@ -136,8 +134,8 @@ TEST_F(KeptTransfers, CreateReceivesFromTheInstrumentAndShowsTheRows)
 
 TEST_F(KeptTransfers, ATransferThatCannotBeKeptIsToldAndTheTableStays)
 {
-    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
-                                          QStringLiteral("3,1")});
+    darni::testing::SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("3,1")});
     ASSERT_TRUE(sim.started());
     darni::testing::writeAll(archiveFolder(), "a file where the folder would be");
     link::SerialPortDriver instrument(link::PortNameMap::explicitDevices(sim.device(), path("no-com2")));
@@ -212,7 +210,9 @@ TEST_F(MainWindowTest, RecentTablesAndDroppedTablesOpen)
 {
     const QStringList names = {QStringLiteral("a.db"), QStringLiteral("b.db"), QStringLiteral("c.db")};
     for (const QString& name : names)
-        darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(dir.filePath(name));
+        darni::testing::DbfFileBuilder(darni::testing::measurementFields())
+            .record({{"N", "1"}})
+            .writeTo(dir.filePath(name));
     auto w = makeWindow(port);
     const auto recent = [&w] {
         QStringList shown;
@@ -254,7 +254,8 @@ TEST_F(MainWindowTest, ToolButtonsTellTheirCommandAndShortcutAfterTheyAreEnabled
     auto w = makeWindow(port);
     ASSERT_TRUE(w->openTablePath(path("t.db")));
     w->closeTable();
-    const QList<QToolButton*> buttons = w->findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$")));
+    const QList<QToolButton*> buttons =
+        w->findChildren<QToolButton*>(QRegularExpression(QStringLiteral("^ToolButton\\d$")));
     ASSERT_EQ(buttons.size(), 6);
     for (const QToolButton* button : buttons)
         EXPECT_FALSE(button->toolTip().isEmpty()) << button->objectName().toStdString();
@@ -317,7 +318,8 @@ TEST_F(MainWindowTest, ATableAnotherProgramHoldsIsNotReplacedButOpensForReading)
 
     ASSERT_TRUE(w->openTablePath(held));
     EXPECT_TRUE(w->document().isReadOnly());
-    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("held [только чтение] - "))) << w->windowTitle().toStdString();
+    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("held [только чтение] - ")))
+        << w->windowTitle().toStdString();
     for (const char* writes : {"N4", "N5", "N34", "N21", "N37"})
         EXPECT_FALSE(w->command(QString::fromLatin1(writes))->isEnabled()) << writes;
     EXPECT_TRUE(w->command(QStringLiteral("Excel1"))->isEnabled());
@@ -541,8 +543,8 @@ namespace {
 TEST(ToolbarImages, BreezesImagesAreBundledAtEverySizeTheToolBarUses)
 {
     ASSERT_TRUE(darni::app::toolbarIconsBundled()) << "breeze-icon-theme and librsvg2-bin are installed";
-    for (const auto image : {darni::app::ToolbarImage::Create, darni::app::ToolbarImage::Print,
-                             darni::app::ToolbarImage::DeleteRows}) {
+    for (const auto image :
+         {darni::app::ToolbarImage::Create, darni::app::ToolbarImage::Print, darni::app::ToolbarImage::DeleteRows}) {
         const QIcon icon = darni::app::toolbarIcon(image);
         for (const int size : {16, 24, 32}) {
             const QPixmap pixmap = icon.pixmap(size, size);

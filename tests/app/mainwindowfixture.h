@@ -19,13 +19,13 @@ namespace darni::testing {
 
 inline constexpr int kAnswerTimeoutMs = 300;
 
-inline const QStringList kTableCommands = {
-    QStringLiteral("N4"),  QStringLiteral("N5"),  QStringLiteral("N7"),  QStringLiteral("N8"),
-    QStringLiteral("N9"),  QStringLiteral("N27"), QStringLiteral("N29"), QStringLiteral("N30"),
-    QStringLiteral("N31"), QStringLiteral("N33"), QStringLiteral("N34"), QStringLiteral("Excel1"),
-    QStringLiteral("N37")};
+inline const QStringList kTableCommands = {QStringLiteral("N4"),  QStringLiteral("N5"),  QStringLiteral("N7"),
+                                           QStringLiteral("N8"),  QStringLiteral("N9"),  QStringLiteral("N27"),
+                                           QStringLiteral("N29"), QStringLiteral("N30"), QStringLiteral("N31"),
+                                           QStringLiteral("N33"), QStringLiteral("N34"), QStringLiteral("Excel1"),
+                                           QStringLiteral("N37")};
 inline const QStringList kAlwaysCommands = {QStringLiteral("N2"), QStringLiteral("N3"), QStringLiteral("N11"),
-                                     QStringLiteral("N24"), QStringLiteral("N26")};
+                                            QStringLiteral("N24"), QStringLiteral("N26")};
 
 class MainWindowTest : public ::testing::Test
 {

@@ -7,9 +7,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPrinterInfo>
 #include <QSignalSpy>
 #include <QTest>
-#include <QPrinterInfo>
 
 using namespace darni;
 using Values = std::map<std::string, std::string>;
@@ -69,7 +69,8 @@ TEST_F(ReportCommands, RowsFollowTheGridsOrderAndPrintingNeedsAPrinter)
     Q_EMIT grid.gridHeader().titleStateChanged(p, view::TitleState::SortedUp);
     w->command(QStringLiteral("N8"))->trigger();
     ASSERT_EQ(dialogs.previews.size(), 1u);
-    EXPECT_EQ(numbers(dialogs.previews[0]), (QStringList{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("1")}));
+    EXPECT_EQ(numbers(dialogs.previews[0]),
+              (QStringList{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("1")}));
     EXPECT_STREQ(dialogs.previews[0].layout->name, "Report1");
 
     w->command(QStringLiteral("N9"))->trigger();

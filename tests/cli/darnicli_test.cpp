@@ -58,8 +58,8 @@ TEST_F(DarniCli, ReceivedRowsMatchTheInstrumentsRecordsAndAppendAddsExactlyTheNe
                                           QStringLiteral("3"), QStringLiteral("--dump-image"), path("served.img")});
     ASSERT_TRUE(sim.started());
 
-    const CliRun received = cli({QStringLiteral("receive"), QStringLiteral("--save-image"), path("got.img"), path("t.db")},
-                             sim.device());
+    const CliRun received =
+        cli({QStringLiteral("receive"), QStringLiteral("--save-image"), path("got.img"), path("t.db")}, sim.device());
     ASSERT_EQ(received.exitCode, 0) << received.err.toStdString();
     EXPECT_TRUE(received.out.contains(QStringLiteral("записей 13")));
     EXPECT_FALSE(received.err.contains(QLatin1Char('%'))) << "progress only goes to a terminal";
@@ -84,7 +84,8 @@ TEST_F(DarniCli, ReceivedRowsMatchTheInstrumentsRecordsAndAppendAddsExactlyTheNe
     EXPECT_EQ(lines(cli({QStringLiteral("dump"), path("t.db")}).out).size(), 1 + 16);
 
     // The same memory once more adds nothing.
-    darni::testing::SimulatorProcess same({QStringLiteral("--full-speed"), QStringLiteral("--image"), path("grown.img")});
+    darni::testing::SimulatorProcess same(
+        {QStringLiteral("--full-speed"), QStringLiteral("--image"), path("grown.img")});
     ASSERT_TRUE(same.started());
     const CliRun repeated = cli({QStringLiteral("receive"), QStringLiteral("--append"), path("t.db")}, same.device());
     EXPECT_TRUE(repeated.out.contains(QStringLiteral("Добавлено записей: 0"))) << repeated.out.toStdString();
@@ -94,8 +95,8 @@ TEST_F(DarniCli, ReceivedRowsMatchTheInstrumentsRecordsAndAppendAddsExactlyTheNe
 
 TEST_F(DarniCli, AFailedTransferCreatesNothingAndSaysWhy)
 {
-    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--device-type"),
-                                          QStringLiteral("15")});
+    darni::testing::SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--device-type"), QStringLiteral("15")});
     ASSERT_TRUE(sim.started());
     const CliRun r = cli({QStringLiteral("receive"), path("t.db")}, sim.device());
     EXPECT_EQ(r.exitCode, 1);
@@ -113,9 +114,10 @@ TEST_F(DarniCli, APortThisUserMayNotOpenIsNamedWithTheRemedy)
         if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             GTEST_SKIP() << "setpriv is needed to drop the administrator's rights";
         QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                                QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-        command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups")} +
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                                QFileDevice::ExeOther);
+        command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                              QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")} +
                   command;
     } else {
         ASSERT_TRUE(QFile::setPermissions(sim.device(), {}));
@@ -133,15 +135,15 @@ TEST_F(DarniCli, APortThisUserMayNotOpenIsNamedWithTheRemedy)
     EXPECT_TRUE(err.contains(QStringLiteral("Порт COM1 (") + sim.device() + QStringLiteral("): нет прав")))
         << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("sudo usermod -aG"))) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("Порт COM2 (") + path("no-such-port") +
-                             QStringLiteral("): такого устройства нет")))
+    EXPECT_TRUE(
+        err.contains(QStringLiteral("Порт COM2 (") + path("no-such-port") + QStringLiteral("): такого устройства нет")))
         << err.toStdString();
 }
 
 TEST_F(DarniCli, InfoSortAndRefusals)
 {
-    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
-                                          QStringLiteral("6,0")});
+    darni::testing::SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("6,0")});
     ASSERT_TRUE(sim.started());
     ASSERT_EQ(cli({QStringLiteral("receive"), path("t.db")}, sim.device()).exitCode, 0);
 
@@ -150,7 +152,8 @@ TEST_F(DarniCli, InfoSortAndRefusals)
     EXPECT_TRUE(info.out.contains(QStringLiteral("Строк ОРНАК-ТР5: 6")));
     EXPECT_TRUE(info.out.contains(QStringLiteral("Страница: ОРНАК-ТР5, строк 6")));
 
-    const CliRun sorted = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("TIME"), QStringLiteral("--descending")});
+    const CliRun sorted =
+        cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("TIME"), QStringLiteral("--descending")});
     ASSERT_EQ(sorted.exitCode, 0) << sorted.err.toStdString();
     QStringList times;
     for (const QString& line : lines(sorted.out).mid(1))
@@ -180,8 +183,8 @@ TEST_F(DarniCli, InfoSortAndRefusals)
 
 TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
 {
-    darni::testing::SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--records"),
-                                          QStringLiteral("5,0")});
+    darni::testing::SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("5,0")});
     ASSERT_TRUE(sim.started());
     ASSERT_EQ(cli({QStringLiteral("receive"), path("t.db")}, sim.device()).exitCode, 0);
     ASSERT_EQ(cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")}).exitCode,
@@ -195,8 +198,11 @@ TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
     python.start(QStringLiteral(DARNI_PYTHON), {QStringLiteral(DARNI_TEST_SCRIPTS "/xls_to_json.py"), path("t.xls")});
     ASSERT_TRUE(python.waitForFinished(60000));
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    const QJsonObject sheet =
-        QJsonDocument::fromJson(python.readAllStandardOutput()).object()[QStringLiteral("sheets")].toArray().at(0).toObject();
+    const QJsonObject sheet = QJsonDocument::fromJson(python.readAllStandardOutput())
+                                  .object()[QStringLiteral("sheets")]
+                                  .toArray()
+                                  .at(0)
+                                  .toObject();
     EXPECT_EQ(sheet[QStringLiteral("name")].toString(), QStringLiteral("ORNAK-ТР5"));
     const QJsonArray rows = sheet[QStringLiteral("rows")].toArray();
     ASSERT_EQ(rows.size(), 6);
@@ -222,7 +228,8 @@ TEST_F(DarniCli, ExportWritesThePageInFileOrderForSpreadsheetReaders)
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {path("c.pdf")});
     ASSERT_TRUE(info.waitForFinished(60000));
-    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression(QStringLiteral("Pages:\\s+3"))))
+    EXPECT_TRUE(
+        QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression(QStringLiteral("Pages:\\s+3"))))
         << "a page for each chart";
     const CliRun wrongKind = cli({QStringLiteral("chart"), path("t.db"), path("c.svg")});
     EXPECT_EQ(wrongKind.exitCode, 1);
@@ -241,8 +248,8 @@ TEST_F(DarniCli, SpeaksRussianTellsItsVersionAndGivesInfoToPrograms)
     }
     // Every command's help in Russian, Qt's own lines included.
     const QRegularExpression cyrillic(QStringLiteral("[А-Яа-яЁё]"));
-    for (const char* command : {"receive", "decode", "info", "dump", "sort", "export", "print", "delete", "renumber",
-                                "chart", "undo"}) {
+    for (const char* command :
+         {"receive", "decode", "info", "dump", "sort", "export", "print", "delete", "renumber", "chart", "undo"}) {
         const CliRun help = cli({QString::fromLatin1(command), QStringLiteral("--help")});
         EXPECT_EQ(help.exitCode, 0) << command;
         const QStringList text = lines(help.out);
@@ -252,8 +259,8 @@ TEST_F(DarniCli, SpeaksRussianTellsItsVersionAndGivesInfoToPrograms)
         EXPECT_FALSE(help.out.contains(QStringLiteral("Displays"))) << command;
     }
 
-    darni::testing::SimulatorProcess sim({QStringLiteral("--silent"), QStringLiteral("--records"), QStringLiteral("8,3"),
-                                          QStringLiteral("--dump-image"), path("t.img")});
+    darni::testing::SimulatorProcess sim({QStringLiteral("--silent"), QStringLiteral("--records"),
+                                          QStringLiteral("8,3"), QStringLiteral("--dump-image"), path("t.img")});
     ASSERT_TRUE(sim.started());
     ASSERT_EQ(cli({QStringLiteral("decode"), path("t.img"), path("t.db")}).exitCode, 0);
     const CliRun text = cli({QStringLiteral("info"), path("t.db")});
@@ -298,8 +305,9 @@ TEST_F(DarniCli, ThePullOffPageTellsItsOwnFigures)
 {
     // A table another program wrote with pull-off rows, and three ultrasonic rows before them.
     QProcess tool;
-    tool.start(QStringLiteral(DARNI_PYTHON), {QStringLiteral(DARNI_PELTA_TABLE), path("p.db"), QStringLiteral("--rows"),
-                                             QStringLiteral("12"), QStringLiteral("--ultrasonic"), QStringLiteral("3")});
+    tool.start(QStringLiteral(DARNI_PYTHON),
+               {QStringLiteral(DARNI_PELTA_TABLE), path("p.db"), QStringLiteral("--rows"), QStringLiteral("12"),
+                QStringLiteral("--ultrasonic"), QStringLiteral("3")});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
 

@@ -1,15 +1,15 @@
 // darni-cli on tables it must not harm: commands that only read change no byte and work on tables
 // they cannot write; refusals name their cause before any instrument is asked; rows are deleted and
 // renumbered by the numbers the page shows; damaged inputs end in a sentence, never a crash.
-#include "transfer/transferfile.h"
 #include "support/dbffilebuilder.h"
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
 #include "table/dbftable.h"
+#include "transfer/transferfile.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -97,7 +97,8 @@ TEST_F(TableSafety, CommandsThatOnlyReadChangeNoByteAndReadWhatTheyCannotWrite)
         const QByteArray held = readAll(path("t.db"));
         for (const QStringList& command : commands) {
             const CliRun run = cli(command);
-            EXPECT_EQ(run.exitCode, 0) << command.first().toStdString() << " on a held table: " << run.err.toStdString();
+            EXPECT_EQ(run.exitCode, 0) << command.first().toStdString()
+                                       << " on a held table: " << run.err.toStdString();
         }
         EXPECT_EQ(readAll(path("t.db")), held);
     }
@@ -108,7 +109,8 @@ TEST_F(TableSafety, CommandsThatOnlyReadChangeNoByteAndReadWhatTheyCannotWrite)
     EXPECT_EQ(readAll(path("t.db")), readOnly);
 
     // Sorting a table that may not be written sorts in memory, as the window does, and writes no index.
-    const CliRun sorted = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")});
+    const CliRun sorted =
+        cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")});
     ASSERT_EQ(sorted.exitCode, 0) << sorted.err.toStdString();
     EXPECT_EQ(numbersShown(sorted.out), (std::vector<double>{5, 4, 3, 2, 1}));
     EXPECT_EQ(readAll(path("t.db")), readOnly);
@@ -129,13 +131,16 @@ TEST_F(TableSafety, TablesThatCannotTakeATransferAreRefusedByCauseBeforeTheInstr
         const char* cause;
     } const cases[] = {
         {"create onto a held table", {QStringLiteral("receive"), path("held.db")}, "занят другой программой"},
-        {"append to a held table", {QStringLiteral("receive"), QStringLiteral("--append"), path("held.db")},
+        {"append to a held table",
+         {QStringLiteral("receive"), QStringLiteral("--append"), path("held.db")},
          "занят другой программой"},
         {"create onto a read-only table", {QStringLiteral("receive"), path("readonly.db")}, "только для чтения"},
-        {"append to a missing table", {QStringLiteral("receive"), QStringLiteral("--append"), path("none.db")},
+        {"append to a missing table",
+         {QStringLiteral("receive"), QStringLiteral("--append"), path("none.db")},
          "не найден"},
         {"create onto a folder", {QStringLiteral("receive"), m_dir.path()}, "папка"},
-        {"decode onto a held table", {QStringLiteral("decode"), path("any.img"), path("held.db")},
+        {"decode onto a held table",
+         {QStringLiteral("decode"), path("any.img"), path("held.db")},
          "занят другой программой"},
     };
     const QByteArray heldBytes = readAll(path("held.db"));
@@ -152,7 +157,8 @@ TEST_F(TableSafety, TablesThatCannotTakeATransferAreRefusedByCauseBeforeTheInstr
 TEST_F(TableSafety, SavedTransfersAreCheckedAndOddInputsEndInASentence)
 {
     darni::testing::SimulatorProcess sim({QStringLiteral("--records"), QStringLiteral("3,2"),
-                                          QStringLiteral("--dump-image"), path("good.img"), QStringLiteral("--silent")});
+                                          QStringLiteral("--dump-image"), path("good.img"),
+                                          QStringLiteral("--silent")});
     ASSERT_TRUE(sim.started());
     darni::transfer::Transfer other = darni::transfer::loadTransferFile(path("good.img")).transfer;
     other.header.payload[1] = 0; // device type 0
@@ -262,13 +268,15 @@ TEST_F(TableSafety, AnUndoCopyPutsBackOnlyTheStateItWasTakenFor)
         std::function<void()> meanwhile; // what happens between the command and its undo
     } const cases[] = {
         {"another table made under the name", [this] { writeTable("t.db", std::nullopt, {}); }},
-        {"the table written by another program", [this] {
+        {"the table written by another program",
+         [this] {
              QFile f(path("t.db"));
              ASSERT_TRUE(f.open(QIODevice::ReadWrite));
              f.seek(1217 + 20);
              f.write("9");
          }},
-        {"a truncated copy", [this] {
+        {"a truncated copy",
+         [this] {
              const QByteArray copy = readAll(path("t.db.undo"));
              QFile::remove(path("t.db.undo"));
              darni::testing::writeAll(path("t.db.undo"), copy.left(1217 + 1086 + 100));
@@ -325,7 +333,8 @@ TEST_F(TableSafety, RowsPastTheHeaderCountAreKeptByEveryCommand)
         EXPECT_EQ(readAll(path("t.db")), before) << reader;
     }
     EXPECT_EQ(numbersShown(cli({QStringLiteral("dump"), path("t.db")}).out), all);
-    const CliRun sorted = cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")});
+    const CliRun sorted =
+        cli({QStringLiteral("sort"), path("t.db"), QStringLiteral("N"), QStringLiteral("--descending")});
     ASSERT_EQ(sorted.exitCode, 0) << sorted.err.toStdString();
     EXPECT_EQ(numbersShown(sorted.out), (std::vector<double>{5, 4, 3, 2, 1}));
     const QByteArray after = readAll(path("t.db"));
@@ -334,7 +343,8 @@ TEST_F(TableSafety, RowsPastTheHeaderCountAreKeptByEveryCommand)
 
     // A failed delete changes nothing, whatever follows the rows.
     const QByteArray cut = writeTable("cut.db", std::nullopt, QByteArray(500, ' '));
-    const CliRun refused = cli({QStringLiteral("delete"), path("cut.db"), QStringLiteral("--rows"), QStringLiteral("6")});
+    const CliRun refused =
+        cli({QStringLiteral("delete"), path("cut.db"), QStringLiteral("--rows"), QStringLiteral("6")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(readAll(path("cut.db")), cut);
     // A header whose length disagrees with its fields is no table, and nothing is written to it.
@@ -356,18 +366,21 @@ TEST_F(TableSafety, OutputThatCannotBeWrittenIsAFailure)
     if (!QFile::exists(QStringLiteral("/dev/full")))
         GTEST_SKIP() << "no /dev/full here";
     writeTable("t.db");
-    for (const QStringList& arguments :
-         {QStringList{QStringLiteral("dump"), path("t.db")}, {QStringLiteral("dump"), QStringLiteral("--excel"), path("t.db")},
-          {QStringLiteral("info"), path("t.db")}, {QStringLiteral("sort"), path("t.db"), QStringLiteral("P")},
-          {QStringLiteral("renumber"), path("t.db")}, {QStringLiteral("--help")}, {QStringLiteral("info"), QStringLiteral("--help")}}) {
+    for (const QStringList& arguments : {QStringList{QStringLiteral("dump"), path("t.db")},
+                                         {QStringLiteral("dump"), QStringLiteral("--excel"), path("t.db")},
+                                         {QStringLiteral("info"), path("t.db")},
+                                         {QStringLiteral("sort"), path("t.db"), QStringLiteral("P")},
+                                         {QStringLiteral("renumber"), path("t.db")},
+                                         {QStringLiteral("--help")},
+                                         {QStringLiteral("info"), QStringLiteral("--help")}}) {
         QProcess p;
         p.setStandardOutputFile(QStringLiteral("/dev/full"));
         p.start(QStringLiteral(DARNI_CLI), arguments);
         ASSERT_TRUE(p.waitForFinished(60000));
         const QString err = QString::fromUtf8(p.readAllStandardError());
         EXPECT_EQ(p.exitCode(), 1) << arguments.join(QLatin1Char(' ')).toStdString() << ' ' << err.toStdString();
-        EXPECT_TRUE(err.contains(QStringLiteral("диск заполнен"))) << arguments.join(QLatin1Char(' ')).toStdString()
-                                                                  << ' ' << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("диск заполнен")))
+            << arguments.join(QLatin1Char(' ')).toStdString() << ' ' << err.toStdString();
     }
 }
 

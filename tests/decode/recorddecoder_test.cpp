@@ -55,7 +55,7 @@ protected:
                 const QByteArray stored = m_table.text(entry.field);
                 if (!stored.trimmed().isEmpty())
                     f[entry.field] = entry.valueType == ValueType::Text ? cp1251::toUnicode(stored)
-                                                                      : QString::fromLatin1(stored.trimmed());
+                                                                        : QString::fromLatin1(stored.trimmed());
             }
             out.push_back(f);
         }
@@ -89,57 +89,101 @@ TEST_F(RecordDecoder, FieldRulesPerModeAndBlock)
         Fields expected; // besides N, DATE, TIME, P5
     };
     const Case cases[] = {
-        {"through", true, record(R::kThrough, 1500, 3750),
-         {{Field::ZAV, QStringLiteral("Cквозное")}, {Field::R, QStringLiteral("150.000000000")},
-          {Field::P, QStringLiteral("37.500000000")}, {Field::D9, QStringLiteral("4000")},
-          {Field::D2, QStringLiteral("Не указывается")}, {Field::P3, QStringLiteral("Изделие")}}},
-        {"through without a time", true, record(R::kThrough, 1500, 0),
-         {{Field::ZAV, QStringLiteral("Cквозное")}, {Field::R, QStringLiteral("150.000000000")},
-          {Field::P, QStringLiteral("0.000000000")}, {Field::D2, QStringLiteral("Не указывается")},
+        {"through",
+         true,
+         record(R::kThrough, 1500, 3750),
+         {{Field::ZAV, QStringLiteral("Cквозное")},
+          {Field::R, QStringLiteral("150.000000000")},
+          {Field::P, QStringLiteral("37.500000000")},
+          {Field::D9, QStringLiteral("4000")},
+          {Field::D2, QStringLiteral("Не указывается")},
           {Field::P3, QStringLiteral("Изделие")}}},
-        {"surface", true, record(TestRecord::typeCode(5), 1234, 4100),
-         {{Field::ZAV, QStringLiteral("Поверхностное")}, {Field::P, QStringLiteral("12.300000000")},
-          {Field::D9, QStringLiteral("4100")}, {Field::R, QStringLiteral("150.000000000")},
-          {Field::D2, QStringLiteral("Не указывается")}, {Field::P3, QStringLiteral("Плита")}}},
-        {"crack, material given", true,
+        {"through without a time",
+         true,
+         record(R::kThrough, 1500, 0),
+         {{Field::ZAV, QStringLiteral("Cквозное")},
+          {Field::R, QStringLiteral("150.000000000")},
+          {Field::P, QStringLiteral("0.000000000")},
+          {Field::D2, QStringLiteral("Не указывается")},
+          {Field::P3, QStringLiteral("Изделие")}}},
+        {"surface",
+         true,
+         record(TestRecord::typeCode(5), 1234, 4100),
+         {{Field::ZAV, QStringLiteral("Поверхностное")},
+          {Field::P, QStringLiteral("12.300000000")},
+          {Field::D9, QStringLiteral("4100")},
+          {Field::R, QStringLiteral("150.000000000")},
+          {Field::D2, QStringLiteral("Не указывается")},
+          {Field::P3, QStringLiteral("Плита")}}},
+        {"crack, material given",
+         true,
          record(R::kCrack | R::kMaterialGiven | 1 | TestRecord::typeCode(11), 2019, 3561, {457}, 115),
-         {{Field::ZAV, QStringLiteral("Трещина")}, {Field::T, QStringLiteral("20.100000000")},
-          {Field::P10, QStringLiteral("35.600000000")}, {Field::P9, QStringLiteral("4.500000000")},
-          {Field::D2, QStringLiteral("Бетон тяжёлый")}, {Field::P4, QStringLiteral("1.100000000")},
+         {{Field::ZAV, QStringLiteral("Трещина")},
+          {Field::T, QStringLiteral("20.100000000")},
+          {Field::P10, QStringLiteral("35.600000000")},
+          {Field::P9, QStringLiteral("4.500000000")},
+          {Field::D2, QStringLiteral("Бетон тяжёлый")},
+          {Field::P4, QStringLiteral("1.100000000")},
           {Field::P3, QStringLiteral("Полы")}}},
-        {"an unlisted material and type", true,
+        {"an unlisted material and type",
+         true,
          record(R::kThrough | R::kMaterialGiven | 9 | TestRecord::typeCode(12), 1000, 2000, {3333}, 99),
-         {{Field::ZAV, QStringLiteral("Cквозное")}, {Field::R, QStringLiteral("100.000000000")},
-          {Field::P, QStringLiteral("20.000000000")}, {Field::D9, QStringLiteral("5000")},
-          {Field::P4, QStringLiteral("0.900000000")}, {Field::P2, QStringLiteral("33.300000000")}}},
-        {"second block: dependence number", false,
+         {{Field::ZAV, QStringLiteral("Cквозное")},
+          {Field::R, QStringLiteral("100.000000000")},
+          {Field::P, QStringLiteral("20.000000000")},
+          {Field::D9, QStringLiteral("5000")},
+          {Field::P4, QStringLiteral("0.900000000")},
+          {Field::P2, QStringLiteral("33.300000000")}}},
+        {"second block: dependence number",
+         false,
          record(R::kThrough | R::kMaterialGiven | 5 | TestRecord::typeCode(20), 1500, 3750, {2468}, 120),
-         {{Field::ZAV, QStringLiteral("Cквозное")}, {Field::R, QStringLiteral("150.000000000")},
-          {Field::P, QStringLiteral("37.500000000")}, {Field::D9, QStringLiteral("4000")},
-          {Field::D2, QStringLiteral("<05>")}, {Field::P4, QStringLiteral("1.200000000")},
+         {{Field::ZAV, QStringLiteral("Cквозное")},
+          {Field::R, QStringLiteral("150.000000000")},
+          {Field::P, QStringLiteral("37.500000000")},
+          {Field::D9, QStringLiteral("4000")},
+          {Field::D2, QStringLiteral("<05>")},
+          {Field::P4, QStringLiteral("1.200000000")},
           {Field::P2, QStringLiteral("24.600000000")}}},
-        {"second block: the material overwrites", false,
+        {"second block: the material overwrites",
+         false,
          record(R::kMaterialGiven | 5 | TestRecord::typeCode(6), 1234, 4100, {}, 120),
-         {{Field::ZAV, QStringLiteral("Поверхностное")}, {Field::P, QStringLiteral("12.300000000")},
-          {Field::D9, QStringLiteral("4100")}, {Field::R, QStringLiteral("150.000000000")},
-          {Field::D2, QStringLiteral("Керамзитобетон")}, {Field::P4, QStringLiteral("1.200000000")},
+         {{Field::ZAV, QStringLiteral("Поверхностное")},
+          {Field::P, QStringLiteral("12.300000000")},
+          {Field::D9, QStringLiteral("4100")},
+          {Field::R, QStringLiteral("150.000000000")},
+          {Field::D2, QStringLiteral("Керамзитобетон")},
+          {Field::P4, QStringLiteral("1.200000000")},
           {Field::P2, QStringLiteral("0.000000000")}}},
-        {"second block: material not given", false, record(R::kCrack | TestRecord::typeCode(20), 2019, 3561, {457}),
-         {{Field::ZAV, QStringLiteral("Трещина")}, {Field::T, QStringLiteral("20.100000000")},
-          {Field::P10, QStringLiteral("35.600000000")}, {Field::P9, QStringLiteral("4.500000000")},
+        {"second block: material not given",
+         false,
+         record(R::kCrack | TestRecord::typeCode(20), 2019, 3561, {457}),
+         {{Field::ZAV, QStringLiteral("Трещина")},
+          {Field::T, QStringLiteral("20.100000000")},
+          {Field::P10, QStringLiteral("35.600000000")},
+          {Field::P9, QStringLiteral("4.500000000")},
           {Field::D2, QStringLiteral("Не указывается")}}},
-        {"series mean", true,
+        {"series mean",
+         true,
          record(R::kSeriesMode | R::kMaterialGiven | R::kCrack | 2, 2019, 3561,
                 {2510, 2490, 0x8000 + 9999, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
-         {{Field::ZAV, QStringLiteral("Трещина")}, {Field::T, QStringLiteral("20.100000000")},
-          {Field::P10, QStringLiteral("35.600000000")}, {Field::P9, QStringLiteral("25.100000000")},
-          {Field::D2, QStringLiteral("Кирпич керамический")}, {Field::P4, QStringLiteral("0.000000000")},
-          {Field::P3, QStringLiteral("Изделие")}, {Field::P2, QStringLiteral("3.800000000")}}},
-        {"series all excluded", true,
-         record(R::kSeriesMode | R::kMaterialGiven | R::kThrough, 1500, 3750, std::vector<std::uint16_t>(14, 0x8000 + 100)),
-         {{Field::ZAV, QStringLiteral("Cквозное")}, {Field::R, QStringLiteral("150.000000000")},
-          {Field::P, QStringLiteral("37.500000000")}, {Field::D9, QStringLiteral("4000")},
-          {Field::D2, QStringLiteral("Бетон легкий")}, {Field::P4, QStringLiteral("0.000000000")},
+         {{Field::ZAV, QStringLiteral("Трещина")},
+          {Field::T, QStringLiteral("20.100000000")},
+          {Field::P10, QStringLiteral("35.600000000")},
+          {Field::P9, QStringLiteral("25.100000000")},
+          {Field::D2, QStringLiteral("Кирпич керамический")},
+          {Field::P4, QStringLiteral("0.000000000")},
+          {Field::P3, QStringLiteral("Изделие")},
+          {Field::P2, QStringLiteral("3.800000000")}}},
+        {"series all excluded",
+         true,
+         record(R::kSeriesMode | R::kMaterialGiven | R::kThrough, 1500, 3750,
+                std::vector<std::uint16_t>(14, 0x8000 + 100)),
+         {{Field::ZAV, QStringLiteral("Cквозное")},
+          {Field::R, QStringLiteral("150.000000000")},
+          {Field::P, QStringLiteral("37.500000000")},
+          {Field::D9, QStringLiteral("4000")},
+          {Field::D2, QStringLiteral("Бетон легкий")},
+          {Field::P4, QStringLiteral("0.000000000")},
           {Field::P3, QStringLiteral("Изделие")}}},
     };
     for (const auto& c : cases) {
@@ -164,8 +208,8 @@ TEST_F(RecordDecoder, FieldRulesPerModeAndBlock)
             EXPECT_EQ(all[0].count(field) ? all[0].at(field) : QStringLiteral("(blank)"), text)
                 << c.what << ": " << fieldSpec(field).name;
         for (const auto& [field, text] : all[0])
-            EXPECT_TRUE(expected.count(field)) << c.what << ": unexpected " << fieldSpec(field).name << " = "
-                                               << text.toStdString();
+            EXPECT_TRUE(expected.count(field))
+                << c.what << ": unexpected " << fieldSpec(field).name << " = " << text.toStdString();
     }
 }
 
@@ -236,9 +280,8 @@ TEST_F(RecordDecoder, AppendTakesOnlyNewerRecordsOfEachBlock)
         const auto result = decodeImage(c.image, decode::DecodeMode::Append);
         EXPECT_EQ(result.addedFirstBlock, c.first) << c.what;
         EXPECT_EQ(result.addedSecondBlock, c.second) << c.what;
-        EXPECT_EQ(result.messages,
-                  (QStringList{QStringLiteral("Добавлено записей: %1").arg(c.first),
-                               QStringLiteral("Добавлено записей в \"ОРНАК\": %1").arg(c.second)}))
+        EXPECT_EQ(result.messages, (QStringList{QStringLiteral("Добавлено записей: %1").arg(c.first),
+                                                QStringLiteral("Добавлено записей в \"ОРНАК\": %1").arg(c.second)}))
             << c.what;
         const auto all = rows();
         ASSERT_EQ(all.size(), before + c.newNumbers.size()) << c.what;

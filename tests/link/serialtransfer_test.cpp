@@ -1,10 +1,10 @@
 // Whole transfers through the real serial port driver, from ornak-sim on a pseudo-terminal.
-#include "transfer/transferfile.h"
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 #include "link/transfersession.h"
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
+#include "transfer/transferfile.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -113,16 +113,26 @@ TEST_F(SerialTransfer, FailuresOverTheLine)
         QString message;
         QString cause; // what the lines under the message say
     } const cases[] = {
-        {"no instrument", {QStringLiteral("--silent")}, TransferSession::notFoundMessage(),
+        {"no instrument",
+         {QStringLiteral("--silent")},
+         TransferSession::notFoundMessage(),
          QStringLiteral("Порт COM1: прибор не ответил за 0,8 с.")},
-        {"another device", {QStringLiteral("--device-type"), QStringLiteral("15")}, TransferSession::wrongDeviceMessage(),
+        {"another device",
+         {QStringLiteral("--device-type"), QStringLiteral("15")},
+         TransferSession::wrongDeviceMessage(),
          {}},
-        {"header checksum", {QStringLiteral("--bad-checksum"), QStringLiteral("header")},
-         TransferSession::transferErrorMessage(), QStringLiteral("Контрольная сумма кадра сведений о приборе не сошлась")},
-        {"memory checksum", {QStringLiteral("--bad-checksum"), QStringLiteral("memory")},
-         TransferSession::transferErrorMessage(), QStringLiteral("Контрольная сумма кадра памяти прибора не сошлась")},
+        {"header checksum",
+         {QStringLiteral("--bad-checksum"), QStringLiteral("header")},
+         TransferSession::transferErrorMessage(),
+         QStringLiteral("Контрольная сумма кадра сведений о приборе не сошлась")},
+        {"memory checksum",
+         {QStringLiteral("--bad-checksum"), QStringLiteral("memory")},
+         TransferSession::transferErrorMessage(),
+         QStringLiteral("Контрольная сумма кадра памяти прибора не сошлась")},
         {"no data", {QStringLiteral("--no-data")}, TransferSession::noDataMessage(), {}},
-        {"'P' without 'S'", {QStringLiteral("--end-without-start")}, TransferSession::transferErrorMessage(),
+        {"'P' without 'S'",
+         {QStringLiteral("--end-without-start")},
+         TransferSession::transferErrorMessage(),
          QStringLiteral("пришел без начала")},
     };
     for (const auto& c : cases) {
@@ -139,8 +149,8 @@ TEST_F(SerialTransfer, FailuresOverTheLine)
 TEST_F(SerialTransfer, ARestartInTheMemoryPhaseRunsTheExchangeAgain)
 {
     const QString dump = m_dir.filePath(QStringLiteral("served.img"));
-    SimulatorProcess sim({QStringLiteral("--full-speed"), QStringLiteral("--restart-in-memory"),
-                          QStringLiteral("--dump-image"), dump});
+    SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--restart-in-memory"), QStringLiteral("--dump-image"), dump});
     ASSERT_TRUE(sim.started());
     const Ending e = transfer(sim.device(), missingDevice());
     EXPECT_EQ(e.outcome, Outcome::Ok) << e.message.toStdString();
@@ -303,8 +313,8 @@ TEST(PortNames, EachNameMapsToADevice)
     EXPECT_EQ(map.deviceFor(QStringLiteral("/dev/pts/3")), QStringLiteral("/dev/pts/3"));
 
     qputenv("DARNI_COM1", "/dev/from-environment");
-    const auto fromPlatform = link::PortNameMap::forThisPlatform(QStringLiteral("/dev/from-settings"),
-                                                                 QStringLiteral("/dev/com2-setting"));
+    const auto fromPlatform =
+        link::PortNameMap::forThisPlatform(QStringLiteral("/dev/from-settings"), QStringLiteral("/dev/com2-setting"));
     qunsetenv("DARNI_COM1");
 #ifndef Q_OS_WIN
     EXPECT_EQ(fromPlatform.deviceFor(link::com1PortName()), QStringLiteral("/dev/from-environment"));

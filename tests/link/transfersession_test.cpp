@@ -27,7 +27,8 @@ constexpr int kWaitMs = 10000;
 // The instrument answers only on the port it is plugged into.
 ScriptedPort::Responder instrumentOn(const QString& port, std::shared_ptr<sim::Instrument> instrument)
 {
-    return [port, instrument](const QString& name, char c) { return name == port ? instrument->answer(c) : QByteArray(); };
+    return
+        [port, instrument](const QString& name, char c) { return name == port ? instrument->answer(c) : QByteArray(); };
 }
 
 std::shared_ptr<sim::Instrument> instrument(sim::Faults faults = {}, sim::GeneratorSettings generator = {12, 5, 3})
@@ -62,14 +63,13 @@ protected:
                              run.counters = c;
                          });
         QObject::connect(&session, &TransferSession::progressChanged, [&](int p) { run.lastProgress = p; });
-        QObject::connect(&session, &TransferSession::finished,
-                         [&](Outcome o, const QString& m, const QString& c) {
-                             EXPECT_FALSE(port.isConnected()) << "the port is closed before the end is told";
-                             run.outcome = o;
-                             run.message = m;
-                             run.caption = c;
-                             run.finished = true;
-                         });
+        QObject::connect(&session, &TransferSession::finished, [&](Outcome o, const QString& m, const QString& c) {
+            EXPECT_FALSE(port.isConnected()) << "the port is closed before the end is told";
+            run.outcome = o;
+            run.message = m;
+            run.caption = c;
+            run.finished = true;
+        });
         QSignalSpy done(&session, &TransferSession::finished);
         session.start();
         if (done.isEmpty()) {
@@ -222,11 +222,14 @@ TEST_F(TransferSessionTest, AnOddPayloadLosesOnlyTheLoneLastCharacter)
 TEST_F(TransferSessionTest, MoreThanTheBufferHoldsEndsTheTransfer)
 {
     const auto sim = instrument();
-    ScriptedPort port({link::com1PortName()}, [sim](const QString&, char c) {
-        if (c != link::wire::kRequestMemory)
-            return sim->answer(c);
-        return QByteArray("S") + QByteArray(static_cast<qsizetype>(link::ReceiveBuffer::kCapacity), '1');
-    }, 1 << 22);
+    ScriptedPort port(
+        {link::com1PortName()},
+        [sim](const QString&, char c) {
+            if (c != link::wire::kRequestMemory)
+                return sim->answer(c);
+            return QByteArray("S") + QByteArray(static_cast<qsizetype>(link::ReceiveBuffer::kCapacity), '1');
+        },
+        1 << 22);
     const SessionRun run = runWith(port);
     EXPECT_EQ(run.outcome, Outcome::Cancel);
     EXPECT_EQ(run.message, QStringLiteral("Ошибка передачи данных!"));
@@ -238,20 +241,21 @@ TEST_F(TransferSessionTest, CancelEndsEveryPhaseWithThePortClosed)
     for (const Phase phase : {Phase::AskingCom1, Phase::AskingCom2, Phase::Answer, Phase::Memory}) {
         const auto sim = instrument({}, {200, 50, 4});
         TransferSession* live = nullptr;
-        ScriptedPort port({link::com1PortName(), link::com2PortName()},
-                          [&](const QString& name, char c) -> QByteArray {
-                              if (phase == Phase::AskingCom1 || (phase == Phase::AskingCom2 && name == link::com1PortName()))
-                                  return {};
-                              if (phase == Phase::AskingCom2) {
-                                  QTimer::singleShot(0, [&] { live->cancel(); });
-                                  return {};
-                              }
-                              const QByteArray answer = sim->answer(c);
-                              if ((phase == Phase::Answer && c == 'V') || (phase == Phase::Memory && c == 'N'))
-                                  return answer.left(answer.size() / 2);
-                              return answer;
-                          },
-                          16);
+        ScriptedPort port(
+            {link::com1PortName(), link::com2PortName()},
+            [&](const QString& name, char c) -> QByteArray {
+                if (phase == Phase::AskingCom1 || (phase == Phase::AskingCom2 && name == link::com1PortName()))
+                    return {};
+                if (phase == Phase::AskingCom2) {
+                    QTimer::singleShot(0, [&] { live->cancel(); });
+                    return {};
+                }
+                const QByteArray answer = sim->answer(c);
+                if ((phase == Phase::Answer && c == 'V') || (phase == Phase::Memory && c == 'N'))
+                    return answer.left(answer.size() / 2);
+                return answer;
+            },
+            16);
         TransferSession session(port, m_buffer, m_received);
         live = &session;
         session.setAnswerTimeout(phase == Phase::AskingCom2 ? kShortTimeoutMs : kWaitMs);

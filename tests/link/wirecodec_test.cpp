@@ -98,7 +98,8 @@ TEST(WireCodec, DecodingAFrameChecksItInTheSamePass)
         // One character changed anywhere in the payload fails the frame.
         for (const std::size_t at : {std::size_t{0}, payloadChars / 2, payloadChars - 1}) {
             QByteArray damaged = stream;
-            damaged[s + 1 + static_cast<qsizetype>(at)] = static_cast<char>(damaged[s + 1 + static_cast<qsizetype>(at)] ^ 1);
+            damaged[s + 1 + static_cast<qsizetype>(at)] =
+                static_cast<char>(damaged[s + 1 + static_cast<qsizetype>(at)] ^ 1);
             EXPECT_FALSE(wire::decodeFrame(damaged.constData(), s, p, decoded.data())) << payloadChars << " at " << at;
         }
     }

@@ -47,7 +47,12 @@ protected:
 TEST_F(ExcelExport, ThePullOffPageUsesTheSameSixteenColumns)
 {
     const std::string comment = table::cp1251::fromUnicode(u"Плита 3").toStdString();
-    open({{{"N", "7"}, {"NB_TYPE", "1"}, {"DATE", "05.03.2024"}, {"P", "12.5"}, {"R", "3.1"}, {"ZAV", "2"},
+    open({{{"N", "7"},
+           {"NB_TYPE", "1"},
+           {"DATE", "05.03.2024"},
+           {"P", "12.5"},
+           {"R", "3.1"},
+           {"ZAV", "2"},
            {"COMMENT", comment}},
           {{"N", "8"}, {"NB_TYPE", "0"}, {"P", "99"}},
           {{"N", "9"}, {"NB_TYPE", "1"}}},
@@ -60,11 +65,22 @@ TEST_F(ExcelExport, ThePullOffPageUsesTheSameSixteenColumns)
     EXPECT_EQ(exportWorkbookTitle(), QStringLiteral("PReport"));
     EXPECT_EQ(book.usedArea(), (xls::XlsBounds{0, 0, 15, 2})) << "header and the two pull-off rows";
 
-    const char16_t* headers[] = {u"N", u"Дата", u"Время", u"Вид зависимости", u"Вид прозвучивания",
-                                 u"Тип изделия", u"Материал", u"Кс", u"Скорость УЗК, м./с.",
-                                 u"Время прохождения УЗК, Т, мкс.", u"База прозвучивания, L, мм.",
-                                 u"Вне трещены, Т0, мкс.", u"По трещине, Т1, мкс.", u"Глубина трещены, h, мм.",
-                                 u"Прочность R, МПа", u"Примечание"};
+    const char16_t* headers[] = {u"N",
+                                 u"Дата",
+                                 u"Время",
+                                 u"Вид зависимости",
+                                 u"Вид прозвучивания",
+                                 u"Тип изделия",
+                                 u"Материал",
+                                 u"Кс",
+                                 u"Скорость УЗК, м./с.",
+                                 u"Время прохождения УЗК, Т, мкс.",
+                                 u"База прозвучивания, L, мм.",
+                                 u"Вне трещены, Т0, мкс.",
+                                 u"По трещине, Т1, мкс.",
+                                 u"Глубина трещены, h, мм.",
+                                 u"Прочность R, МПа",
+                                 u"Примечание"};
     for (int c = 0; c < 16; ++c) {
         EXPECT_EQ(at(book, c, 0), xls::XlsValue(text(headers[c]))) << c;
         EXPECT_GT(book.columnWidths().at(c), text(headers[c]).size()) << "the header fits its column";
@@ -104,7 +120,12 @@ TEST_F(ExcelExport, RowsFollowTheTablesOrderAndAnEmptyPageGivesTheHeaderAlone)
 TEST_F(ExcelExport, TheStreamedFileIsTheOneTheWorkbookModelWrites)
 {
     const std::string comment = table::cp1251::fromUnicode(u"Плита 3\r\nось Б").toStdString();
-    open({{{"N", "7"}, {"DATE", "05.03.2024"}, {"TIME", "10:15:00"}, {"P", "12.5"}, {"D9", "3272"}, {"P5", "Базовая"},
+    open({{{"N", "7"},
+           {"DATE", "05.03.2024"},
+           {"TIME", "10:15:00"},
+           {"P", "12.5"},
+           {"D9", "3272"},
+           {"P5", "Базовая"},
            {"COMMENT", comment}},
           {{"N", "8"}, {"T", "41.7"}},
           {{"N", "9"}, {"P4", "1.25"}, {"P2", "-0.5"}}},
@@ -180,7 +201,8 @@ TEST_F(ExcelExport, TheCsvSpeaksRussianSpreadsheet)
     const QString file = pathOf(QStringLiteral("page.csv"));
     exportToCsv(t.view(), file);
     QProcess office;
-    office.start(QStringLiteral(DARNI_PYTHON), {QStringLiteral(DARNI_TEST_SCRIPTS "/csv_through_libreoffice.py"), file});
+    office.start(QStringLiteral(DARNI_PYTHON),
+                 {QStringLiteral(DARNI_TEST_SCRIPTS "/csv_through_libreoffice.py"), file});
     ASSERT_TRUE(office.waitForFinished(240000));
     if (office.exitCode() == kNotInstalled)
         GTEST_SKIP() << "LibreOffice is not installed";

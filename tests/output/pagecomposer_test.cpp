@@ -69,7 +69,8 @@ protected:
     }
     static bool hasTitle(const ComposedPage& page)
     {
-        return std::any_of(page.cells.begin(), page.cells.end(), [](const PlacedCell& c) { return c.font == CellFont::Title; });
+        return std::any_of(page.cells.begin(), page.cells.end(),
+                           [](const PlacedCell& c) { return c.font == CellFont::Title; });
     }
     // The data cells of a column, top to bottom, over all pages.
     static QStringList column(const ComposedReport& r, int x)
@@ -178,9 +179,11 @@ TEST_F(Composer, AValueTooLongForTheFloorBreaksIntoLinesAndItsRowGrows)
         }
         return fields;
     };
-    const std::string longDate = table::cp1251::fromUnicode(
-        QStringLiteral("09.06.2024, замер после ремонта колонны по оси Б, повторный, в присутствии заказчика и "
-                       "представителя технического надзора")).toStdString();
+    const std::string longDate =
+        table::cp1251::fromUnicode(
+            QStringLiteral("09.06.2024, замер после ремонта колонны по оси Б, повторный, в присутствии заказчика и "
+                           "представителя технического надзора"))
+            .toStdString();
     struct Case
     {
         const char* field;
@@ -191,8 +194,12 @@ TEST_F(Composer, AValueTooLongForTheFloorBreaksIntoLinesAndItsRowGrows)
     };
     const Case cases[] = {
         {"N", 72, "120000", {QStringLiteral("120"), QStringLiteral("000")}, false}, // two lines fit the row
-        {"P4", 547, "-1234567.12345678", {QStringLiteral("-12345"), QStringLiteral("67,123"), QStringLiteral("45678")}, false},
-        {"DATE", 97, longDate.c_str(), {}, true}, // more lines than the row holds
+        {"P4",
+         547,
+         "-1234567.12345678",
+         {QStringLiteral("-12345"), QStringLiteral("67,123"), QStringLiteral("45678")},
+         false},
+        {"DATE", 97, longDate.c_str(), {}, true},                   // more lines than the row holds
         {"P", 639, "1.5E+150", {QStringLiteral("1,5E150")}, false}, // "0,00" would write out 151 digits
     };
     for (const Case& c : cases) {
@@ -216,8 +223,8 @@ TEST_F(Composer, AValueTooLongForTheFloorBreaksIntoLinesAndItsRowGrows)
         if (!c.lines.isEmpty()) {
             EXPECT_EQ(tall.lines, c.lines) << c.stored;
         }
-        EXPECT_TRUE(tall.pointSize == 0 || tall.pointSize >= kReadablePoints) << c.stored << ": " << tall.pointSize
-                                                                               << tall.lines.join(u'|').toStdString();
+        EXPECT_TRUE(tall.pointSize == 0 || tall.pointSize >= kReadablePoints)
+            << c.stored << ": " << tall.pointSize << tall.lines.join(u'|').toStdString();
         EXPECT_EQ(tall.rect.height() > report1().dataCellHeight, c.rowGrows) << c.stored;
         EXPECT_EQ(cells[1]->rect.top(), tall.rect.bottom()) << c.stored << ": the next row starts below it";
         for (const PlacedCell& cell : r->pages[0].cells) {
@@ -257,7 +264,8 @@ TEST_F(Composer, DatesAndTimesKeepEveryCharacterInEveryLayout)
         int found = 0;
         for (const PlacedCell& c : r->pages[0].cells) {
             const QString text = c.lines.join(QString());
-            if (c.font != CellFont::Data || (!text.contains(QStringLiteral("09.06")) && !text.contains(QStringLiteral("27:5"))))
+            if (c.font != CellFont::Data ||
+                (!text.contains(QStringLiteral("09.06")) && !text.contains(QStringLiteral("27:5"))))
                 continue;
             ++found;
             EXPECT_EQ(c.lines.size(), 1) << layout->name << ": " << text.toStdString();
@@ -271,7 +279,11 @@ TEST_F(Composer, DatesAndTimesKeepEveryCharacterInEveryLayout)
 TEST_F(Composer, ALongCommentWrapsInsideItsFixedRow)
 {
     const QString comment = QStringLiteral("Трещина вдоль оси колонны у основания, замер повторить после ремонта");
-    open({{{"N", "1"}, {"NB_TYPE", "1"}, {"SERIAL", "1234"}, {"COMMENT", table::cp1251::fromUnicode(comment).toStdString()}}}, 1);
+    open({{{"N", "1"},
+           {"NB_TYPE", "1"},
+           {"SERIAL", "1234"},
+           {"COMMENT", table::cp1251::fromUnicode(comment).toStdString()}}},
+         1);
     const auto r = composeReport(t.view(), report2());
     ASSERT_TRUE(r);
     EXPECT_EQ(textsAt(r->pages[0], 25).front(), QStringLiteral("ПЕЛТА2-ТР5  № 1234"));

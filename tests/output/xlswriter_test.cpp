@@ -25,9 +25,21 @@ using darni::testing::u32At;
 namespace {
 
 enum : std::uint16_t {
-    kBof = 0x0809, kEof = 0x000A, kFont = 0x0031, kXf = 0x00E0, kSst = 0x00FC, kExtSst = 0x00FF,
-    kContinue = 0x003C, kRow = 0x0208, kNumber = 0x0203, kLabelSst = 0x00FD, kBlank = 0x0201,
-    kDbCell = 0x00D7, kIndex = 0x020B, kWindow2 = 0x023E, kBoundSheet = 0x0085,
+    kBof = 0x0809,
+    kEof = 0x000A,
+    kFont = 0x0031,
+    kXf = 0x00E0,
+    kSst = 0x00FC,
+    kExtSst = 0x00FF,
+    kContinue = 0x003C,
+    kRow = 0x0208,
+    kNumber = 0x0203,
+    kLabelSst = 0x00FD,
+    kBlank = 0x0201,
+    kDbCell = 0x00D7,
+    kIndex = 0x020B,
+    kWindow2 = 0x023E,
+    kBoundSheet = 0x0085,
 };
 
 class XlsWriterTest : public ::testing::Test
@@ -103,9 +115,9 @@ TEST_F(XlsWriterTest, TheGlobalsAndTheSheetComeInTheirOrder)
     EXPECT_EQ(globals[4].data.size(), 112) << "WriteAccess is padded with spaces";
 
     const std::vector<std::uint16_t> expectedSheet = {
-        kBof,   kIndex, 0x000D, 0x000C, 0x000F, 0x0011, 0x0010, 0x005F, 0x002A, 0x002B, 0x0082,
-        0x0080, 0x0225, 0x0081, 0x0014, 0x0015, 0x0083, 0x0084, 0x0026, 0x0027, 0x0028, 0x0029,
-        0x00A1, 0x0055, 0x0200, kRow,   kRow,   kLabelSst, kNumber, kBlank, kDbCell, kWindow2, 0x001D, kEof};
+        kBof,   kIndex, 0x000D, 0x000C,    0x000F,  0x0011, 0x0010,  0x005F,   0x002A, 0x002B, 0x0082, 0x0080,
+        0x0225, 0x0081, 0x0014, 0x0015,    0x0083,  0x0084, 0x0026,  0x0027,   0x0028, 0x0029, 0x00A1, 0x0055,
+        0x0200, kRow,   kRow,   kLabelSst, kNumber, kBlank, kDbCell, kWindow2, 0x001D, kEof};
     EXPECT_EQ(numbers(sheet), expectedSheet);
     const BiffRecord bound = only(globals, kBoundSheet).front();
     EXPECT_EQ(static_cast<int>(static_cast<std::uint8_t>(bound.data[6])), 31) << "the name is cut to 31";
@@ -190,7 +202,8 @@ TEST_F(XlsWriterTest, LongStringTablesGoOnInContinueRecordsWithoutSplittingAHead
         s.cell(0, r).setValue(QString(1 + r % 37, QChar(u'А' + r % 32)));
     write(book);
 
-    const auto sstAt = std::find_if(globals.begin(), globals.end(), [](const BiffRecord& r) { return r.number == kSst; });
+    const auto sstAt =
+        std::find_if(globals.begin(), globals.end(), [](const BiffRecord& r) { return r.number == kSst; });
     ASSERT_NE(sstAt, globals.end());
     std::vector<BiffRecord> pieces{*sstAt};
     for (auto it = sstAt + 1; it != globals.end() && it->number == kContinue; ++it)
@@ -233,8 +246,8 @@ TEST_F(XlsWriterTest, LongStringTablesGoOnInContinueRecordsWithoutSplittingAHead
     for (int b = 0; b * 8 < 3000; ++b) {
         const std::int64_t header = headerPositions[static_cast<std::size_t>(b * 8)];
         EXPECT_EQ(u32At(ext, 2 + 8 * b), static_cast<std::uint32_t>(header)) << b;
-        const auto holder = std::find_if(pieces.rbegin(), pieces.rend(),
-                                         [&](const BiffRecord& p) { return p.position <= header; });
+        const auto holder =
+            std::find_if(pieces.rbegin(), pieces.rend(), [&](const BiffRecord& p) { return p.position <= header; });
         EXPECT_EQ(u16At(ext, 2 + 8 * b + 4), static_cast<std::uint16_t>(header - holder->position)) << b;
     }
 }
@@ -300,7 +313,9 @@ TEST_F(XlsWriterTest, FilesThatCannotBeMadeAreReportedWithTheStorageCode)
     } catch (const XlsError& e) {
         // The cause in Russian first, then the storage code as the platform's service gives it.
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Не удалось создать файл книги "))) << e.what();
-        EXPECT_TRUE(e.message().contains(QStringLiteral("папки ") + dir.filePath(QStringLiteral("no/such/folder")) + QStringLiteral(" нет"))) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("папки ") + dir.filePath(QStringLiteral("no/such/folder")) +
+                                         QStringLiteral(" нет")))
+            << e.what();
         EXPECT_TRUE(e.message().endsWith(QStringLiteral("\nStgCreateDocFile error -2147287037"))) << e.what();
     }
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no/such/folder/book.xls"))));

@@ -1,9 +1,9 @@
 // The .xlsx export read back by independent readers: openpyxl sees the same cells as the .xls export
 // holds, numbers in the grid's formats, a frozen and filtered header row and fitted columns;
 // LibreOffice opens it; a page beyond the old 65,535-row sheet goes out whole.
+#include "files/usererror.h"
 #include "output/excelexport.h"
 #include "output/xlsxexport.h"
-#include "files/usererror.h"
 #include "support/sheetcells.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
@@ -23,7 +23,8 @@ namespace {
 QJsonObject readBack(const QString& path, const QStringList& options = {})
 {
     QProcess python;
-    python.start(QStringLiteral(DARNI_PYTHON), QStringList{QStringLiteral(DARNI_TEST_SCRIPTS "/xlsx_to_json.py"), path} + options);
+    python.start(QStringLiteral(DARNI_PYTHON),
+                 QStringList{QStringLiteral(DARNI_TEST_SCRIPTS "/xlsx_to_json.py"), path} + options);
     EXPECT_TRUE(python.waitForFinished(240000));
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
@@ -40,8 +41,16 @@ TEST_F(XlsxExport, EveryCellIsTheOneTheXlsExportWritesAndTheSheetIsReadyToWorkWi
 {
     const std::string comment = table::cp1251::fromUnicode(u"Плита 3, \"ось\" Б").toStdString();
     DbfFileBuilder b(darni::testing::measurementFields());
-    b.record({{"N", "7"}, {"DATE", "05.03.2024"}, {"TIME", "10:15:00"}, {"P", "12.34"}, {"R", "150"},
-              {"D9", "3083"}, {"P4", "1.25"}, {"P2", "27.5"}, {"ZAV", "2"}, {"COMMENT", comment}});
+    b.record({{"N", "7"},
+              {"DATE", "05.03.2024"},
+              {"TIME", "10:15:00"},
+              {"P", "12.34"},
+              {"R", "150"},
+              {"D9", "3083"},
+              {"P4", "1.25"},
+              {"P2", "27.5"},
+              {"ZAV", "2"},
+              {"COMMENT", comment}});
     b.record({{"N", "8"}, {"T", "41.7"}, {"P10", "63.2"}, {"P9", "87"}}); // a crack row: no velocity
     b.record({{"N", "54446"}, {"P", "0"}});
     b.writeTo(tablePath());

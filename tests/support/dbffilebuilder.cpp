@@ -14,14 +14,14 @@ std::vector<ForeignField> measurementFields()
     const auto integer = [](const char* n) { return ForeignField{n, 'N', 9, 0}; };
     const auto small = [](const char* n) { return ForeignField{n, 'N', 4, 0}; };
     const auto text = [](const char* n, int w) { return ForeignField{n, 'C', w, 0}; };
-    return {real("N"),       text("DATE", 10), text("TIME", 8),   small("DEV_TYPE"), real("SERIAL"),
-            small("NB_TYPE"), real("P"),        real("R"),         text("TYPE", 15),   text("COMMENT", 100),
-            integer("PMAX"), integer("DPMAX"),  integer("NV"),     text("DATEV", 10),  text("TIMEV", 8),
-            integer("P1"),   integer("D1"),     integer("D3"),     integer("D4"),      integer("D5"),
-            integer("P6"),   integer("D6"),     integer("P7"),     integer("D7"),      integer("P8"),
-            integer("D8"),   integer("D9"),     integer("D10"),    real("T"),          real("P2"),
-            text("P3", 250), text("D2", 150),   real("P4"),        real("P9"),         text("P5", 200),
-            text("ZAV", 20), real("P10")};
+    return {real("N"),        text("DATE", 10), text("TIME", 8), small("DEV_TYPE"), real("SERIAL"),
+            small("NB_TYPE"), real("P"),        real("R"),       text("TYPE", 15),  text("COMMENT", 100),
+            integer("PMAX"),  integer("DPMAX"), integer("NV"),   text("DATEV", 10), text("TIMEV", 8),
+            integer("P1"),    integer("D1"),    integer("D3"),   integer("D4"),     integer("D5"),
+            integer("P6"),    integer("D6"),    integer("P7"),   integer("D7"),     integer("P8"),
+            integer("D8"),    integer("D9"),    integer("D10"),  real("T"),         real("P2"),
+            text("P3", 250),  text("D2", 150),  real("P4"),      real("P9"),        text("P5", 200),
+            text("ZAV", 20),  real("P10")};
 }
 
 DbfFileBuilder::DbfFileBuilder(std::vector<ForeignField> fields) : m_fields(std::move(fields)) {}

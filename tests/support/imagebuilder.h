@@ -18,7 +18,7 @@ struct TestRecord
     std::uint16_t valueB = 0;
     std::array<std::uint8_t, 3> time = {0, 0, 12}; // seconds, minutes, hours
     std::array<std::uint8_t, 3> date = {1, 3, 24}; // day, month, year − 2000
-    std::vector<std::uint16_t> series;              // the first is ValueC
+    std::vector<std::uint16_t> series;             // the first is ValueC
 
     // Flag bits.
     static constexpr std::uint16_t kMaterialGiven = 1u << 7;

@@ -24,15 +24,15 @@ public:
         QString help;
     };
 
-    std::deque<QString> fileNames;  // answers to file dialogs, in order ("" cancels)
-    std::deque<bool> yesNoAnswers;  // answers to questions; No when none is left
+    std::deque<QString> fileNames;      // answers to file dialogs, in order ("" cancels)
+    std::deque<bool> yesNoAnswers;      // answers to questions; No when none is left
     std::deque<Answer> threeWayAnswers; // answers to Yes/No/Cancel questions; else as yesNoAnswers
     std::vector<Shown> messages;
     QStringList questions;
     QStringList fileDialogFilters;
-    std::deque<QColor> colors;            // answers to colour dialogs; cancelled when none is left
-    std::vector<QColor> colorDialogStarts; // the colour each colour dialog opened on
-    int printDialogs = 0;                   // print dialogs shown; each is cancelled
+    std::deque<QColor> colors;                            // answers to colour dialogs; cancelled when none is left
+    std::vector<QColor> colorDialogStarts;                // the colour each colour dialog opened on
+    int printDialogs = 0;                                 // print dialogs shown; each is cancelled
     std::vector<output::report::ComposedReport> previews; // the reports previewed
     std::vector<std::unique_ptr<output::report::PageByPageReport>> previewed; // and as the preview gets them
     std::vector<output::ChartData> charts; // what each charts window would have shown

@@ -21,7 +21,8 @@ protected:
     static std::uint32_t le32(const QByteArray& b, int at)
     {
         return static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8 |
-               static_cast<std::uint8_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
+               static_cast<std::uint8_t>(b[at + 2]) << 16 |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
     }
     static int le16(const QByteArray& b, int at)
     {

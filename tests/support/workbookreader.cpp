@@ -31,7 +31,9 @@ QByteArray compoundFileStream(const QString& path, const QString& name)
     const QByteArray file = f.readAll();
     if (file.size() < kHeaderSize)
         return {};
-    const auto sector = [&](std::uint32_t s) { return file.mid(kHeaderSize + qsizetype(s) * kSectorSize, kSectorSize); };
+    const auto sector = [&](std::uint32_t s) {
+        return file.mid(kHeaderSize + qsizetype(s) * kSectorSize, kSectorSize);
+    };
 
     // The FAT sectors: the header's 109, then the DIFAT chain.
     std::vector<std::uint32_t> fatSectors;
@@ -60,8 +62,8 @@ QByteArray compoundFileStream(const QString& path, const QString& name)
         const int nameBytes = u16At(directory, e + 64);
         if (nameBytes < 2)
             continue;
-        const QString entryName = QString::fromUtf16(
-            reinterpret_cast<const char16_t*>(directory.constData() + e), nameBytes / 2 - 1);
+        const QString entryName =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(directory.constData() + e), nameBytes / 2 - 1);
         if (entryName != name)
             continue;
         const std::uint32_t start = u32At(directory, e + 116);

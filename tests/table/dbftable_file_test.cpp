@@ -21,7 +21,10 @@ protected:
     {
         return file.mid(kHeaderLength + (slot - 1) * kRecordLength, kRecordLength);
     }
-    QByteArray storedField(const QByteArray& record, int position, int width) const { return record.mid(position, width); }
+    QByteArray storedField(const QByteArray& record, int position, int width) const
+    {
+        return record.mid(position, width);
+    }
 };
 
 TEST_F(DbfTableFile, AFreshTableIsHeaderDescriptorsTerminatorAndEndOfFile)
@@ -143,7 +146,7 @@ TEST_F(DbfTableFile, AppendedRowsCountOnlyOnceTheHeaderTakesThemIn)
     // An append that a crash broke off before its count stays invisible to the next writer, whose
     // own rows then take its place.
     QByteArray crashed = b;
-    crashed[4] = 3;           // the count before the last two rows
+    crashed[4] = 3; // the count before the last two rows
     crashed[1217 + 3 * 1086] = '\x1A';
     darni::testing::writeAll(tablePath(), crashed);
     t.open(tablePath());

@@ -213,9 +213,17 @@ TEST_F(DbfTableOpen, FieldsAreBoundByNameInAnyOrderAndExtraFieldsAreSkipped)
 
     DbfFileBuilder builder(fields);
     builder.version(0x83)
-        .record({{"N", "1"}, {"P", "12.25"}, {"R", "150.5"}, {"zav", "Zero"}, {"Dev_Type", "13"},
-                 {"D9", "4321"}, {"P2", "31.50"}, {"FLAG", "T"}, {"NOTES", std::string(300, 'n')},
-                 {"COMMENT", "first"}, {"NB_TYPE", "1"}})
+        .record({{"N", "1"},
+                 {"P", "12.25"},
+                 {"R", "150.5"},
+                 {"zav", "Zero"},
+                 {"Dev_Type", "13"},
+                 {"D9", "4321"},
+                 {"P2", "31.50"},
+                 {"FLAG", "T"},
+                 {"NOTES", std::string(300, 'n')},
+                 {"COMMENT", "first"},
+                 {"NB_TYPE", "1"}})
         .record({{"N", "2"}, {"WHEN", "20240517"}, {"MEMO", "0000000001"}}, true)
         .record({{"N", "3"}, {"COMMENT", "third"}});
     builder.writeTo(tablePath());

@@ -98,7 +98,6 @@ TEST_F(RecordViews, EditsShowAtOnceAndChangesOfRowsMakeViewsStale)
     EXPECT_EQ(RecordView().size(), 0);
 }
 
-
 // A delete or a renumbering hands on the page it had, in the rows' new places, and says how the rows
 // relate to those before, so that readers need not walk the rewritten file; what it hands on is what a
 // walk of the file gives.

@@ -12,8 +12,8 @@
 
 #include <array>
 #include <cmath>
-#include <optional>
 #include <map>
+#include <optional>
 #include <set>
 
 using namespace darni::table;
@@ -174,7 +174,8 @@ void expectSound(const WalkedTag& tag, const std::set<std::uint32_t>& liveRecord
             const double b = bcd(tag.keys[i]);
             c = a < b ? -1 : (b < a ? 1 : 0);
         } else {
-            c = std::memcmp(tag.keys[i - 1].constData(), tag.keys[i].constData(), static_cast<std::size_t>(tag.keys[i].size()));
+            c = std::memcmp(tag.keys[i - 1].constData(), tag.keys[i].constData(),
+                            static_cast<std::size_t>(tag.keys[i].size()));
         }
         if (tag.descending)
             c = -c;
@@ -255,7 +256,7 @@ protected:
 
 const std::vector<SortIndex::Row> kRows = {
     {"12.5", u"Трещина", -1}, {nullptr, u"Cквозное", 0}, {"3", u"Поверхностное", 1}, {"12.5", u"Cквозное", -1},
-    {"0.25", u"Трещина", 0},  {"-1", u"Бетон", -1},       {"100", u"Ёж", 1},
+    {"0.25", u"Трещина", 0},  {"-1", u"Бетон", -1},      {"100", u"Ёж", 1},
 };
 
 TEST_F(SortIndex, TagsWalkTheRowsInKeyOrderWithEqualKeysBySlot)
@@ -501,7 +502,8 @@ TEST_F(SortIndex, PackRecreatesTheOpenTagsBesideThePackedTable)
     t.pack();
     EXPECT_EQ(t.activeTag().compare(QStringLiteral("tab1"), Qt::CaseInsensitive), 0);
     EXPECT_EQ(walk(), (Numbers{7, 1, 3, 5, 6}));
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{QStringLiteral("t.db"), QStringLiteral("t.mdx")}));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
+              (QStringList{QStringLiteral("t.db"), QStringLiteral("t.mdx")}));
     const auto tags = walkIndexFile();
     ASSERT_EQ(tags.size(), 1u);
     expectSound(tags[0], liveSlots());

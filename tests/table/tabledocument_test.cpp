@@ -244,7 +244,8 @@ TEST_F(TableDocumentTest, SortingByDateFollowsTheCalendarAndTextFieldsTheirText)
     EXPECT_EQ(shown(), calendar) << "year, month, day, then the time of day";
 
     // The index file states the key as dBase IV evaluates it, and reads back as the same order.
-    EXPECT_TRUE(darni::testing::readAll(pathOf(QStringLiteral("t.mdx"))).contains("SUBSTR(DATE,7,4)+SUBSTR(DATE,4,2)+SUBSTR(DATE,1,2)+TIME"));
+    EXPECT_TRUE(darni::testing::readAll(pathOf(QStringLiteral("t.mdx")))
+                    .contains("SUBSTR(DATE,7,4)+SUBSTR(DATE,4,2)+SUBSTR(DATE,1,2)+TIME"));
     doc.table().close();
     doc.table().open(tablePath());
     ASSERT_TRUE(doc.table().tagNames().contains(QStringLiteral("TAB1")));

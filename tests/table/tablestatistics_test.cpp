@@ -18,7 +18,8 @@ TEST(RoundToTenth, RoundsAsTheBinaryValuesLie)
         double in;
         double out;
     } cases[] = {
-        {1.25, 1.2}, {1.35, 1.4}, {10.05, 10.1}, {0, 0}, {3.84615, 3.8}, {2.96, 3.0}, {150, 150}, {0.05, 0.1}, {99.95, 99.9},
+        {1.25, 1.2}, {1.35, 1.4}, {10.05, 10.1}, {0, 0},        {3.84615, 3.8},
+        {2.96, 3.0}, {150, 150},  {0.05, 0.1},   {99.95, 99.9},
     };
     // The result is t × 0.1 as a double, which may lie an ulp beside the literal.
     for (const auto& c : cases)
@@ -32,10 +33,20 @@ TEST(NumberText, ShortestFormWithTheGivenSeparator)
         double value;
         const char* text;
     } cases[] = {
-        {0, "0"},           {5.55, "5,55"},        {20.1, "20,1"},         {1.2, "1,2"},
-        {150, "150"},       {-3.5, "-3,5"},        {0.00001, "0,00001"},   {0.000001, "1E-6"},
-        {0.0000015, "1,5E-6"}, {1e15, "1E15"},     {123456789012345.0, "123456789012345"},
-        {0.1 + 0.2, "0,3"}, {37.5, "37,5"},        {1.0 / 3, "0,333333333333333"},
+        {0, "0"},
+        {5.55, "5,55"},
+        {20.1, "20,1"},
+        {1.2, "1,2"},
+        {150, "150"},
+        {-3.5, "-3,5"},
+        {0.00001, "0,00001"},
+        {0.000001, "1E-6"},
+        {0.0000015, "1,5E-6"},
+        {1e15, "1E15"},
+        {123456789012345.0, "123456789012345"},
+        {0.1 + 0.2, "0,3"},
+        {37.5, "37,5"},
+        {1.0 / 3, "0,333333333333333"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(numberText(c.value, u','), QString::fromUtf8(c.text)) << c.value;
@@ -119,7 +130,9 @@ TEST(SelectionStatistics, MarkedRowsValuesWithBlanksLeftOut)
         TableStatistics expected;
     } cases[] = {
         {"the mean rounds as the binary value lies", {{1.2, 20.0}, {1.3, 30.0}}, {1.2, 1.2, 1.3, 20.0, 25.0, 30.0}},
-        {"a blank R is left out, not counted as 0", {{1.0, none}, {3.0, 40.0}, {5.0, 20.0}}, {1.0, 3.0, 5.0, 20.0, 30.0, 40.0}},
+        {"a blank R is left out, not counted as 0",
+         {{1.0, none}, {3.0, 40.0}, {5.0, 20.0}},
+         {1.0, 3.0, 5.0, 20.0, 30.0, 40.0}},
         {"no value at all gives zeros", {{none, none}, {none, none}}, {}},
         {"nothing marked", {}, {}},
     };

@@ -1,7 +1,7 @@
 // The memory image's readers and the ordering of measurements in time.
-#include "transfer/deviceimage.h"
 #include "decode/stampseconds.h"
 #include "support/qtprinters.h"
+#include "transfer/deviceimage.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,8 @@ TEST(DeviceImageReaders, TimesAreAlwaysTimesOfDay)
         std::uint8_t seconds, minutes, hours;
         const char* text;
     } const cases[] = {
-        {5, 7, 9, "09:07:05"}, {60, 60, 24, "00:00:00"}, {59, 59, 23, "23:59:59"}, {0, 0, 0, "00:00:00"}, {255, 1, 255, "00:01:00"},
+        {5, 7, 9, "09:07:05"}, {60, 60, 24, "00:00:00"},  {59, 59, 23, "23:59:59"},
+        {0, 0, 0, "00:00:00"}, {255, 1, 255, "00:01:00"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(imageOf({c.seconds, c.minutes, c.hours}).time(0), QString::fromLatin1(c.text)) << c.text;
@@ -48,7 +49,8 @@ TEST(DeviceImageReaders, DatesKeepTheirShapeButNotTheCalendar)
         std::uint8_t day, month, year;
         const char* text;
     } const cases[] = {
-        {0, 13, 5, "01.01.2005"}, {31, 12, 255, "31.12.2255"}, {32, 0, 0, "01.01.2000"}, {31, 2, 5, "31.02.2005"}, {7, 3, 24, "07.03.2024"},
+        {0, 13, 5, "01.01.2005"}, {31, 12, 255, "31.12.2255"}, {32, 0, 0, "01.01.2000"},
+        {31, 2, 5, "31.02.2005"}, {7, 3, 24, "07.03.2024"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(imageOf({c.day, c.month, c.year}).date(0), QString::fromLatin1(c.text)) << c.text;
@@ -77,9 +79,13 @@ TEST(StampSeconds, CountsSecondsFromTheFirstDayOfYearOne)
     EXPECT_GT(at("31.02.2005", "10:00:00"), at("28.02.2005", "23:59:59"));
     EXPECT_EQ(at("30.02.2024", "00:00:00"), at("01.03.2024", "00:00:00")) << "leap year";
 
-    for (const auto& [d, t] : std::vector<std::pair<const char*, const char*>>{
-             {"", "00:00:00"}, {"1.1.2000", "00:00:00"}, {"01.13.2000", "00:00:00"}, {"00.01.2000", "00:00:00"},
-             {"01.01.2000", "24:00:00"}, {"01/01/2000", "00:00:00"}, {"01.01.2000", "0a:00:00"}})
+    for (const auto& [d, t] : std::vector<std::pair<const char*, const char*>>{{"", "00:00:00"},
+                                                                               {"1.1.2000", "00:00:00"},
+                                                                               {"01.13.2000", "00:00:00"},
+                                                                               {"00.01.2000", "00:00:00"},
+                                                                               {"01.01.2000", "24:00:00"},
+                                                                               {"01/01/2000", "00:00:00"},
+                                                                               {"01.01.2000", "0a:00:00"}})
         EXPECT_FALSE(at(d, t)) << d << ' ' << t;
 }
 

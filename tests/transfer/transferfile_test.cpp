@@ -40,14 +40,14 @@ TEST(SavedTransfer, DamagedFilesAreRefused)
     flipped[good.size() - 10] = static_cast<char>(flipped[good.size() - 10] ^ 0x01); // a bit of the image
     QByteArray hugeImage = good;
     hugeImage[8 + 2 + 2 + 13 + 3] = '\x7F';
-    for (const auto& [what, bytes] : std::vector<std::pair<const char*, QByteArray>>{
-             {"empty", QByteArray()},
-             {"wrong magic", wrongMagic},
-             {"wrong version", wrongVersion},
-             {"cut short", good.left(good.size() - 1)},
-             {"trailing bytes", good + 'x'},
-             {"a bit flipped", flipped},
-             {"an image beyond the capacity", hugeImage}})
+    for (const auto& [what, bytes] :
+         std::vector<std::pair<const char*, QByteArray>>{{"empty", QByteArray()},
+                                                         {"wrong magic", wrongMagic},
+                                                         {"wrong version", wrongVersion},
+                                                         {"cut short", good.left(good.size() - 1)},
+                                                         {"trailing bytes", good + 'x'},
+                                                         {"a bit flipped", flipped},
+                                                         {"an image beyond the capacity", hugeImage}})
         EXPECT_FALSE(transfer::decodeSavedTransfer(bytes)) << what;
 }
 
@@ -55,8 +55,8 @@ TEST(SavedTransfer, FilesOfTheFirstVersionReadWithoutAChecksum)
 {
     const transfer::Transfer saved = sim::InstrumentMemory::generated({2, 1, 1}).asTransfer();
     QByteArray first = transfer::encodeSavedTransfer(saved);
-    first.chop(4);   // no CRC-32
-    first[8] = 1;    // version 1
+    first.chop(4); // no CRC-32
+    first[8] = 1;  // version 1
     const auto back = transfer::decodeSavedTransfer(first);
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->checksummed);

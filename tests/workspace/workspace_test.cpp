@@ -154,7 +154,9 @@ TEST_F(WorkspaceCommands, AfterADeleteOrARenumberingThePageAndItsFiguresAreThose
     DbfFileBuilder b(darni::testing::measurementFields());
     for (int i = 1; i <= 40; ++i) {
         const std::string kind = i % 5 == 0 ? "7" : "0";
-        b.record({{"N", std::to_string(i * 2)}, {"NB_TYPE", kind}, {"P", std::to_string(10 + (i * 37) % 41) + ".5"},
+        b.record({{"N", std::to_string(i * 2)},
+                  {"NB_TYPE", kind},
+                  {"P", std::to_string(10 + (i * 37) % 41) + ".5"},
                   {"R", std::to_string(i % 9)}},
                  i == 13);
     }
@@ -216,19 +218,27 @@ TEST_F(WorkspaceCommands, UndoPutsTheTableBackAsItWasBeforeTheLastCommand)
         const char* command;
         std::function<void(Workspace&)> run;
     } commands[] = {
-        {"delete rows", [](Workspace& w) { w.deleteRows({w.pageRows().slotAt(0), w.pageRows().slotAt(3)}); }},
-        {"renumber", [](Workspace& w) { w.renumber(std::vector<std::uint32_t>{w.pageRows().slotAt(2), w.pageRows().slotAt(0)}); }},
+        {"delete rows",
+         [](Workspace& w) {
+             w.deleteRows({w.pageRows().slotAt(0), w.pageRows().slotAt(3)});
+         }},
+        {"renumber",
+         [](Workspace& w) {
+             w.renumber(std::vector<std::uint32_t>{w.pageRows().slotAt(2), w.pageRows().slotAt(0)});
+         }},
         {"append", [&](Workspace& w) { w.append(grown, workspace::KeepTransfer::No); }},
         {"saved edits",
          [&](Workspace& w) {
              ASSERT_EQ(w.beginEditing(), std::nullopt);
-             ASSERT_EQ(w.editField(w.pageRows().slotAt(1), Field::COMMENT, QStringLiteral("стена 3"), russian), std::nullopt);
+             ASSERT_EQ(w.editField(w.pageRows().slotAt(1), Field::COMMENT, QStringLiteral("стена 3"), russian),
+                       std::nullopt);
              ASSERT_EQ(w.editField(w.pageRows().slotAt(1), Field::P, QStringLiteral("99,5"), russian), std::nullopt);
              w.save();
          }},
     };
     for (const auto& c : commands) {
-        const QString path = pathOf(QString::fromLatin1(c.command).replace(QLatin1Char(' '), QLatin1Char('-')) + QStringLiteral(".db"));
+        const QString path =
+            pathOf(QString::fromLatin1(c.command).replace(QLatin1Char(' '), QLatin1Char('-')) + QStringLiteral(".db"));
         w.createFromTransfer(path, first, workspace::KeepTransfer::No);
         ASSERT_TRUE(w.open(path)) << c.command;
         EXPECT_FALSE(w.canUndo()) << c.command << ": nothing done yet";

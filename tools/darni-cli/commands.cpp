@@ -5,9 +5,11 @@
 #include "headlesstransfer.h"
 #include "pagecsv.h"
 
+#include "charts/pagecharts.h"
 #include "decode/transferdecoding.h"
 #include "files/fileerror.h"
 #include "files/usererror.h"
+#include "output/chartdata.h"
 #include "output/csvexport.h"
 #include "output/excelexport.h"
 #include "output/report/reportpainter.h"
@@ -15,8 +17,6 @@
 #include "table/numbertext.h"
 #include "table/recordkind.h"
 #include "table/seriesspread.h"
-#include "charts/pagecharts.h"
-#include "output/chartdata.h"
 #include "table/tablestatistics.h"
 #include "transfer/transferfile.h"
 #include "workspace/workspace.h"
@@ -35,11 +35,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <iterator>
-#include <utility>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
+#include <utility>
 #include <variant>
 
 namespace darni::cli {
@@ -194,19 +194,22 @@ int takeTransfer(Workspace& workspace, const QString& path, const transfer::Tran
 int receiveCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption append(QStringLiteral("append"),
-                                    QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
-                                                   "создается, как \"Создать\")."));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Искать прибор только на устройстве DEVICE (без этого на COM1, затем на COM2)."),
-                                  QStringLiteral("DEVICE"));
-    const QCommandLineOption save(QStringLiteral("save-image"),
-                                  QStringLiteral("Сохранить принятые данные еще и в файле FILE (для ornak-sim --image и darni-cli decode)."),
-                                  QStringLiteral("FILE"));
+    const QCommandLineOption append(
+        QStringLiteral("append"),
+        QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
+                       "создается, как \"Создать\")."));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Искать прибор только на устройстве DEVICE (без этого на COM1, затем на COM2)."),
+        QStringLiteral("DEVICE"));
+    const QCommandLineOption save(
+        QStringLiteral("save-image"),
+        QStringLiteral("Сохранить принятые данные еще и в файле FILE (для ornak-sim --image и darni-cli decode)."),
+        QStringLiteral("FILE"));
     parser.addOptions({append, port, save});
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Принимает память прибора ОРНАК-ТР5 и создает таблицу или дополняет ее."),
-                                  {QStringLiteral("TABLE.db")});
+    const auto positional = parse(
+        parser, arguments, QStringLiteral("Принимает память прибора ОРНАК-ТР5 и создает таблицу или дополняет ее."),
+        {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
 
@@ -242,14 +245,16 @@ int receiveCommand(const QStringList& arguments)
 int decodeCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption append(QStringLiteral("append"),
-                                    QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
-                                                   "создается, как \"Создать\")."));
+    const QCommandLineOption append(
+        QStringLiteral("append"),
+        QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
+                       "создается, как \"Создать\")."));
     parser.addOption(append);
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Создает TABLE.db из сохраненной передачи, как \"Создать\" после приема, или добавляет ее "
-                                                 "новые записи."),
-                                  {QStringLiteral("IMAGE"), QStringLiteral("TABLE.db")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Создает TABLE.db из сохраненной передачи, как \"Создать\" после приема, или добавляет ее "
+                             "новые записи."),
+              {QStringLiteral("IMAGE"), QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     const QString& imagePath = positional->at(0);
@@ -304,8 +309,9 @@ QString jsonObject(const std::vector<std::pair<QString, QString>>& members, cons
 QString spreadJson(const output::ChartSeries& series, const SeriesSpread& x)
 {
     const auto figure = [&x](double value) { return x.count == 0 ? QStringLiteral("null") : jsonTenth(value); };
-    return jsonObject({{QStringLiteral("field"), jsonString(QString::fromLatin1(fieldSpec(series.field).name.data(),
-                                                                                 static_cast<qsizetype>(fieldSpec(series.field).name.size())))},
+    return jsonObject({{QStringLiteral("field"),
+                        jsonString(QString::fromLatin1(fieldSpec(series.field).name.data(),
+                                                       static_cast<qsizetype>(fieldSpec(series.field).name.size())))},
                        {QStringLiteral("title"), jsonString(QString::fromUtf16(series.title))},
                        {QStringLiteral("n"), QString::number(x.count)},
                        {QStringLiteral("mean"), figure(x.mean)},
@@ -329,7 +335,8 @@ QString infoJson(const QString& path, const Workspace& workspace, const workspac
     QStringList spreadItems;
     for (const auto& [series, x] : spreads)
         spreadItems << QStringLiteral("    ") + spreadJson(series, x);
-    const QString spreadArray = QStringLiteral("[\n") + spreadItems.join(QStringLiteral(",\n")) + QStringLiteral("\n  ]");
+    const QString spreadArray =
+        QStringLiteral("[\n") + spreadItems.join(QStringLiteral(",\n")) + QStringLiteral("\n  ]");
     const auto stamp = [](const QString& text) { return text.isEmpty() ? QStringLiteral("null") : jsonString(text); };
     const RecordKind page = workspace.page().value_or(RecordKind::Ultrasonic);
     const QString indent = QStringLiteral("  ");
@@ -340,11 +347,12 @@ QString infoJson(const QString& path, const Workspace& workspace, const workspac
                                                     {QStringLiteral("other"), QString::number(s.other)}},
                                                    indent)},
                {QStringLiteral("page"),
-                jsonObject({{QStringLiteral("kind"), jsonString(page == RecordKind::PullOff ? QStringLiteral("pull_off")
-                                                                                            : QStringLiteral("ultrasonic"))},
-                            {QStringLiteral("title"), jsonString(pageTitle(page))},
-                            {QStringLiteral("rows"), QString::number(s.pageRows)}},
-                           indent)},
+                jsonObject(
+                    {{QStringLiteral("kind"), jsonString(page == RecordKind::PullOff ? QStringLiteral("pull_off")
+                                                                                     : QStringLiteral("ultrasonic"))},
+                     {QStringLiteral("title"), jsonString(pageTitle(page))},
+                     {QStringLiteral("rows"), QString::number(s.pageRows)}},
+                    indent)},
                {QStringLiteral("p"), minMeanMax(f.minP, f.meanP, f.maxP)},
                {QStringLiteral("r"), minMeanMax(f.minR, f.meanR, f.maxR)},
                {QStringLiteral("earliest"), stamp(s.earliest)},
@@ -362,9 +370,9 @@ int infoCommand(const QStringList& arguments)
                                   QStringLiteral("Вывести те же сведения одним объектом JSON (для программ): числа — "
                                                  "числами, даты — строками \"ДД.ММ.ГГГГ ЧЧ:ММ:СС\" или null."));
     parser.addOption(json);
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Число строк каждого вида, статистика и даты таблицы."),
-                                  {QStringLiteral("TABLE.db")});
+    const auto positional =
+        parse(parser, arguments, QStringLiteral("Число строк каждого вида, статистика и даты таблицы."),
+              {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
@@ -391,8 +399,7 @@ int infoCommand(const QStringList& arguments)
               << "P (мин/сред/макс): " << triple(f.minP, f.meanP, f.maxP) << '\n'
               << "R (мин/сред/макс): " << triple(f.minR, f.meanR, f.maxR) << '\n'
               << "Даты: "
-              << (s.earliest.isEmpty() ? QStringLiteral("нет") : s.earliest + QStringLiteral(" — ") + s.latest)
-              << '\n';
+              << (s.earliest.isEmpty() ? QStringLiteral("нет") : s.earliest + QStringLiteral(" — ") + s.latest) << '\n';
         // The spread engineers report beside the mean, over the rows that have a value.
         for (const auto& [which, x] : spreads) {
             const QString title = QString::fromUtf16(which.title);
@@ -416,14 +423,16 @@ int infoCommand(const QStringList& arguments)
 int dumpCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption excel(QStringLiteral("excel"),
-                                   QStringLiteral("Вывести то, что пишет \"Экспорт в CSV\": шестнадцать столбцов экспорта, \";\" между "
-                                                  "значениями, десятичные запятые, метку порядка байтов."));
+    const QCommandLineOption excel(
+        QStringLiteral("excel"),
+        QStringLiteral("Вывести то, что пишет \"Экспорт в CSV\": шестнадцать столбцов экспорта, \";\" между "
+                       "значениями, десятичные запятые, метку порядка байтов."));
     parser.addOption(excel);
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Выводит строки показываемой страницы в CSV (UTF-8) в порядке страницы: k-я строка после "
-                                                 "заголовка — строка с позицией k, как ее понимает delete --rows."),
-                                  {QStringLiteral("TABLE.db")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Выводит строки показываемой страницы в CSV (UTF-8) в порядке страницы: k-я строка после "
+                             "заголовка — строка с позицией k, как ее понимает delete --rows."),
+              {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
@@ -451,11 +460,12 @@ int sortCommand(const QStringList& arguments)
     QCommandLineParser parser;
     const QCommandLineOption descending(QStringLiteral("descending"), QStringLiteral("Сортировать по убыванию."));
     parser.addOption(descending);
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Сортирует страницу по полю FIELD через тег \"tab1\", как щелчок по заголовку столбца, и "
-                                                 "выводит ее строки в CSV. Индексный файл остается рядом с таблицей; таблицу только для "
-                                                 "чтения сортирует в памяти."),
-                                  {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Сортирует страницу по полю FIELD через тег \"tab1\", как щелчок по заголовку столбца, и "
+                             "выводит ее строки в CSV. Индексный файл остается рядом с таблицей; таблицу только для "
+                             "чтения сортирует в памяти."),
+              {QStringLiteral("TABLE.db"), QStringLiteral("FIELD")});
     if (!positional)
         return kUsage;
     // A table that may not be written is sorted in memory, as the window sorts it: no index file.
@@ -471,12 +481,13 @@ int sortCommand(const QStringList& arguments)
 int exportCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Записывает показываемую страницу в файл, формат которого задает расширение: .xls — книга "
-                                                 "Excel 97-2003, как \"Экспорт в Excel\"; .xlsx — книга Excel 2007+ в порядке страницы, "
-                                                 "как \"Экспорт в Excel 2007+ (.xlsx)\"; .csv — как \"Экспорт в CSV\". Существующий файл "
-                                                 "заменяется."),
-                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls|OUT.xlsx|OUT.csv")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Записывает показываемую страницу в файл, формат которого задает расширение: .xls — книга "
+                             "Excel 97-2003, как \"Экспорт в Excel\"; .xlsx — книга Excel 2007+ в порядке страницы, "
+                             "как \"Экспорт в Excel 2007+ (.xlsx)\"; .csv — как \"Экспорт в CSV\". Существующий файл "
+                             "заменяется."),
+              {QStringLiteral("TABLE.db"), QStringLiteral("OUT.xls|OUT.xlsx|OUT.csv")});
     if (!positional)
         return kUsage;
     const QString target = positional->at(1);
@@ -487,9 +498,8 @@ int exportCommand(const QStringList& arguments)
         {QLatin1StringView(".xlsx"), &Workspace::exportPageXlsx},
         {QLatin1StringView(".csv"), &Workspace::exportPageCsv},
     };
-    const auto format = std::find_if(std::begin(kFormats), std::end(kFormats), [&](const auto& f) {
-        return target.endsWith(f.first, Qt::CaseInsensitive);
-    });
+    const auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                     [&](const auto& f) { return target.endsWith(f.first, Qt::CaseInsensitive); });
     if (format == std::end(kFormats)) {
         err() << QStringLiteral("Формат файла %1 неизвестен: darni-cli export пишет .xls, .xlsx и .csv.").arg(target)
               << Qt::endl;
@@ -510,13 +520,14 @@ int printCommand(const QStringList& arguments)
                                            QStringLiteral("NAME"));
     const QCommandLineOption copiesOption(QStringLiteral("copies"), QStringLiteral("Число копий (с --printer)."),
                                           QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption pagesOption(QStringLiteral("pages"),
-                                         QStringLiteral("Печатаемые страницы, например \"2-5\" или \"1,3\" (с --printer)."),
-                                         QStringLiteral("RANGES"));
+    const QCommandLineOption pagesOption(
+        QStringLiteral("pages"), QStringLiteral("Печатаемые страницы, например \"2-5\" или \"1,3\" (с --printer)."),
+        QStringLiteral("RANGES"));
     parser.addOptions({printerOption, copiesOption, pagesOption});
-    parser.setApplicationDescription(QStringLiteral("Печатает отчет показываемой страницы в порядке таблицы: в файл PDF из листов A4 или, с "
-                                                    "--printer, на принтер, с той же проверкой, что и в программе (лист A4, ориентация "
-                                                    "отчета)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Печатает отчет показываемой страницы в порядке таблицы: в файл PDF из листов A4 или, с "
+                       "--printer, на принтер, с той же проверкой, что и в программе (лист A4, ориентация "
+                       "отчета)."));
     parser.addPositionalArgument(QStringLiteral("TABLE.db"), QStringLiteral("TABLE.db"));
     parser.addPositionalArgument(QStringLiteral("OUT.pdf"), QStringLiteral("OUT.pdf, without --printer"));
     if (!parseOptions(parser, arguments))
@@ -635,22 +646,25 @@ std::variant<std::vector<std::uint32_t>, QString> slotsNumbered(const RecordView
 int deleteCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption rows(QStringLiteral("rows"),
-                                  QStringLiteral("Удаляемые строки по их позициям на странице: 1 — первая строка вывода dump и так далее; "
-                                                 "диапазоны вида 5-9."),
-                                  QStringLiteral("P[,P-Q...]"));
-    const QCommandLineOption numbers(QStringLiteral("numbers"),
-                                     QStringLiteral("Удаляемые строки по их номеру N. Нумерация N начинается заново в каждом блоке памяти, "
-                                                    "поэтому номер, который есть у нескольких строк, отвергается с их позициями, если не "
-                                                    "задано --all-matching."),
-                                     QStringLiteral("N[,N...]"));
+    const QCommandLineOption rows(
+        QStringLiteral("rows"),
+        QStringLiteral("Удаляемые строки по их позициям на странице: 1 — первая строка вывода dump и так далее; "
+                       "диапазоны вида 5-9."),
+        QStringLiteral("P[,P-Q...]"));
+    const QCommandLineOption numbers(
+        QStringLiteral("numbers"),
+        QStringLiteral("Удаляемые строки по их номеру N. Нумерация N начинается заново в каждом блоке памяти, "
+                       "поэтому номер, который есть у нескольких строк, отвергается с их позициями, если не "
+                       "задано --all-matching."),
+        QStringLiteral("N[,N...]"));
     const QCommandLineOption allMatching(QStringLiteral("all-matching"),
                                          QStringLiteral("С --numbers: удалить все строки с таким номером."));
     parser.addOptions({rows, numbers, allMatching});
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Удаляет строки показываемой страницы, как \"Удалить строки\": таблица за один шаг "
-                                                 "заменяется копией без них."),
-                                  {QStringLiteral("TABLE.db")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Удаляет строки показываемой страницы, как \"Удалить строки\": таблица за один шаг "
+                             "заменяется копией без них."),
+              {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     const bool byNumber = parser.isSet(numbers);
@@ -661,15 +675,15 @@ int deleteCommand(const QStringList& arguments)
     const QString listed = parser.value(byNumber ? numbers : rows);
     const auto wanted = numberList(listed, !byNumber);
     if (!wanted || wanted->empty()) {
-        err() << QStringLiteral("\"%1\" — не список %2.").arg(listed, byNumber ? QStringLiteral("номеров строк")
-                                                                             : QStringLiteral("позиций строк"))
+        err() << QStringLiteral("\"%1\" — не список %2.")
+                     .arg(listed, byNumber ? QStringLiteral("номеров строк") : QStringLiteral("позиций строк"))
               << Qt::endl;
         return kUsage;
     }
     return onShownPage(positional->at(0), Access::Write, [&](Workspace& workspace) {
         const RecordView page = workspace.pageRows();
-        const auto chosen = byNumber ? slotsNumbered(page, *wanted, parser.isSet(allMatching))
-                                     : slotsAtPositions(page, *wanted);
+        const auto chosen =
+            byNumber ? slotsNumbered(page, *wanted, parser.isSet(allMatching)) : slotsAtPositions(page, *wanted);
         if (const QString* refused = std::get_if<QString>(&chosen))
             return fail(*refused);
         const auto& slots = std::get<std::vector<std::uint32_t>>(chosen);
@@ -682,10 +696,11 @@ int deleteCommand(const QStringList& arguments)
 int renumberCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Нумерует строки показываемой страницы 1, 2, … в порядке файла, как \"Перенумеровать "
-                                                 "строки\", через копию, которая за один шаг заменяет таблицу."),
-                                  {QStringLiteral("TABLE.db")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Нумерует строки показываемой страницы 1, 2, … в порядке файла, как \"Перенумеровать "
+                             "строки\", через копию, которая за один шаг заменяет таблицу."),
+              {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Write, [](Workspace& workspace) {
@@ -698,15 +713,17 @@ int renumberCommand(const QStringList& arguments)
 int chartCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Рисует графики показываемой страницы, как \"Вид → Графики\": скорость и прочность по "
-                                                 "строкам, гистограмму прочности, скорость против прочности. OUT.png — все в одной "
-                                                 "картинке, OUT.pdf — каждый на своей странице."),
-                                  {QStringLiteral("TABLE.db"), QStringLiteral("OUT.png|OUT.pdf")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Рисует графики показываемой страницы, как \"Вид → Графики\": скорость и прочность по "
+                             "строкам, гистограмму прочности, скорость против прочности. OUT.png — все в одной "
+                             "картинке, OUT.pdf — каждый на своей странице."),
+              {QStringLiteral("TABLE.db"), QStringLiteral("OUT.png|OUT.pdf")});
     if (!positional)
         return kUsage;
     return onShownPage(positional->at(0), Access::Read, [&](Workspace& workspace) {
-        output::ChartData data = output::chartDataOf(workspace.pageRows(), workspace.page().value_or(RecordKind::Ultrasonic));
+        output::ChartData data =
+            output::chartDataOf(workspace.pageRows(), workspace.page().value_or(RecordKind::Ultrasonic));
         data.source = QFileInfo(positional->at(0)).fileName();
         charts::saveCharts(data, positional->at(1));
         out() << "Графики записаны в " << positional->at(1) << Qt::endl;
@@ -717,11 +734,12 @@ int chartCommand(const QStringList& arguments)
 int undoCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const auto positional = parse(parser, arguments,
-                                  QStringLiteral("Возвращает TABLE.db к виду до последней команды delete, renumber, дополнения или "
-                                                 "создания таблицы на ее месте, как \"Правка → Отменить\"; один раз и только пока TABLE.db "
-                                                 "такова, какой ее оставила эта команда."),
-                                  {QStringLiteral("TABLE.db")});
+    const auto positional =
+        parse(parser, arguments,
+              QStringLiteral("Возвращает TABLE.db к виду до последней команды delete, renumber, дополнения или "
+                             "создания таблицы на ее месте, как \"Правка → Отменить\"; один раз и только пока TABLE.db "
+                             "такова, какой ее оставила эта команда."),
+              {QStringLiteral("TABLE.db")});
     if (!positional)
         return kUsage;
     try {

@@ -16,8 +16,8 @@
 #include <cstring>
 #include <exception>
 #include <map>
-#include <new>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -86,11 +86,16 @@ int main(int argc, char** argv)
 
     using Command = int (*)(const QStringList&);
     const std::map<QString, Command> commands = {
-        {QStringLiteral("receive"), darni::cli::receiveCommand}, {QStringLiteral("decode"), darni::cli::decodeCommand},
-        {QStringLiteral("info"), darni::cli::infoCommand},       {QStringLiteral("dump"), darni::cli::dumpCommand},
-        {QStringLiteral("sort"), darni::cli::sortCommand},       {QStringLiteral("export"), darni::cli::exportCommand},
-        {QStringLiteral("print"), darni::cli::printCommand},     {QStringLiteral("delete"), darni::cli::deleteCommand},
-        {QStringLiteral("renumber"), darni::cli::renumberCommand}, {QStringLiteral("undo"), darni::cli::undoCommand},
+        {QStringLiteral("receive"), darni::cli::receiveCommand},
+        {QStringLiteral("decode"), darni::cli::decodeCommand},
+        {QStringLiteral("info"), darni::cli::infoCommand},
+        {QStringLiteral("dump"), darni::cli::dumpCommand},
+        {QStringLiteral("sort"), darni::cli::sortCommand},
+        {QStringLiteral("export"), darni::cli::exportCommand},
+        {QStringLiteral("print"), darni::cli::printCommand},
+        {QStringLiteral("delete"), darni::cli::deleteCommand},
+        {QStringLiteral("renumber"), darni::cli::renumberCommand},
+        {QStringLiteral("undo"), darni::cli::undoCommand},
         {QStringLiteral("chart"), darni::cli::chartCommand},
     };
     QStringList arguments = QCoreApplication::arguments();

@@ -35,7 +35,7 @@ void writePageCsv(const RecordView& rows, QTextStream& out)
         for (const auto& entry : kMeasurementFields) {
             const QByteArray stored = rows.text(row, entry.field);
             values << quoted(entry.valueType == ValueType::Text ? cp1251::toUnicode(stored)
-                                                               : QString::fromLatin1(stored.trimmed()));
+                                                                : QString::fromLatin1(stored.trimmed()));
         }
         out << values.join(kSeparator) << '\n';
     }

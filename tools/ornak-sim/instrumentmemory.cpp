@@ -18,7 +18,7 @@ using img::kThrough;
 using img::kTypeCodeShift;
 constexpr std::uint16_t kExcluded = img::kExcludedFromSeries;
 constexpr int kYearBase = 2000;
-constexpr int kFirstBlockMaterials = 4;   // codes 0..3 are named; others are not
+constexpr int kFirstBlockMaterials = 4; // codes 0..3 are named; others are not
 constexpr int kSecondBlockDependences = 20;
 constexpr int kFirstBlockTypes = 12;
 constexpr int kSecondBlockMaterials = 13;
@@ -111,7 +111,8 @@ Record InstrumentMemory::makeRecord(bool firstBlock, int index, const QDateTime&
 
     Record r{};
     const int mode = (index + (firstBlock ? 0 : 1)) % 3;
-    std::uint16_t flags = firstBlock ? pick(kFirstBlockMaterials + 1) : static_cast<std::uint16_t>(1 + pick(kSecondBlockDependences));
+    std::uint16_t flags =
+        firstBlock ? pick(kFirstBlockMaterials + 1) : static_cast<std::uint16_t>(1 + pick(kSecondBlockDependences));
     if (pick(5) != 0)
         flags |= kMaterialGiven;
     const std::uint16_t type = firstBlock ? pick(kFirstBlockTypes) : pick(kSecondBlockMaterials + 2);

@@ -80,8 +80,8 @@ void PtyLine::sendDue()
         if (m_paceStart == std::chrono::steady_clock::time_point{})
             m_paceStart = now;
         const double elapsed = std::chrono::duration<double>(now - m_paceStart).count();
-        allowed = std::min<qsizetype>(
-            allowed, static_cast<qsizetype>(elapsed * kCharactersPerSecond - m_sentSincePaceStart));
+        allowed =
+            std::min<qsizetype>(allowed, static_cast<qsizetype>(elapsed * kCharactersPerSecond - m_sentSincePaceStart));
     }
     if (allowed <= 0)
         return;

@@ -7,13 +7,13 @@
 #include "link/portnames.h"
 #include "link/serialportdriver.h"
 
+#include <QColor>
+#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
-#include <QColor>
-#include <QPalette>
 
 namespace {
 constexpr QSize kWindowSize(1340, 600);

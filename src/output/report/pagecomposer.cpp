@@ -2,8 +2,8 @@
 #include "pagecomposer.h"
 
 #include "table/cp1251.h"
-#include "table/recordview.h"
 #include "table/numbertext.h"
+#include "table/recordview.h"
 
 #include <QLocale>
 
@@ -102,7 +102,8 @@ namespace {
 
 // Only rows whose stored values are longer than their columns hold for sure are measured: in tables
 // as the instrument fills them there are none, and the plan costs one read of a few fields.
-std::unique_ptr<const PagePlan> planPages(const table::RecordView& rows, const ReportLayout& l, const TextFitter& fitter)
+std::unique_ptr<const PagePlan> planPages(const table::RecordView& rows, const ReportLayout& l,
+                                          const TextFitter& fitter)
 {
     auto plan = std::make_unique<PagePlan>();
     std::vector<table::RecordView::LengthLimit> limits;
@@ -110,7 +111,8 @@ std::unique_ptr<const PagePlan> planPages(const table::RecordView& rows, const R
         if (!keptWhole(c.field))
             continue;
         const bool isText = table::fieldSpec(c.field).valueType == table::ValueType::Text;
-        const int capacity = fitter.wholeCapacity(CellFont::Data, innerWidth(c), l.dataCellHeight - 2 * kVerticalInset, isText);
+        const int capacity =
+            fitter.wholeCapacity(CellFont::Data, innerWidth(c), l.dataCellHeight - 2 * kVerticalInset, isText);
         if (longestShown(c, rows.storedWidth(c.field)) > capacity)
             limits.push_back({c.field, capacity - (isText ? 0 : shownGrowth(c.format))});
     }
@@ -185,8 +187,8 @@ private:
             y += m_layout.titleHeight;
         }
         for (const ReportColumn& c : m_layout.columns) {
-            add(QRectF(c.x, y + m_layout.headingTopOffset, c.width, m_layout.headerHeight), QString::fromUtf16(c.heading),
-                Qt::AlignCenter, CellFont::Heading, true);
+            add(QRectF(c.x, y + m_layout.headingTopOffset, c.width, m_layout.headerHeight),
+                QString::fromUtf16(c.heading), Qt::AlignCenter, CellFont::Heading, true);
         }
         m_y = y + m_layout.headerHeight;
     }

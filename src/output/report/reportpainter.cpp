@@ -4,14 +4,14 @@
 #include "files/atomicfile.h"
 #include "files/fileerror.h"
 
-#include <QPageLayout>
-#include <QPagedPaintDevice>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QImage>
+#include <QPagedPaintDevice>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QGlyphRun>
 #include <QTextLayout>
 
 #include <array>
@@ -51,7 +51,8 @@ public:
             m_lastFont = f;
             m_lastPointSize = cell.pointSize;
         }
-        const double lineHeight = cell.pointSize > 0 ? QFontMetricsF(font, &m_device).height() : this->lineHeight(f, font);
+        const double lineHeight =
+            cell.pointSize > 0 ? QFontMetricsF(font, &m_device).height() : this->lineHeight(f, font);
         const double blockHeight = lineHeight * static_cast<double>(cell.lines.size());
         double y = inner.top();
         if (cell.alignment.testFlag(Qt::AlignVCenter))
@@ -151,7 +152,8 @@ namespace {
 
 // Draws `pages` pages, asking `pageAt` for each only as it is drawn.
 PaintOutcome paintPages(const ReportLayout& layout, int pages, const std::function<ComposedPage(int)>& pageAt,
-                        QPagedPaintDevice& device, const QPageRanges& only, const std::function<bool(int, int)>& progress)
+                        QPagedPaintDevice& device, const QPageRanges& only,
+                        const std::function<bool(int, int)>& progress)
 {
     QPageLayout page(QPageSize(QPageSize::A4), layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                      QMarginsF(0, 0, 0, 0));
@@ -184,8 +186,8 @@ PaintOutcome paintPages(const ReportLayout& layout, int pages, const std::functi
 PaintOutcome paintReport(const PageByPageReport& report, QPagedPaintDevice& device, const QPageRanges& only,
                          const std::function<bool(int, int)>& progress)
 {
-    return paintPages(report.layout(), report.pageCount(), [&report](int i) { return report.page(i); }, device, only,
-                      progress);
+    return paintPages(
+        report.layout(), report.pageCount(), [&report](int i) { return report.page(i); }, device, only, progress);
 }
 
 bool paintReport(const ComposedReport& report, QPagedPaintDevice& device, const QPageRanges& only)

@@ -45,8 +45,8 @@ TextFitter::TextFitter(int headingPoints)
               printFont(kFooterPoints, false)},
       m_measureFonts{measureFont(m_fonts[0]), measureFont(m_fonts[1]), measureFont(m_fonts[2]),
                      measureFont(m_fonts[3])},
-      m_metrics{QFontMetricsF(m_measureFonts[0]), QFontMetricsF(m_measureFonts[1]),
-                QFontMetricsF(m_measureFonts[2]), QFontMetricsF(m_measureFonts[3])}
+      m_metrics{QFontMetricsF(m_measureFonts[0]), QFontMetricsF(m_measureFonts[1]), QFontMetricsF(m_measureFonts[2]),
+                QFontMetricsF(m_measureFonts[3])}
 {
 }
 

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <QFont>
-#include <QHash>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QStringList>
 
 #include <array>

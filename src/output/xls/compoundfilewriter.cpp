@@ -109,11 +109,10 @@ struct Layout
         l.directorySector = streamSectors;
         // The tables must cover themselves as well; grow them until they do.
         for (;;) {
-            const std::uint32_t beyondHeader =
-                l.fatSectors > kHeaderFatSlots ? l.fatSectors - kHeaderFatSlots : 0;
+            const std::uint32_t beyondHeader = l.fatSectors > kHeaderFatSlots ? l.fatSectors - kHeaderFatSlots : 0;
             const std::uint32_t difat = (beyondHeader + kFatSlotsPerDifatSector - 1) / kFatSlotsPerDifatSector;
-            const std::uint32_t fat = (l.streamSectors + 1 + l.fatSectors + difat + kEntriesPerSector - 1) /
-                                      kEntriesPerSector;
+            const std::uint32_t fat =
+                (l.streamSectors + 1 + l.fatSectors + difat + kEntriesPerSector - 1) / kEntriesPerSector;
             if (fat == l.fatSectors && difat == l.difatSectors)
                 return l;
             l.fatSectors = std::max(fat, l.fatSectors);

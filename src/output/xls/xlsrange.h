@@ -42,8 +42,8 @@ struct XlsCurrency
 };
 
 // Nothing, a text, or a number of one of the kinds a cell may be given.
-using XlsValue = std::variant<std::monostate, QString, std::int16_t, std::int32_t, float, double, XlsCurrency,
-                              std::uint8_t>;
+using XlsValue =
+    std::variant<std::monostate, QString, std::int16_t, std::int32_t, float, double, XlsCurrency, std::uint8_t>;
 
 // A number value as the 64-bit floating-point number a cell stores; nothing for texts and no value.
 std::optional<double> numberOf(const XlsValue& value);

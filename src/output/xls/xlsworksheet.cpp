@@ -143,8 +143,7 @@ void XlsWorksheet::removeOverlapping(const XlsBounds& b)
 
 std::size_t XlsWorksheet::rangeCountInRow(int row) const
 {
-    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? m_rows[static_cast<std::size_t>(row)].size()
-                                                                     : 0;
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? m_rows[static_cast<std::size_t>(row)].size() : 0;
 }
 
 XlsWorksheet::Cell XlsWorksheet::rangeInRow(int row, std::size_t index) const
@@ -200,7 +199,8 @@ std::span<const XlsSheetCell> XlsWorksheet::rowCells(int row, XlsValueUse) const
 
 bool XlsWorksheet::isRowInColumnOrder(int row) const
 {
-    return row < 0 || static_cast<std::size_t>(row) >= m_unordered.size() || !m_unordered[static_cast<std::size_t>(row)];
+    return row < 0 || static_cast<std::size_t>(row) >= m_unordered.size() ||
+           !m_unordered[static_cast<std::size_t>(row)];
 }
 
 XlsValue XlsWorksheet::valueInRow(int row, std::size_t index) const

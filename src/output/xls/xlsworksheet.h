@@ -1,6 +1,6 @@
 // One worksheet of a workbook: its name, its ranges kept by top row (within a row in the order they
-// were made), the used area, the columns' widths and the page setup. Ranges are stored compactly and their texts shared,
-// so that a sheet of 65,536 rows of sixteen cells stays within a few tens of megabytes.
+// were made), the used area, the columns' widths and the page setup. Ranges are stored compactly and their texts
+// shared, so that a sheet of 65,536 rows of sixteen cells stays within a few tens of megabytes.
 #pragma once
 
 #include "xlspagesetup.h"
@@ -87,7 +87,7 @@ private:
     std::vector<std::vector<Stored>> m_rows; // by top row
     std::vector<int> m_rightmost;            // by top row: the rightmost column a range of it reached
     std::vector<bool> m_unordered;           // by top row: a range was made left of another
-    int m_tallest = 1;                        // rows spanned by the tallest range so far
+    int m_tallest = 1;                       // rows spanned by the tallest range so far
     XlsBounds m_used{-1, -1, -1, -1};
     std::vector<XlsCellStyle> m_styles{XlsCellStyle{}};
     std::vector<QString> m_texts;

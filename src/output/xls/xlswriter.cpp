@@ -7,10 +7,10 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
-#include <bit>
-#include <array>
 #include <map>
 #include <span>
 #include <unordered_map>
@@ -311,13 +311,9 @@ private:
 
     void writeGlobals()
     {
-        m_out.record(Record::BOF, BiffData()
-                                      .u16(kBiff8Version)
-                                      .u16(kGlobalsType)
-                                      .u16(kBuild)
-                                      .u16(kBuildYear)
-                                      .u32(0)
-                                      .u32(kBiff8Version));
+        m_out.record(
+            Record::BOF,
+            BiffData().u16(kBiff8Version).u16(kGlobalsType).u16(kBuild).u16(kBuildYear).u32(0).u32(kBiff8Version));
         m_out.record(Record::InterfaceHdr, BiffData().u16(kCodePage1252));
         m_out.record(Record::Mms, BiffData().u16(0));
         m_out.record(Record::InterfaceEnd);
@@ -333,8 +329,8 @@ private:
             tabs.u16(static_cast<std::uint16_t>(i + 1));
         m_out.record(Record::RRTabId, tabs);
         m_out.record(Record::BuiltInFnGroupCount, BiffData().u16(kBuiltInFunctionGroups));
-        for (const Record r : {Record::WinProtect, Record::Protect, Record::Password, Record::Prot4Rev,
-                               Record::Prot4RevPass})
+        for (const Record r :
+             {Record::WinProtect, Record::Protect, Record::Password, Record::Prot4Rev, Record::Prot4RevPass})
             m_out.record(r, BiffData().u16(0));
         const Window1Values w;
         m_out.record(Record::Window1, BiffData()
@@ -364,7 +360,8 @@ private:
         m_out.record(Record::UsesELFs, BiffData().u16(0));
         for (int i = 0; i < sheetCount(); ++i) {
             m_boundSheetPositions.push_back(m_out.position() + biff::kRecordHeaderSize);
-            m_out.record(Record::BoundSheet8, BiffData().u32(0).u16(0).unicode8(m_sheets[static_cast<std::size_t>(i)]->name()));
+            m_out.record(Record::BoundSheet8,
+                         BiffData().u32(0).u16(0).unicode8(m_sheets[static_cast<std::size_t>(i)]->name()));
         }
         m_out.record(Record::Country, BiffData().u16(kCountryCode).u16(kCountryCode));
         writeSharedStrings();
@@ -385,9 +382,8 @@ private:
         for (const FixedFormat& f : kFixedFormats)
             m_out.record(Record::Format, BiffData().u16(f.index).unicode16(QString::fromUtf16(f.code)));
         for (std::size_t i = 0; i < m_formats.size(); ++i) {
-            m_out.record(Record::Format, BiffData()
-                                             .u16(static_cast<std::uint16_t>(kFirstCustomFormat + i))
-                                             .unicode16(m_formats[i]));
+            m_out.record(Record::Format,
+                         BiffData().u16(static_cast<std::uint16_t>(kFirstCustomFormat + i)).unicode16(m_formats[i]));
         }
     }
 
@@ -422,38 +418,39 @@ private:
         m_textCells.assign(m_sheets.size(), {});
         for (int i = 0; i < sheetCount(); ++i) {
             std::vector<bool>& textCells = m_textCells[static_cast<std::size_t>(i)];
-            forEachRange(*m_sheets[static_cast<std::size_t>(i)], XlsValueUse::Texts, [&](int, const XlsSheetCell& cell) {
-                textCells.push_back(cell.hasText);
-                if (!cell.hasText)
-                    return;
-                const QString& text = *cell.text;
-                if (room() <= kMinRoomForMore)
-                    endPiece();
-                if (entry % kStringsPerBucket == 0) {
-                    const auto offset = static_cast<std::uint16_t>(biff::kRecordHeaderSize + used);
-                    buckets.u32(static_cast<std::uint32_t>(pieceStart + offset)).u16(offset).u16(0);
-                }
-                ++entry;
-                char header[kStringHeaderSize];
-                qToLittleEndian(static_cast<std::uint16_t>(text.size()), header);
-                header[2] = static_cast<char>(kUncompressedFlag);
-                append(header, kStringHeaderSize);
-                // The characters go straight into the record, split where a record ends.
-                const char16_t* const characters = reinterpret_cast<const char16_t*>(text.utf16());
-                const qsizetype count = text.size();
-                qsizetype done = 0;
-                while (done < count) {
-                    const qsizetype n = std::min<qsizetype>(count - done, room() / 2);
-                    qToLittleEndian<char16_t>(characters + done, n, piece.data() + used);
-                    used += static_cast<int>(2 * n);
-                    done += n;
-                    if (done < count && room() <= kMinRoomForMore) {
-                        endPiece();
-                        const char flag = static_cast<char>(kUncompressedFlag);
-                        append(&flag, 1);
-                    }
-                }
-            });
+            forEachRange(*m_sheets[static_cast<std::size_t>(i)], XlsValueUse::Texts,
+                         [&](int, const XlsSheetCell& cell) {
+                             textCells.push_back(cell.hasText);
+                             if (!cell.hasText)
+                                 return;
+                             const QString& text = *cell.text;
+                             if (room() <= kMinRoomForMore)
+                                 endPiece();
+                             if (entry % kStringsPerBucket == 0) {
+                                 const auto offset = static_cast<std::uint16_t>(biff::kRecordHeaderSize + used);
+                                 buckets.u32(static_cast<std::uint32_t>(pieceStart + offset)).u16(offset).u16(0);
+                             }
+                             ++entry;
+                             char header[kStringHeaderSize];
+                             qToLittleEndian(static_cast<std::uint16_t>(text.size()), header);
+                             header[2] = static_cast<char>(kUncompressedFlag);
+                             append(header, kStringHeaderSize);
+                             // The characters go straight into the record, split where a record ends.
+                             const char16_t* const characters = reinterpret_cast<const char16_t*>(text.utf16());
+                             const qsizetype count = text.size();
+                             qsizetype done = 0;
+                             while (done < count) {
+                                 const qsizetype n = std::min<qsizetype>(count - done, room() / 2);
+                                 qToLittleEndian<char16_t>(characters + done, n, piece.data() + used);
+                                 used += static_cast<int>(2 * n);
+                                 done += n;
+                                 if (done < count && room() <= kMinRoomForMore) {
+                                     endPiece();
+                                     const char flag = static_cast<char>(kUncompressedFlag);
+                                     append(&flag, 1);
+                                 }
+                             }
+                         });
         }
         // A workbook without texts has no string table.
         if (entry == 0)
@@ -472,13 +469,8 @@ private:
         const int endRow = sheet.isEmpty() ? 0 : used.bottom + 1;
         const int blocks = (endRow - firstRow + kRowsPerBlock - 1) / kRowsPerBlock;
 
-        m_out.record(Record::BOF, BiffData()
-                                      .u16(kBiff8Version)
-                                      .u16(kWorksheetType)
-                                      .u16(kBuild)
-                                      .u16(kBuildYear)
-                                      .u32(0)
-                                      .u32(0));
+        m_out.record(Record::BOF,
+                     BiffData().u16(kBiff8Version).u16(kWorksheetType).u16(kBuild).u16(kBuildYear).u32(0).u32(0));
         const std::int64_t dbCellPositions = m_out.position() + biff::kRecordHeaderSize + 16;
         m_out.record(Record::Index, BiffData()
                                         .u32(0)
@@ -504,16 +496,17 @@ private:
         }
         if (blocks > 0)
             m_out.patch(dbCellPositions, positions);
-        m_out.record(Record::Window2, BiffData()
-                                          .u16(static_cast<std::uint16_t>(kWindow2Flags |
-                                                                          (selected ? kWindow2Selected : 0)))
-                                          .u16(0)
-                                          .u16(0)
-                                          .u32(kGridColorIndex)
-                                          .u16(0)
-                                          .u16(0)
-                                          .u32(0));
-        m_out.record(Record::Selection, BiffData().u8(kActivePane).u16(0).u16(0).u16(0).u16(1).u16(0).u16(0).u8(0).u8(0));
+        m_out.record(Record::Window2,
+                     BiffData()
+                         .u16(static_cast<std::uint16_t>(kWindow2Flags | (selected ? kWindow2Selected : 0)))
+                         .u16(0)
+                         .u16(0)
+                         .u32(kGridColorIndex)
+                         .u16(0)
+                         .u16(0)
+                         .u32(0));
+        m_out.record(Record::Selection,
+                     BiffData().u8(kActivePane).u16(0).u16(0).u16(0).u16(1).u16(0).u16(0).u8(0).u8(0));
         m_out.record(Record::EOF_);
     }
 
@@ -554,8 +547,8 @@ private:
                                         .u16(static_cast<std::uint16_t>(page.copies)));
         m_out.record(Record::DefColWidth, BiffData().u16(kDefaultColumnWidth));
         for (const auto& [column, characters] : sheet.columnWidths()) {
-            const auto width = static_cast<std::uint16_t>(
-                std::clamp(std::lround(characters * kColumnWidthUnitsPerCharacter), 0L, static_cast<long>(kLargestColumnWidth)));
+            const auto width = static_cast<std::uint16_t>(std::clamp(
+                std::lround(characters * kColumnWidthUnitsPerCharacter), 0L, static_cast<long>(kLargestColumnWidth)));
             m_out.record(Record::ColInfo, BiffData()
                                               .u16(static_cast<std::uint16_t>(column))
                                               .u16(static_cast<std::uint16_t>(column))
@@ -625,8 +618,8 @@ private:
     QString m_title;
     std::span<const XlsSheetSource* const> m_sheets;
     BiffStream& m_out;
-    std::vector<FontKey> m_fonts;    // after the fixed four
-    std::vector<QString> m_formats;  // from index 50 on
+    std::vector<FontKey> m_fonts;     // after the fixed four
+    std::vector<QString> m_formats;   // from index 50 on
     std::vector<QByteArray> m_xfList; // from XF 15 on
     std::map<std::pair<const XlsCellStyle*, bool>, std::uint16_t> m_xfOfStyle;
     std::vector<std::int64_t> m_boundSheetPositions;
