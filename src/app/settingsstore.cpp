@@ -1,28 +1,19 @@
 // The program's settings for the current user.
 #include "settingsstore.h"
 
+#include "files/usersettings.h"
+#include "link/portchoice.h"
+
 namespace darni::app {
 
 namespace {
-const QString kOrganization = QStringLiteral("Velmark");
-const QString kApplication = QStringLiteral("DARNI");
-const QString kGroup = QStringLiteral("1.0");
 const QString kDefaultDir = QStringLiteral("Default_dir");
-const QString kPortCom1 = QStringLiteral("Port_COM1");
-const QString kPortCom2 = QStringLiteral("Port_COM2");
 const QString kRecentTables = QStringLiteral("Recent_tables");
 } // namespace
 
-SettingsStore::SettingsStore() : m_settings(std::make_unique<QSettings>(kOrganization, kApplication))
-{
-    m_settings->beginGroup(kGroup);
-}
+SettingsStore::SettingsStore() : m_settings(files::openUserSettings()) {}
 
-SettingsStore::SettingsStore(const QString& iniFile)
-    : m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
-{
-    m_settings->beginGroup(kGroup);
-}
+SettingsStore::SettingsStore(const QString& iniFile) : m_settings(files::openSettingsFile(iniFile)) {}
 
 bool SettingsStore::hasDefaultDirectory() const
 {
@@ -53,23 +44,17 @@ void SettingsStore::setGridLayout(const QString& valueName, const QString& layou
 
 QString SettingsStore::com1Device() const
 {
-    return m_settings->value(kPortCom1).toString();
+    return link::readPortChoice(*m_settings).com1;
 }
 
 QString SettingsStore::com2Device() const
 {
-    return m_settings->value(kPortCom2).toString();
+    return link::readPortChoice(*m_settings).com2;
 }
 
 void SettingsStore::setComDevices(const QString& com1, const QString& com2)
 {
-    for (const auto& [key, device] : {std::pair{kPortCom1, com1}, std::pair{kPortCom2, com2}}) {
-        if (device.isEmpty())
-            m_settings->remove(key);
-        else
-            m_settings->setValue(key, device);
-    }
-    m_settings->sync();
+    link::writePortChoice(*m_settings, {com1, com2});
 }
 
 QStringList SettingsStore::recentTables() const

@@ -1,5 +1,5 @@
-// The program's settings for the current user (key "\Software\Velmark\DARNI\1.0": the registry on
-// Windows, a file under ~/.config elsewhere). Every value the program keeps is named here.
+// The program's settings for the current user (files::openUserSettings). Every value the window keeps
+// is named here; the port choice is the link layer's, as darni-cli reads it too.
 #pragma once
 
 #include <QSettings>

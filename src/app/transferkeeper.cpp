@@ -55,10 +55,7 @@ void TransferKeeper::finished(QFutureWatcher<Outcome>* watcher)
         Q_EMIT kept(outcome.path);
         return;
     }
-    QString cause = outcome.failure;
-    if (!cause.endsWith(QLatin1Char('.')))
-        cause += QLatin1Char('.');
-    Q_EMIT failed(QStringLiteral("Принятые данные не сохранены в папке передач: %1 Таблица записана.").arg(cause));
+    Q_EMIT failed(transfer::archiveFailureMessage(outcome.failure));
 }
 
 } // namespace darni::app

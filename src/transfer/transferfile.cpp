@@ -252,6 +252,14 @@ QString archiveTransfer(const QString& tablePath, const QByteArray& encoded, con
     return path;
 }
 
+QString archiveFailureMessage(const QString& cause)
+{
+    QString sentence = cause;
+    if (!sentence.endsWith(QLatin1Char('.')))
+        sentence += QLatin1Char('.');
+    return QStringLiteral("Принятые данные не сохранены в папке передач: %1 Таблица записана.").arg(sentence);
+}
+
 QString rescueTransferReport(const QString& tablePath, const Transfer& transfer)
 {
     try {

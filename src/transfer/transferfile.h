@@ -57,5 +57,8 @@ QString transferArchiveFolderName(); // "Передачи"
 // Keeps an encoded transfer (encodeSavedTransfer) received at `when` there; returns the file's path.
 // Throws files::UserError.
 QString archiveTransfer(const QString& tablePath, const QByteArray& encoded, const QDateTime& when);
+// What a user reads when a transfer could not be kept there (archiveTransfer's message), the table
+// having taken it.
+QString archiveFailureMessage(const QString& cause);
 
 } // namespace darni::transfer

@@ -4,6 +4,8 @@
 #include "support/qtprinters.h"
 #include "support/simulatorprocess.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,10 +28,15 @@ struct CliRun
     QString err;
 };
 
-CliRun cli(const QStringList& arguments, const QString& com1 = {})
+// The settings darni-cli reads are those of a user of its own, in `configHome` (an empty one when not
+// given), never the tester's.
+CliRun cli(const QStringList& arguments, const QString& com1 = {}, const QString& configHome = {})
 {
+    static const QTemporaryDir noSettings;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? noSettings.path() : configHome);
+    env.remove(QStringLiteral("DARNI_COM1"));
     if (!com1.isEmpty())
         env.insert(QStringLiteral("DARNI_COM1"), com1);
     env.insert(QStringLiteral("DARNI_COM2"), QStringLiteral("/nonexistent/com2"));
@@ -91,6 +98,32 @@ TEST_F(DarniCli, ReceivedRowsMatchTheInstrumentsRecordsAndAppendAddsExactlyTheNe
     EXPECT_TRUE(repeated.out.contains(QStringLiteral("Добавлено записей: 0"))) << repeated.out.toStdString();
     EXPECT_TRUE(repeated.out.contains(QStringLiteral("Добавлено записей в \"ОРНАК\": 0")));
     EXPECT_EQ(lines(cli({QStringLiteral("dump"), path("t.db")}).out).size(), 1 + 16);
+}
+
+TEST_F(DarniCli, ReceiveAsksThePortChosenInTheProgramAndKeepsTheTransferBesideTheTable)
+{
+    darni::testing::SimulatorProcess sim(
+        {QStringLiteral("--full-speed"), QStringLiteral("--records"), QStringLiteral("5,2")});
+    ASSERT_TRUE(sim.started());
+    // "Порт прибора…" chose the simulator's device for COM1; the environment names none.
+    const QString configHome = path("config");
+    ASSERT_TRUE(QDir().mkpath(configHome + QStringLiteral("/Velmark")));
+    QFile settings(configHome + QStringLiteral("/Velmark/DARNI.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[1.0]\nPort_COM1=" + sim.device().toUtf8() + "\n");
+    settings.close();
+
+    const CliRun r = cli({QStringLiteral("receive"), path("t.db")}, {}, configHome);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("записей 7"))) << r.out.toStdString();
+    const QString archive = m_dir.filePath(QStringLiteral("Передачи"));
+    const QStringList kept = QDir(archive).entryList({QStringLiteral("t-*.ornakimg")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(r.out.contains(kept.front())) << "the output says where: " << r.out.toStdString();
+    // What was kept makes the same table again.
+    const CliRun again = cli({QStringLiteral("decode"), archive + QLatin1Char('/') + kept.front(), path("u.db")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains(QStringLiteral("записей 7")));
 }
 
 TEST_F(DarniCli, AFailedTransferCreatesNothingAndSaysWhy)

@@ -23,6 +23,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -189,6 +191,19 @@ int takeTransfer(Workspace& workspace, const QString& path, const transfer::Tran
     return 0;
 }
 
+// As the window does, every transfer a table took is kept in "Передачи" beside it, so that nothing the
+// instrument sent is lost; a failure to keep it is told, and the table stays as written.
+void keepInArchive(const QString& tablePath, const transfer::Transfer& received)
+{
+    try {
+        const QString kept =
+            transfer::archiveTransfer(tablePath, transfer::encodeSavedTransfer(received), QDateTime::currentDateTime());
+        out() << "Принятые данные сохранены в файле " << QDir::toNativeSeparators(kept) << Qt::endl;
+    } catch (const files::UserError& e) {
+        err() << transfer::archiveFailureMessage(e.message()) << Qt::endl;
+    }
+}
+
 } // namespace
 
 int receiveCommand(const QStringList& arguments)
@@ -200,7 +215,8 @@ int receiveCommand(const QStringList& arguments)
                        "создается, как \"Создать\")."));
     const QCommandLineOption port(
         QStringLiteral("port"),
-        QStringLiteral("Искать прибор только на устройстве DEVICE (без этого на COM1, затем на COM2)."),
+        QStringLiteral("Искать прибор только на устройстве DEVICE (без этого на COM1, затем на COM2, с "
+                       "устройствами, выбранными в программе командой \"Порт прибора…\")."),
         QStringLiteral("DEVICE"));
     const QCommandLineOption save(
         QStringLiteral("save-image"),
@@ -234,7 +250,9 @@ int receiveCommand(const QStringList& arguments)
         }
     }
     try {
-        return takeTransfer(workspace, path, received, parser.isSet(append), KeepTransfer::No);
+        const int status = takeTransfer(workspace, path, received, parser.isSet(append), KeepTransfer::No);
+        keepInArchive(path, received);
+        return status;
     } catch (const files::UserError& e) {
         // Whatever failed once the data were in, they are kept; the message says where and what to do.
         return fail(e.message() + QLatin1Char('\n') + Workspace::keepTransfer(path, received) +

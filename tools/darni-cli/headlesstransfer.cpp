@@ -1,6 +1,8 @@
 // Runs one transfer from the instrument without a window.
 #include "headlesstransfer.h"
 
+#include "files/usersettings.h"
+#include "link/portchoice.h"
 #include "link/serialportdriver.h"
 #include "link/transfersession.h"
 
@@ -31,7 +33,8 @@ bool standardErrorIsTerminal()
 } // namespace
 
 HeadlessTransfer::HeadlessTransfer(const QString& port)
-    : m_names(port.isEmpty() ? link::PortNameMap::forThisPlatform() : link::PortNameMap::explicitDevices(port, port))
+    : m_names(port.isEmpty() ? link::chosenPortNames(*files::openUserSettings())
+                             : link::PortNameMap::explicitDevices(port, port))
 {
 }
 

@@ -19,7 +19,8 @@ struct TransferOutcome
 class HeadlessTransfer
 {
 public:
-    // The instrument is looked for on the program's COM1 then COM2, or on `port` alone when given.
+    // The instrument is looked for on the program's COM1 then COM2, with the devices chosen for them in
+    // "Порт прибора…", or on `port` alone when given.
     explicit HeadlessTransfer(const QString& port);
 
     TransferOutcome run();
