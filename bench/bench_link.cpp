@@ -119,8 +119,8 @@ std::pair<double, double> timedTransfer()
     link::TransferSession session(port, buffer, received);
     QEventLoop loop;
     bool ok = false;
-    QObject::connect(&session, &link::TransferSession::finished, [&](link::TransferSession::Outcome o) {
-        ok = o == link::TransferSession::Outcome::Ok;
+    QObject::connect(&session, &link::TransferSession::finished, [&](link::TransferSession::Status status) {
+        ok = status == link::TransferSession::Status::Done;
         loop.quit();
     });
     QElapsedTimer clock;

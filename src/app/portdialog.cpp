@@ -221,19 +221,18 @@ void PortDialog::check(const QString& device)
                     m_deviceInfo =
                         QStringLiteral("%1, версия ПО %2, количество записей:%3").arg(name, firmware, counters);
             });
-    connect(
-        m_checkSession.get(), &link::TransferSession::finished, this,
-        [this](link::TransferSession::Outcome outcome, const QString& message) { showCheckResult(outcome, message); });
+    connect(m_checkSession.get(), &link::TransferSession::finished, this,
+            [this](link::TransferSession::Status status, const QString& message) { showCheckResult(status, message); });
     m_checkSession->identify(m_checkedDevice);
 }
 
-void PortDialog::showCheckResult(link::TransferSession::Outcome outcome, const QString& message)
+void PortDialog::showCheckResult(link::TransferSession::Status status, const QString& message)
 {
-    QString text = outcome == link::TransferSession::Outcome::Ok
-                       ? QStringLiteral("На %1 отвечает %2.").arg(m_checkedDevice, m_deviceInfo)
-                       : QStringLiteral("%1: %2").arg(m_checkedDevice, message);
+    const bool answered = status == link::TransferSession::Status::Done;
+    QString text = answered ? QStringLiteral("На %1 отвечает %2.").arg(m_checkedDevice, m_deviceInfo)
+                            : QStringLiteral("%1: %2").arg(m_checkedDevice, message);
     const QString cause = m_checkSession->failureCause();
-    if (outcome != link::TransferSession::Outcome::Ok && !cause.isEmpty())
+    if (!answered && !cause.isEmpty())
         text += QLatin1Char('\n') + cause;
     m_result->setText(text);
     updateCheckButtons();

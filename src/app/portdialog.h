@@ -61,7 +61,7 @@ private:
     QComboBox* makeChoice(const QString& objectName, const QString& portName, const QString& stored);
     void fillChoices();
     void check(const QString& device);
-    void showCheckResult(link::TransferSession::Outcome outcome, const QString& message);
+    void showCheckResult(link::TransferSession::Status status, const QString& message);
     void updateCheckButtons();
 
     SettingsStore& m_settings;

@@ -96,12 +96,12 @@ void TransferDialog::reject()
         QDialog::reject();
 }
 
-void TransferDialog::finish(link::TransferSession::Outcome outcome, const QString& message, const QString& caption)
+void TransferDialog::finish(link::TransferSession::Status status, const QString& message, const QString& caption)
 {
     // The port is closed by now, so nothing arrives while a box is open.
     if (!message.isEmpty())
         m_dialogs.message(this, UserDialogs::Icon::Error, caption, message, m_session.failureCause());
-    if (outcome == link::TransferSession::Outcome::Ok)
+    if (status == link::TransferSession::Status::Done)
         accept();
     else
         QDialog::reject();

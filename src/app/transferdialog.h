@@ -25,7 +25,7 @@ protected:
     void reject() override;
 
 private:
-    void finish(link::TransferSession::Outcome outcome, const QString& message, const QString& caption);
+    void finish(link::TransferSession::Status status, const QString& message, const QString& caption);
 
     link::TransferSession& m_session;
     UserDialogs& m_dialogs;

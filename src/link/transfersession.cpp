@@ -78,6 +78,46 @@ QString TransferSession::errorCaption()
     return QStringLiteral("Error");
 }
 
+QString TransferSession::messageFor(Status status)
+{
+    switch (status) {
+    case Status::Done:
+    case Status::Cancelled:
+        return {};
+    case Status::NoInstrument:
+        return notFoundMessage();
+    case Status::WrongDevice:
+        return wrongDeviceMessage();
+    case Status::NoData:
+        return noDataMessage();
+    case Status::HeaderChecksum:
+    case Status::MemoryChecksum:
+    case Status::PortLost:
+    case Status::Overflow:
+        break;
+    }
+    return transferErrorMessage();
+}
+
+QString TransferSession::captionFor(Status status)
+{
+    switch (status) {
+    case Status::Done:
+    case Status::Cancelled:
+        return {};
+    case Status::NoInstrument:
+        return notFoundCaption();
+    case Status::WrongDevice:
+    case Status::HeaderChecksum:
+    case Status::MemoryChecksum:
+    case Status::NoData:
+    case Status::PortLost:
+    case Status::Overflow:
+        break;
+    }
+    return errorCaption();
+}
+
 TransferSession::TransferSession(SerialPort& port, ReceiveBuffer& buffer, transfer::Transfer& received, QObject* parent)
     : QObject(parent), m_port(port), m_buffer(buffer), m_header(received.header), m_image(received.image)
 {
@@ -143,7 +183,7 @@ void TransferSession::portLost()
         return;
     m_causes.append(m_port.failureText());
     resetPhase();
-    fail(transferErrorMessage(), errorCaption());
+    fail(Status::PortLost);
 }
 
 void TransferSession::answerTimedOut()
@@ -168,7 +208,7 @@ void TransferSession::answerTimedOut()
     }
     m_port.setPortName(com1PortName());
     qCInfo(lcLink) << "no instrument on either port";
-    finish(Outcome::Cancel, notFoundMessage(), notFoundCaption());
+    finish(Status::NoInstrument);
 }
 
 void TransferSession::cancel()
@@ -177,7 +217,7 @@ void TransferSession::cancel()
         return;
     resetPhase();
     Q_EMIT progressChanged(0);
-    finish(Outcome::Cancel, {}, {});
+    finish(Status::Cancelled);
 }
 
 void TransferSession::receive(const char* data, int size)
@@ -188,7 +228,7 @@ void TransferSession::receive(const char* data, int size)
     if (!m_buffer.append(data, static_cast<std::size_t>(size))) {
         qCWarning(lcLink) << "more characters than the receive buffer holds";
         m_causes.append(QStringLiteral("Прибор прислал больше данных, чем может хранить его память."));
-        fail(transferErrorMessage(), errorCaption());
+        fail(Status::Overflow);
         return;
     }
     if (!scanMarkers(data, size))
@@ -255,7 +295,7 @@ void TransferSession::checkDataLength()
     // The first word counts the first block alone: measurements taken only under the second
     // dependence leave it 0, and the device information has told the second block's count already.
     if (dataLength == 0 && m_header.recordCountB == 0) {
-        fail(noDataMessage(), errorCaption());
+        fail(Status::NoData);
         return;
     }
     if (!m_lengthKnown) {
@@ -273,7 +313,7 @@ void TransferSession::handleDeviceInfoFrame()
     if (!wire::frameChecksumOk(m_buffer.data(), s, p)) {
         qCInfo(lcLink) << "device information frame failed its checksum";
         m_causes.append(frameFailureCause(s, QStringLiteral("сведений о приборе")));
-        fail(transferErrorMessage(), errorCaption());
+        fail(Status::HeaderChecksum);
         return;
     }
     std::vector<std::uint8_t> payload;
@@ -284,13 +324,13 @@ void TransferSession::handleDeviceInfoFrame()
     m_headerReceived = true;
     if (m_header.deviceType != transfer::DeviceHeader::kOrnakDeviceType) {
         qCInfo(lcLink) << "refused device type" << m_header.deviceType;
-        fail(wrongDeviceMessage(), errorCaption());
+        fail(Status::WrongDevice);
         return;
     }
     Q_EMIT deviceInfoChanged(deviceName(), m_header.firmwareVersion, m_header.countersText());
     if (m_identifyOnly) {
         resetPhase();
-        finish(Outcome::Ok, {}, {});
+        finish(Status::Done);
         return;
     }
 
@@ -318,26 +358,26 @@ void TransferSession::handleMemoryFrame()
         qCInfo(lcLink) << "memory frame failed its checksum";
         m_image.setSize(0);
         m_causes.append(frameFailureCause(s, QStringLiteral("памяти прибора")));
-        finish(Outcome::Cancel, transferErrorMessage(), errorCaption());
+        finish(Status::MemoryChecksum);
         return;
     }
     m_image.setSize(*bytes);
-    finish(Outcome::Ok, {}, {});
+    finish(Status::Done);
 }
 
-void TransferSession::fail(const QString& message, const QString& caption)
+void TransferSession::fail(Status status)
 {
     m_frameStarted = false;
     m_frameEnded = false;
-    finish(Outcome::Cancel, message, caption);
+    finish(status);
 }
 
-void TransferSession::finish(Outcome outcome, const QString& message, const QString& caption)
+void TransferSession::finish(Status status)
 {
     m_answerTimer.stop();
     m_port.disconnectPort();
     m_running = false;
-    Q_EMIT finished(outcome, message, caption);
+    Q_EMIT finished(status, messageFor(status), captionFor(status));
 }
 
 } // namespace darni::link

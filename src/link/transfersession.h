@@ -19,8 +19,20 @@ class TransferSession : public QObject
 {
     Q_OBJECT
 public:
-    enum class Outcome { Ok, Cancel };
-    Q_ENUM(Outcome)
+    // How a run ended. Each failure has its own, so that a caller can tell a line fault from an
+    // instrument that is not there; the message and caption a user reads follow from it.
+    enum class Status {
+        Done,           // the memory (or, asked for that alone, the device information) arrived whole
+        Cancelled,      // cancel(): no message
+        NoInstrument,   // nothing answered on the ports tried
+        WrongDevice,    // the device information names another instrument
+        HeaderChecksum, // the device information frame came broken (its checksum, or without its start)
+        MemoryChecksum, // the memory frame came broken
+        NoData,         // the instrument holds no measurements
+        PortLost,       // the port went away during the run
+        Overflow,       // more characters than the instrument's memory can hold
+    };
+    Q_ENUM(Status)
 
     static constexpr int kAnswerTimeoutMs = 3000;
 
@@ -33,10 +45,10 @@ public:
 
     // Begins on "\\.\COM1", falling back to "\\.\COM2" when nothing answers.
     void start();
-    // Asks the instrument on `portName` alone for its device information and ends there: Ok once it
+    // Asks the instrument on `portName` alone for its device information and ends there: Done once it
     // was told (deviceInfoChanged) and the device type is the instrument's.
     void identify(const QString& portName);
-    // Ends the run at once with Cancel and no message; the port is closed.
+    // Ends the run at once, Cancelled, with no message; the port is closed.
     void cancel();
     bool isRunning() const { return m_running; }
     // The last run got as far as the instrument's device information (also when it then refused the
@@ -60,6 +72,9 @@ public:
     static QString deviceName();
     static QString notFoundCaption(); // "Ошибка"
     static QString errorCaption();    // "Error"
+    // What a user reads when a run ends so, and the box's caption; both empty for Done and Cancelled.
+    static QString messageFor(Status status);
+    static QString captionFor(Status status);
 
 Q_SIGNALS:
     void statusChanged(const QString& text);
@@ -68,8 +83,9 @@ Q_SIGNALS:
     // The characters the memory frame will have brought when progressChanged reaches `total`; told
     // once its length words are in.
     void expectedLengthKnown(int total);
-    // The port is closed before this is emitted; `message` is empty after a cancel.
-    void finished(darni::link::TransferSession::Outcome outcome, const QString& message, const QString& caption);
+    // The port is closed before this is emitted; `message` and `caption` are messageFor(status) and
+    // captionFor(status).
+    void finished(darni::link::TransferSession::Status status, const QString& message, const QString& caption);
 
 private:
     void begin(const QString& portName, bool identifyOnly);
@@ -82,8 +98,8 @@ private:
     void checkDataLength();
     void handleDeviceInfoFrame();
     void handleMemoryFrame();
-    void fail(const QString& message, const QString& caption);
-    void finish(Outcome outcome, const QString& message, const QString& caption);
+    void fail(Status status);
+    void finish(Status status);
 
     SerialPort& m_port;
     ReceiveBuffer& m_buffer;

@@ -14,7 +14,7 @@
 
 using namespace darni;
 using link::TransferSession;
-using Outcome = TransferSession::Outcome;
+using Status = TransferSession::Status;
 using darni::testing::SimulatorProcess;
 
 namespace {
@@ -24,7 +24,7 @@ constexpr int kWaitMs = 20000;
 
 struct Ending
 {
-    Outcome outcome = Outcome::Cancel;
+    Status status = Status::Cancelled;
     QString message;
     QString counters;
     QString cause; // the lines under the message
@@ -48,7 +48,7 @@ protected:
         EXPECT_TRUE(done.wait(kWaitMs));
         EXPECT_FALSE(port.isConnected());
         if (!done.isEmpty()) {
-            ending.outcome = done.at(0).at(0).value<Outcome>();
+            ending.status = done.at(0).at(0).value<Status>();
             ending.message = done.at(0).at(1).toString();
             ending.cause = session.failureCause();
         }
@@ -85,7 +85,7 @@ TEST_F(SerialTransfer, TheImageArrivesByteForByte)
                               QStringLiteral("--dump-image"), dump});
         ASSERT_TRUE(sim.started());
         const Ending e = transfer(sim.device(), missingDevice());
-        EXPECT_EQ(e.outcome, Outcome::Ok) << c.records.toStdString() << ' ' << e.message.toStdString();
+        EXPECT_EQ(e.status, Status::Done) << c.records.toStdString() << ' ' << e.message.toStdString();
         EXPECT_EQ(e.counters, c.counters);
         const auto served = transfer::loadTransferFile(dump).transfer;
         EXPECT_EQ(m_image, served.image) << c.records.toStdString();
@@ -100,7 +100,7 @@ TEST_F(SerialTransfer, TheInstrumentOnCom2IsFoundAfterCom1)
     ASSERT_TRUE(silent.started() && sim.started());
     for (const QString& com1 : {missingDevice(), silent.device()}) {
         const Ending e = transfer(com1, sim.device());
-        EXPECT_EQ(e.outcome, Outcome::Ok) << com1.toStdString() << ' ' << e.message.toStdString();
+        EXPECT_EQ(e.status, Status::Done) << com1.toStdString() << ' ' << e.message.toStdString();
     }
 }
 
@@ -110,28 +110,34 @@ TEST_F(SerialTransfer, FailuresOverTheLine)
     {
         const char* what;
         QStringList arguments;
+        Status status;
         QString message;
         QString cause; // what the lines under the message say
     } const cases[] = {
         {"no instrument",
          {QStringLiteral("--silent")},
+         Status::NoInstrument,
          TransferSession::notFoundMessage(),
          QStringLiteral("Порт COM1: прибор не ответил за 0,8 с.")},
         {"another device",
          {QStringLiteral("--device-type"), QStringLiteral("15")},
+         Status::WrongDevice,
          TransferSession::wrongDeviceMessage(),
          {}},
         {"header checksum",
          {QStringLiteral("--bad-checksum"), QStringLiteral("header")},
+         Status::HeaderChecksum,
          TransferSession::transferErrorMessage(),
          QStringLiteral("Контрольная сумма кадра сведений о приборе не сошлась")},
         {"memory checksum",
          {QStringLiteral("--bad-checksum"), QStringLiteral("memory")},
+         Status::MemoryChecksum,
          TransferSession::transferErrorMessage(),
          QStringLiteral("Контрольная сумма кадра памяти прибора не сошлась")},
-        {"no data", {QStringLiteral("--no-data")}, TransferSession::noDataMessage(), {}},
+        {"no data", {QStringLiteral("--no-data")}, Status::NoData, TransferSession::noDataMessage(), {}},
         {"'P' without 'S'",
          {QStringLiteral("--end-without-start")},
+         Status::HeaderChecksum,
          TransferSession::transferErrorMessage(),
          QStringLiteral("пришел без начала")},
     };
@@ -139,7 +145,7 @@ TEST_F(SerialTransfer, FailuresOverTheLine)
         SimulatorProcess sim(QStringList{QStringLiteral("--full-speed")} + c.arguments);
         ASSERT_TRUE(sim.started()) << c.what;
         const Ending e = transfer(sim.device(), missingDevice());
-        EXPECT_EQ(e.outcome, Outcome::Cancel) << c.what;
+        EXPECT_EQ(e.status, c.status) << c.what;
         EXPECT_EQ(e.message, c.message) << c.what;
         EXPECT_TRUE(e.cause.contains(c.cause)) << c.what << ": " << e.cause.toStdString();
     }
@@ -153,7 +159,7 @@ TEST_F(SerialTransfer, ARestartInTheMemoryPhaseRunsTheExchangeAgain)
         {QStringLiteral("--full-speed"), QStringLiteral("--restart-in-memory"), QStringLiteral("--dump-image"), dump});
     ASSERT_TRUE(sim.started());
     const Ending e = transfer(sim.device(), missingDevice());
-    EXPECT_EQ(e.outcome, Outcome::Ok) << e.message.toStdString();
+    EXPECT_EQ(e.status, Status::Done) << e.message.toStdString();
     EXPECT_EQ(receivedImage(), bytesOf(transfer::loadTransferFile(dump).transfer.image));
 }
 
@@ -170,7 +176,7 @@ TEST_F(SerialTransfer, CancelDuringTheMemoryFrameClosesThePort)
     QTest::qWait(300);
     session.cancel();
     ASSERT_EQ(done.size(), 1);
-    EXPECT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Cancel);
+    EXPECT_EQ(done.at(0).at(0).value<Status>(), Status::Cancelled);
     EXPECT_FALSE(port.isConnected());
 
     // The port can be had again at once: the next transfer starts afresh.
@@ -191,7 +197,7 @@ TEST_F(SerialTransfer, TheProgressRangeIsTheAnnouncedMemoryFrame)
     QSignalSpy done(&session, &TransferSession::finished);
     session.start();
     ASSERT_TRUE(done.wait(kWaitMs));
-    ASSERT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Ok);
+    ASSERT_EQ(done.at(0).at(0).value<Status>(), Status::Done);
     ASSERT_EQ(range.size(), 1);
     // 'S', two characters per byte of the image and its checksum, 'P': the bar ends full.
     const int total = range.at(0).at(0).toInt();
@@ -243,7 +249,7 @@ TEST_F(SerialTransfer, AnInstrumentThatGoesAwayEndsTheTransferWithTheCause)
     ASSERT_TRUE(QTest::qWaitFor([&] { return status.size() >= 2; }, kWaitMs)) << "the memory phase began";
     sim.reset(); // the far end of the line closes, as when an adapter is pulled out
     ASSERT_TRUE(done.wait(kWaitMs)) << "the transfer does not wait for ever";
-    EXPECT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Cancel);
+    EXPECT_EQ(done.at(0).at(0).value<Status>(), Status::PortLost);
     EXPECT_EQ(done.at(0).at(1).toString(), TransferSession::transferErrorMessage());
     EXPECT_TRUE(session.failureCause().contains(QStringLiteral("отключилось"))) << session.failureCause().toStdString();
     EXPECT_FALSE(port.isConnected());

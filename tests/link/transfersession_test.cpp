@@ -16,7 +16,7 @@
 
 using namespace darni;
 using link::TransferSession;
-using Outcome = TransferSession::Outcome;
+using Status = TransferSession::Status;
 using darni::testing::ScriptedPort;
 
 namespace {
@@ -38,7 +38,7 @@ std::shared_ptr<sim::Instrument> instrument(sim::Faults faults = {}, sim::Genera
 
 struct SessionRun
 {
-    Outcome outcome = Outcome::Cancel;
+    Status status = Status::Cancelled;
     QString message;
     QString caption;
     QStringList statuses;
@@ -63,9 +63,9 @@ protected:
                              run.counters = c;
                          });
         QObject::connect(&session, &TransferSession::progressChanged, [&](int p) { run.lastProgress = p; });
-        QObject::connect(&session, &TransferSession::finished, [&](Outcome o, const QString& m, const QString& c) {
+        QObject::connect(&session, &TransferSession::finished, [&](Status st, const QString& m, const QString& c) {
             EXPECT_FALSE(port.isConnected()) << "the port is closed before the end is told";
-            run.outcome = o;
+            run.status = st;
             run.message = m;
             run.caption = c;
             run.finished = true;
@@ -97,7 +97,7 @@ TEST_F(TransferSessionTest, AGoodTransferFillsHeaderAndImage)
     ScriptedPort port({link::com1PortName()}, instrumentOn(link::com1PortName(), sim));
     const SessionRun run = runWith(port);
 
-    EXPECT_EQ(run.outcome, Outcome::Ok);
+    EXPECT_EQ(run.status, Status::Done);
     EXPECT_TRUE(run.message.isEmpty());
     EXPECT_EQ(port.sent(), QByteArray("VN"));
     EXPECT_EQ(port.openings(), QStringList{link::com1PortName()});
@@ -128,7 +128,7 @@ TEST_F(TransferSessionTest, TheInstrumentIsLookedForOnCom1ThenCom2)
         const auto sim = instrument();
         ScriptedPort port(c.openable, instrumentOn(link::com2PortName(), sim));
         const SessionRun run = runWith(port);
-        EXPECT_EQ(run.outcome, Outcome::Ok) << c.what;
+        EXPECT_EQ(run.status, Status::Done) << c.what;
         EXPECT_EQ(port.openings(), c.openings) << c.what;
         EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image)) << c.what;
     }
@@ -138,7 +138,7 @@ TEST_F(TransferSessionTest, NoInstrumentAnywhere)
 {
     ScriptedPort port({link::com1PortName(), link::com2PortName()});
     const SessionRun run = runWith(port);
-    EXPECT_EQ(run.outcome, Outcome::Cancel);
+    EXPECT_EQ(run.status, Status::NoInstrument);
     EXPECT_EQ(run.message,
               QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!"));
     EXPECT_EQ(run.caption, QStringLiteral("Ошибка"));
@@ -153,6 +153,7 @@ TEST_F(TransferSessionTest, FailuresEndWithTheirMessage)
         const char* what;
         sim::Faults faults;
         sim::GeneratorSettings memory;
+        Status status;
         QString message;
     };
     sim::Faults wrongDevice;
@@ -164,17 +165,25 @@ TEST_F(TransferSessionTest, FailuresEndWithTheirMessage)
     sim::Faults endWithoutStart;
     endWithoutStart.endWithoutStart = true;
     const Case cases[] = {
-        {"device type 15", wrongDevice, {3, 2, 1}, QStringLiteral("Вы подключили не тот прибор !")},
-        {"header checksum", badHeader, {3, 2, 1}, QStringLiteral("Ошибка передачи данных!")},
-        {"memory checksum", badMemory, {3, 2, 1}, QStringLiteral("Ошибка передачи данных!")},
-        {"'P' without 'S'", endWithoutStart, {3, 2, 1}, QStringLiteral("Ошибка передачи данных!")},
-        {"no data", {}, {0, 0, 1}, QStringLiteral("Нет данных для передачи!")},
+        {"device type 15",
+         wrongDevice,
+         {3, 2, 1},
+         Status::WrongDevice,
+         QStringLiteral("Вы подключили не тот прибор !")},
+        {"header checksum", badHeader, {3, 2, 1}, Status::HeaderChecksum, QStringLiteral("Ошибка передачи данных!")},
+        {"memory checksum", badMemory, {3, 2, 1}, Status::MemoryChecksum, QStringLiteral("Ошибка передачи данных!")},
+        {"'P' without 'S'",
+         endWithoutStart,
+         {3, 2, 1},
+         Status::HeaderChecksum,
+         QStringLiteral("Ошибка передачи данных!")},
+        {"no data", {}, {0, 0, 1}, Status::NoData, QStringLiteral("Нет данных для передачи!")},
     };
     for (const auto& c : cases) {
         m_header = {};
         ScriptedPort port({link::com1PortName()}, instrumentOn(link::com1PortName(), instrument(c.faults, c.memory)));
         const SessionRun run = runWith(port);
-        EXPECT_EQ(run.outcome, Outcome::Cancel) << c.what;
+        EXPECT_EQ(run.status, c.status) << c.what;
         EXPECT_EQ(run.message, c.message) << c.what;
         EXPECT_EQ(run.caption, QStringLiteral("Error")) << c.what;
     }
@@ -191,7 +200,7 @@ TEST_F(TransferSessionTest, ARestartInTheMemoryPhaseStartsTheWholeExchangeAgain)
     const auto sim = instrument(restart);
     ScriptedPort port({link::com1PortName()}, instrumentOn(link::com1PortName(), sim));
     const SessionRun run = runWith(port);
-    EXPECT_EQ(run.outcome, Outcome::Ok);
+    EXPECT_EQ(run.status, Status::Done);
     EXPECT_EQ(port.sent(), QByteArray("VNVN"));
     EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image));
 }
@@ -202,7 +211,7 @@ TEST_F(TransferSessionTest, ChunksOfAnySizeGiveTheSameImage)
         const auto sim = instrument({}, {40, 9, 2});
         ScriptedPort port({link::com1PortName()}, instrumentOn(link::com1PortName(), sim), chunk);
         const SessionRun run = runWith(port);
-        EXPECT_EQ(run.outcome, Outcome::Ok) << chunk;
+        EXPECT_EQ(run.status, Status::Done) << chunk;
         EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image)) << chunk;
     }
 }
@@ -213,7 +222,7 @@ TEST_F(TransferSessionTest, AnOddPayloadLosesOnlyTheLoneLastCharacter)
     odd.oddPayload = true;
     const auto sim = instrument(odd);
     ScriptedPort port({link::com1PortName()}, instrumentOn(link::com1PortName(), sim));
-    EXPECT_EQ(runWith(port).outcome, Outcome::Ok);
+    EXPECT_EQ(runWith(port).status, Status::Done);
     const auto payload = sim->memory().imagePayload();
     ASSERT_EQ(m_image.size(), payload.size() + 4);
     EXPECT_TRUE(std::equal(payload.begin(), payload.end(), m_image.data()));
@@ -231,7 +240,7 @@ TEST_F(TransferSessionTest, MoreThanTheBufferHoldsEndsTheTransfer)
         },
         1 << 22);
     const SessionRun run = runWith(port);
-    EXPECT_EQ(run.outcome, Outcome::Cancel);
+    EXPECT_EQ(run.status, Status::Overflow);
     EXPECT_EQ(run.message, QStringLiteral("Ошибка передачи данных!"));
 }
 
@@ -264,7 +273,7 @@ TEST_F(TransferSessionTest, CancelEndsEveryPhaseWithThePortClosed)
         if (phase != Phase::AskingCom2)
             QTimer::singleShot(50, [&] { session.cancel(); });
         ASSERT_TRUE(done.wait(kWaitMs));
-        EXPECT_EQ(done.at(0).at(0).value<Outcome>(), Outcome::Cancel);
+        EXPECT_EQ(done.at(0).at(0).value<Status>(), Status::Cancelled);
         EXPECT_TRUE(done.at(0).at(1).toString().isEmpty());
         EXPECT_FALSE(port.isConnected());
         EXPECT_FALSE(session.isRunning());

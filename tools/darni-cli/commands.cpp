@@ -237,7 +237,7 @@ int receiveCommand(const QStringList& arguments)
 
     HeadlessTransfer transfer(parser.value(port));
     const TransferOutcome outcome = transfer.run();
-    if (!outcome.ok) {
+    if (!outcome.ok()) {
         const QString message = outcome.message.isEmpty() ? QStringLiteral("Прием данных прерван.") : outcome.message;
         return fail(outcome.cause.isEmpty() ? message : message + QLatin1Char('\n') + outcome.cause);
     }

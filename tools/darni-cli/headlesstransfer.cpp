@@ -75,10 +75,10 @@ TransferOutcome HeadlessTransfer::run()
         }
     });
     QObject::connect(&session, &link::TransferSession::finished,
-                     [&](link::TransferSession::Outcome o, const QString& message) {
+                     [&](link::TransferSession::Status status, const QString& message) {
                          if (lastPercent >= 0)
                              err << '\n';
-                         outcome.ok = o == link::TransferSession::Outcome::Ok;
+                         outcome.status = status;
                          outcome.message = message;
                          outcome.cause = session.failureCause();
                          loop.quit();

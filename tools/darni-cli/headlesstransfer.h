@@ -3,6 +3,7 @@
 
 #include "link/portnames.h"
 #include "link/receivebuffer.h"
+#include "link/transfersession.h"
 #include "transfer/transfer.h"
 
 #include <QString>
@@ -11,7 +12,8 @@ namespace darni::cli {
 
 struct TransferOutcome
 {
-    bool ok = false;
+    link::TransferSession::Status status = link::TransferSession::Status::Cancelled;
+    bool ok() const { return status == link::TransferSession::Status::Done; }
     QString message; // empty when ok
     QString cause;   // why the ports could not be used, when that is known
 };
