@@ -130,7 +130,7 @@ QString MainWindow::applicationTitle()
 }
 
 MainWindow::MainWindow(UserDialogs& dialogs, SettingsStore& settings, link::SerialPort& port, QWidget* parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_settings(settings), m_session(port, m_buffer, m_received)
+    : QMainWindow(parent), m_dialogs(dialogs), m_settings(settings), m_transfer(port)
 {
     setObjectName(QStringLiteral("TForm1"));
     resize(kInitialSize);
@@ -554,12 +554,12 @@ void MainWindow::reportError(const QString& text)
 
 bool MainWindow::receiveFromInstrument()
 {
-    TransferDialog dialog(m_session, m_dialogs, this);
+    TransferDialog dialog(m_transfer.session(), m_dialogs, this);
     const bool ok = dialog.exec() == QDialog::Accepted;
     // The device type of the instrument that answered, also when it was refused; a transfer that never
     // heard an instrument leaves the device type of the data in hand as it was.
-    if (m_session.headerReceived())
-        m_workspace.instrumentAnswered(m_received.header.deviceType);
+    if (m_transfer.headerReceived())
+        m_workspace.instrumentAnswered(m_transfer.received().header.deviceType);
     return ok;
 }
 
@@ -580,8 +580,8 @@ void MainWindow::createTable()
     if (!receiveFromInstrument())
         return;
     try {
-        m_workspace.createFromTransfer(path, m_received, workspace::KeepTransfer::Yes);
-        m_transferKeeper.keep(path, m_received);
+        m_workspace.createFromTransfer(path, m_transfer.received(), workspace::KeepTransfer::Yes);
+        m_transferKeeper.keep(path, m_transfer.received());
         showWorkspace();
         loadGridLayouts();
         rememberTable(path);
@@ -678,8 +678,8 @@ void MainWindow::appendTable()
         return;
     clearSortMarks();
     try {
-        const QStringList messages = m_workspace.append(m_received, workspace::KeepTransfer::Yes);
-        m_transferKeeper.keep(m_workspace.path(), m_received);
+        const QStringList messages = m_workspace.append(m_transfer.received(), workspace::KeepTransfer::Yes);
+        m_transferKeeper.keep(m_workspace.path(), m_transfer.received());
         for (const QString& message : messages)
             m_dialogs.message(this, UserDialogs::Icon::Information, decode::DecodeResult::messageCaption(), message);
     } catch (const files::UserError& e) {

@@ -8,9 +8,8 @@
 #include "userdialogs.h"
 
 #include "files/usererror.h"
-#include "link/receivebuffer.h"
 #include "link/serialport.h"
-#include "link/transfersession.h"
+#include "link/transferjob.h"
 #include "output/report/pagecomposer.h"
 #include "table/tablestatistics.h"
 #include "transfer/transfer.h"
@@ -46,7 +45,7 @@ public:
     ~MainWindow() override;
 
     // Tests shorten the wait for the instrument; users cannot.
-    void setAnswerTimeout(int milliseconds) { m_session.setAnswerTimeout(milliseconds); }
+    void setAnswerTimeout(int milliseconds) { m_transfer.setAnswerTimeout(milliseconds); }
 
     workspace::Workspace& workspace() { return m_workspace; }
     TransferKeeper& transferKeeper() { return m_transferKeeper; }
@@ -144,9 +143,7 @@ private:
     bool m_toldReadOnly = false;
     UserDialogs& m_dialogs;
     SettingsStore& m_settings;
-    link::ReceiveBuffer m_buffer;
-    transfer::Transfer m_received;
-    link::TransferSession m_session;
+    link::TransferJob m_transfer;
     workspace::Workspace m_workspace;
     TransferKeeper m_transferKeeper;
     QString m_lastDirectory;

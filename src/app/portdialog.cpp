@@ -193,37 +193,31 @@ void PortDialog::checkMarkedPort()
 
 void PortDialog::updateCheckButtons()
 {
-    const bool idle = !m_checkSession || !m_checkSession->isRunning();
+    const bool idle = !m_checkJob || !m_checkJob->isRunning();
     m_check->setEnabled(idle);
     m_checkMarked->setEnabled(idle && !markedDevice().isEmpty());
 }
 
 void PortDialog::check(const QString& device)
 {
-    if (m_checkSession && m_checkSession->isRunning())
+    if (m_checkJob && m_checkJob->isRunning())
         return;
     m_checkedDevice = device;
     m_deviceInfo.clear();
     m_check->setEnabled(false);
     m_checkMarked->setEnabled(false);
     m_result->setText(QStringLiteral("Ожидание ответа прибора на %1 …").arg(m_checkedDevice));
-    m_checkSession.reset();
-    m_checkPort = std::make_unique<link::SerialPortDriver>(link::PortNameMap::explicitDevices({}, {}));
-    if (!m_buffer)
-        m_buffer = std::make_unique<link::ReceiveBuffer>();
-    if (!m_received)
-        m_received = std::make_unique<transfer::Transfer>();
-    m_checkSession = std::make_unique<link::TransferSession>(*m_checkPort, *m_buffer, *m_received);
-    m_checkSession->setAnswerTimeout(m_answerTimeoutMs);
-    connect(m_checkSession.get(), &link::TransferSession::deviceInfoChanged, this,
+    m_checkJob = std::make_unique<link::TransferJob>(link::PortNameMap::explicitDevices({}, {}));
+    m_checkJob->setAnswerTimeout(m_answerTimeoutMs);
+    connect(&m_checkJob->session(), &link::TransferSession::deviceInfoChanged, this,
             [this](const QString& name, const QString& firmware, const QString& counters) {
                 if (!name.isEmpty())
                     m_deviceInfo =
                         QStringLiteral("%1, версия ПО %2, количество записей:%3").arg(name, firmware, counters);
             });
-    connect(m_checkSession.get(), &link::TransferSession::finished, this,
+    connect(m_checkJob.get(), &link::TransferJob::finished, this,
             [this](link::TransferSession::Status status, const QString& message) { showCheckResult(status, message); });
-    m_checkSession->identify(m_checkedDevice);
+    m_checkJob->identify(m_checkedDevice);
 }
 
 void PortDialog::showCheckResult(link::TransferSession::Status status, const QString& message)
@@ -231,7 +225,7 @@ void PortDialog::showCheckResult(link::TransferSession::Status status, const QSt
     const bool answered = status == link::TransferSession::Status::Done;
     QString text = answered ? QStringLiteral("На %1 отвечает %2.").arg(m_checkedDevice, m_deviceInfo)
                             : QStringLiteral("%1: %2").arg(m_checkedDevice, message);
-    const QString cause = m_checkSession->failureCause();
+    const QString cause = m_checkJob->failureCause();
     if (!answered && !cause.isEmpty())
         text += QLatin1Char('\n') + cause;
     m_result->setText(text);
@@ -241,8 +235,8 @@ void PortDialog::showCheckResult(link::TransferSession::Status status, const QSt
 
 void PortDialog::accept()
 {
-    if (m_checkSession)
-        m_checkSession->cancel();
+    if (m_checkJob)
+        m_checkJob->cancel();
     m_settings.setComDevices(chosenCom1(), chosenCom2());
     QDialog::accept();
 }

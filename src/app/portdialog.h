@@ -4,10 +4,8 @@
 #pragma once
 
 #include "link/portcatalog.h"
-#include "link/receivebuffer.h"
-#include "link/serialportdriver.h"
+#include "link/transferjob.h"
 #include "link/transfersession.h"
-#include "transfer/transfer.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -77,10 +75,7 @@ private:
     int m_answerTimeoutMs = link::TransferSession::kAnswerTimeoutMs;
 
     // The check's own line to the instrument, made for each check.
-    std::unique_ptr<link::ReceiveBuffer> m_buffer;
-    std::unique_ptr<transfer::Transfer> m_received;
-    std::unique_ptr<link::SerialPortDriver> m_checkPort;
-    std::unique_ptr<link::TransferSession> m_checkSession;
+    std::unique_ptr<link::TransferJob> m_checkJob;
     QString m_checkedDevice;
     QString m_deviceInfo;
 };

@@ -1,6 +1,7 @@
 // The transfer protocol, run against a scripted port that answers as the simulated instrument does.
 #include "instrument.h"
 #include "link/portnames.h"
+#include "link/transferjob.h"
 #include "link/transfersession.h"
 #include "link/wirecodec.h"
 #include "support/qtprinters.h"
@@ -132,6 +133,42 @@ TEST_F(TransferSessionTest, TheInstrumentIsLookedForOnCom1ThenCom2)
         EXPECT_EQ(port.openings(), c.openings) << c.what;
         EXPECT_EQ(receivedImage(), bytesOf(sim->memory().asTransfer().image)) << c.what;
     }
+}
+
+// The job every front end runs: it keeps the status and the transfer of its last run, a failure's
+// status naming its cause and leaving the earlier memory out of what it holds.
+TEST_F(TransferSessionTest, AJobKeepsTheStatusAndTheTransferOfItsLastRun)
+{
+    const auto good = instrument({}, {7, 3, 2});
+    sim::Faults badMemory;
+    badMemory.badMemoryChecksum = true;
+    const auto broken = instrument(badMemory);
+    bool answerBroken = false;
+    ScriptedPort port({link::com1PortName()}, [&](const QString& name, char c) {
+        return name == link::com1PortName() ? (answerBroken ? broken : good)->answer(c) : QByteArray();
+    });
+    link::TransferJob job(port);
+    job.setAnswerTimeout(kShortTimeoutMs);
+    EXPECT_EQ(job.status(), link::TransferJob::Status::Cancelled);
+    const auto runJob = [&] {
+        QSignalSpy done(&job, &link::TransferJob::finished);
+        job.start();
+        if (done.isEmpty()) {
+            EXPECT_TRUE(done.wait(kWaitMs));
+        }
+        return done.isEmpty() ? QString() : done.at(0).at(1).toString();
+    };
+
+    EXPECT_TRUE(runJob().isEmpty());
+    EXPECT_TRUE(job.succeeded());
+    EXPECT_EQ(bytesOf(job.received().image), bytesOf(good->memory().asTransfer().image));
+
+    answerBroken = true;
+    EXPECT_EQ(runJob(), link::TransferSession::transferErrorMessage());
+    EXPECT_EQ(job.status(), link::TransferJob::Status::MemoryChecksum);
+    EXPECT_FALSE(job.succeeded());
+    EXPECT_EQ(job.received().image.size(), 0u) << "no memory that failed its checksum is handed on";
+    EXPECT_TRUE(job.failureCause().contains(QStringLiteral("памяти прибора"))) << job.failureCause().toStdString();
 }
 
 TEST_F(TransferSessionTest, NoInstrumentAnywhere)

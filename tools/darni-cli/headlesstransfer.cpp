@@ -3,8 +3,7 @@
 
 #include "files/usersettings.h"
 #include "link/portchoice.h"
-#include "link/serialportdriver.h"
-#include "link/transfersession.h"
+#include "link/transferjob.h"
 
 #include <QEventLoop>
 #include <QTextStream>
@@ -33,39 +32,41 @@ bool standardErrorIsTerminal()
 } // namespace
 
 HeadlessTransfer::HeadlessTransfer(const QString& port)
-    : m_names(port.isEmpty() ? link::chosenPortNames(*files::openUserSettings())
-                             : link::PortNameMap::explicitDevices(port, port))
+    : m_job(port.isEmpty() ? link::chosenPortNames(*files::openUserSettings())
+                           : link::PortNameMap::explicitDevices(port, port))
 {
 }
 
 TransferOutcome HeadlessTransfer::run()
 {
-    link::SerialPortDriver serial(m_names);
-    link::TransferSession session(serial, m_buffer, m_received);
+    link::TransferSession& session = m_job.session();
+    // The connections below capture this run's locals: they end with it.
+    const QObject thisRun;
     QTextStream err(stderr);
     TransferOutcome outcome;
     QEventLoop loop;
     qint64 expected = 0;
     int lastPercent = -1;
 
-    QObject::connect(&session, &link::TransferSession::statusChanged, [&](const QString& status) {
+    QObject::connect(&session, &link::TransferSession::statusChanged, &thisRun, [&](const QString& status) {
         if (lastPercent >= 0)
             err << '\n';
         err << status << Qt::endl;
         lastPercent = -1;
     });
-    QObject::connect(&session, &link::TransferSession::deviceInfoChanged,
+    QObject::connect(&session, &link::TransferSession::deviceInfoChanged, &thisRun,
                      [&](const QString& name, const QString& firmware, const QString& counters) {
                          if (name.isEmpty())
                              return;
                          err << "Тип прибора: " << name << "  Версия ПО: " << firmware
                              << "  Количество записей:" << counters << Qt::endl;
                      });
-    QObject::connect(&session, &link::TransferSession::expectedLengthKnown, [&](int total) { expected = total; });
+    QObject::connect(&session, &link::TransferSession::expectedLengthKnown, &thisRun,
+                     [&](int total) { expected = total; });
     // The percentage rewrites its own line: only a terminal shows that as progress, a file or a pipe
     // would collect a hundred lines of it.
     const bool terminal = standardErrorIsTerminal();
-    QObject::connect(&session, &link::TransferSession::progressChanged, [&](int position) {
+    QObject::connect(&session, &link::TransferSession::progressChanged, &thisRun, [&](int position) {
         if (!terminal || expected <= 0 || position <= 0)
             return;
         const int percent = static_cast<int>(std::min<qint64>(kPercent, position * kPercent / expected));
@@ -74,16 +75,16 @@ TransferOutcome HeadlessTransfer::run()
             lastPercent = percent;
         }
     });
-    QObject::connect(&session, &link::TransferSession::finished,
+    QObject::connect(&m_job, &link::TransferJob::finished, &thisRun,
                      [&](link::TransferSession::Status status, const QString& message) {
                          if (lastPercent >= 0)
                              err << '\n';
                          outcome.status = status;
                          outcome.message = message;
-                         outcome.cause = session.failureCause();
+                         outcome.cause = m_job.failureCause();
                          loop.quit();
                      });
-    session.start();
+    m_job.start();
     loop.exec();
     return outcome;
 }

@@ -1,8 +1,7 @@
 // Runs one transfer from the instrument without a window, telling its progress on stderr.
 #pragma once
 
-#include "link/portnames.h"
-#include "link/receivebuffer.h"
+#include "link/transferjob.h"
 #include "link/transfersession.h"
 #include "transfer/transfer.h"
 
@@ -27,12 +26,10 @@ public:
 
     TransferOutcome run();
 
-    const transfer::Transfer& received() const { return m_received; }
+    const transfer::Transfer& received() const { return m_job.received(); }
 
 private:
-    link::PortNameMap m_names;
-    link::ReceiveBuffer m_buffer;
-    transfer::Transfer m_received;
+    link::TransferJob m_job;
 };
 
 } // namespace darni::cli
