@@ -53,6 +53,14 @@ double walkPage(DbfTable& t)
     return sum;
 }
 
+double walkRows(const table::RecordView& rows)
+{
+    double sum = 0;
+    for (int row = 0; row < rows.size(); ++row)
+        sum += rows.number(row, Field::P).value_or(0.0) + rows.number(row, Field::R).value_or(0.0);
+    return sum;
+}
+
 void openWalkedPage(table::DbfTable& t, const QString& path, int rows)
 {
     makeMeasurementTable(path, rows);

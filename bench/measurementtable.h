@@ -5,7 +5,8 @@
 
 namespace darni::table {
 class DbfTable;
-}
+class RecordView;
+} // namespace darni::table
 
 namespace darni::bench {
 
@@ -15,6 +16,8 @@ void makeMeasurementTable(const QString& path, int rows);
 // One plain walk over the rows the table shows, reading the two footer columns: the reference most
 // benchmarks measure against. The sum keeps the reads from being optimised away.
 double walkPage(table::DbfTable& table);
+// The same over a reader's view of the page.
+double walkRows(const table::RecordView& rows);
 
 // The table as the window holds it: made with `rows` rows at `path`, opened on the ultrasonic page,
 // and that page walked once.

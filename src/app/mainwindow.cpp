@@ -507,6 +507,7 @@ void MainWindow::reloadGrids()
         else
             grid->measurementModel().clear();
     }
+    showSortMarks();
     updateFooters();
 }
 
@@ -676,7 +677,6 @@ void MainWindow::appendTable()
         return;
     if (!receiveFromInstrument())
         return;
-    clearSortMarks();
     try {
         const QStringList messages = m_workspace.append(m_transfer.received(), workspace::KeepTransfer::Yes);
         m_transferKeeper.keep(m_workspace.path(), m_transfer.received());
@@ -743,7 +743,6 @@ void MainWindow::undoLastCommand()
     if (!m_workspace.canUndo())
         return;
     commitEdits();
-    clearSortMarks();
     try {
         m_workspace.undo();
     } catch (const files::UserError& e) {
@@ -799,14 +798,14 @@ void MainWindow::loadGridLayouts()
         const auto stored = view::GridLayout::fromText(m_settings.gridLayout(layoutNameOf(*grid)));
         if (stored) {
             grid->applyLayout(*stored);
-            // A table opens in file order: a sort mark stored with the layout belongs to another table.
-            grid->gridHeader().clearTitleStates();
             continue;
         }
         // None stored yet, or one that cannot be read: columns sized to their contents, stored at once.
         grid->fitColumnsToContents();
         m_settings.setGridLayout(layoutNameOf(*grid), grid->layout().toText());
     }
+    // A sort mark stored with a layout belongs to another table: the titles mark the order this one has.
+    showSortMarks();
 }
 
 void MainWindow::saveGridLayouts()
@@ -854,15 +853,21 @@ void MainWindow::removeAllColumnColors()
 
 // ---- sorting and row operations -----------------------------------------------------------------
 
-void MainWindow::clearSortMarks()
+void MainWindow::showSortMarks()
 {
-    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid})
-        grid->gridHeader().clearTitleStates();
+    for (view::GridView* grid : {m_ultrasonicGrid, m_pullOffGrid}) {
+        view::GridHeader& titles = grid->gridHeader();
+        titles.clearTitleStates();
+        const auto mark = m_workspace.sortMark(pageOf(*grid));
+        const int column = mark ? grid->measurementModel().columnOf(mark->field) : -1;
+        // The arrow up marks the descending order, as a click gives it.
+        if (column >= 0)
+            titles.setTitleState(column, mark->descending ? view::TitleState::SortedUp : view::TitleState::SortedDown);
+    }
 }
 
 void MainWindow::removeSorting()
 {
-    clearSortMarks();
     m_workspace.resetSorting();
     reloadGrids();
 }
@@ -875,15 +880,13 @@ void MainWindow::sortByTitle(view::GridView& grid, int section, view::TitleState
     std::optional<QString> failure;
     try {
         if (state == view::TitleState::SortedNone) {
-            grid.gridHeader().clearTitleStates();
             m_workspace.resetSorting();
         } else {
             m_workspace.sortBy(pageOf(grid), grid.measurementModel().column(section).field,
                                state == view::TitleState::SortedUp);
         }
     } catch (const files::UserError& e) {
-        // The rows are in file order then, and no title claims otherwise.
-        grid.gridHeader().clearTitleStates();
+        // The rows are in file order then, and the workspace tells no mark.
         failure = e.message();
     }
     // The rows are shown before any message, so that the box stands over the table, not a blank grid.
@@ -902,7 +905,6 @@ void MainWindow::deleteSelectedRows()
     if (slots.empty())
         return;
     commitEdits();
-    clearSortMarks();
     try {
         m_workspace.deleteRows(slots);
     } catch (const files::UserError& e) {
@@ -973,7 +975,6 @@ void MainWindow::exportToExcel()
         return;
     commitEdits();
     // The rows go out in file order, and the grids stay that way afterwards.
-    clearSortMarks();
     try {
         const BusyCursor busy;
         m_workspace.exportPage(path);

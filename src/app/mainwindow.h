@@ -49,7 +49,6 @@ public:
 
     workspace::Workspace& workspace() { return m_workspace; }
     TransferKeeper& transferKeeper() { return m_transferKeeper; }
-    table::TableDocument& document() { return m_workspace.document(); }
     QString lastDirectory() const { return m_lastDirectory; }
     QAction* command(const QString& objectName) const;
     view::GridView* activeGrid() const;
@@ -129,7 +128,8 @@ private:
     QString layoutNameOf(const view::GridView& grid) const;
     void loadGridLayouts();
     void saveGridLayouts();
-    void clearSortMarks();
+    // The column titles mark the order the workspace tells for each page.
+    void showSortMarks();
     void sortByTitle(view::GridView& grid, int section, view::TitleState state);
     // Asks for a file and writes the page in view to it, in the order it shows, telling how it went.
     void exportShownPage(const QString& filter, const QString& suffix, const QString& caption,

@@ -119,6 +119,7 @@ void Workspace::afterOpening()
 {
     // The page first: the device type and the figures are those of the page in view, never of the
     // filter that the table opened before left behind.
+    m_lastSort.reset();
     choosePage();
     m_document.readDeviceTypeFromPage();
     recompute();
@@ -460,7 +461,18 @@ void Workspace::sortBy(Page page, Field field, bool descending)
     if (!isOpen())
         return;
     postPending();
+    m_lastSort.reset();
     table::sortByField(m_document.table(), table::sortTagOf(page), field, descending);
+    m_lastSort.emplace(page, SortMark{field, descending});
+}
+
+std::optional<SortMark> Workspace::sortMark(Page page) const
+{
+    // The table's active order is the truth: whatever put the rows back in file order took the mark.
+    if (!isOpen() || !m_lastSort || m_lastSort->first != page ||
+        m_document.table().activeTag().compare(table::sortTagOf(page), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return m_lastSort->second;
 }
 
 void Workspace::resetSorting()

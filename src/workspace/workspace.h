@@ -45,6 +45,13 @@ struct TableSummary
 // or not (one read from such a file).
 enum class KeepTransfer { Yes, No };
 
+// The order a page's rows show in, as its column title marks it.
+struct SortMark
+{
+    table::Field field;
+    bool descending;
+};
+
 class Workspace
 {
 public:
@@ -67,6 +74,10 @@ public:
     // The device type of the data in hand: the instrument's after a transfer that heard it, else the
     // first row's of the page in view when a table was opened.
     std::uint8_t deviceType() const { return m_document.deviceType(); }
+    // The page's order, made by sortBy(); nothing while its rows are in file order. A command that puts
+    // the rows back in file order (append, delete, export, opening, undo, resetSorting) takes the mark
+    // with it, so a front end shows it as told rather than guessing which commands did.
+    std::optional<SortMark> sortMark(Page page) const;
     // A reader's own view of the page in view (empty with no table open), in its current order.
     table::RecordView pageRows();
     // An editor was opened on a cell: the table counts as changed from now on.
@@ -166,8 +177,6 @@ public:
     // Where a transfer is kept that the table could not take, as a sentence for the user.
     static QString keepTransfer(const QString& tablePath, const transfer::Transfer& transfer);
 
-    table::TableDocument& document() { return m_document; }
-
 private:
     // `order` holds each row of `rows` once, and no other.
     static bool holdsThePageRows(std::span<const std::uint32_t> order, const table::RecordView& rows);
@@ -193,6 +202,8 @@ private:
     std::optional<table::TableStatistics> m_statistics; // nothing while they are to be worked out again
     UndoState m_undo = UndoState::Nothing;
     QString m_readOnlyReason;
+    // The last sort made and the page it was made on; it stands while its tag is the table's order.
+    std::optional<std::pair<Page, SortMark>> m_lastSort;
 };
 
 } // namespace darni::workspace

@@ -145,7 +145,7 @@ TEST_F(GridWork, AReadOnlyTableSortsInMemoryAndStaysAsItWas)
     QFile::setPermissions(path("rows.db"), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray before = darni::testing::readAll(path("rows.db"));
     ASSERT_TRUE(w->openTablePath(path("rows.db")));
-    ASSERT_TRUE(w->document().isReadOnly());
+    ASSERT_TRUE(w->workspace().isReadOnly());
     view::GridView& grid = *w->activeGrid();
     clickTitle(grid, table::Field::N); // descending
     EXPECT_EQ(column(grid, table::Field::N), (Strings{"3", "2", "1"}));
@@ -169,7 +169,7 @@ TEST_F(GridWork, FootersAndTheDeviceTypeFollowThePageNotTheTableOpenedBefore)
     ASSERT_TRUE(w->openTablePath(path("ultrasonic.db")));
     EXPECT_EQ(footer(*w, table::Field::P), QStringLiteral("22,3/38,5/54,6"));
     EXPECT_EQ(footer(*w, table::Field::R), QStringLiteral("150/150/150"));
-    EXPECT_EQ(w->document().deviceType(), 13) << "the report layout follows the page's first row";
+    EXPECT_EQ(w->workspace().deviceType(), 13) << "the report layout follows the page's first row";
 }
 
 TEST_F(GridWork, FootersShowTheWholeTableOrTheMarkedRowsAsTheyWereMarked)
@@ -286,7 +286,7 @@ TEST_F(GridWork, DeletingTakesTheMarkedRowsAmongEqualOnesAndReturnsToFileOrder)
     clickTitle(grid, table::Field::N); // descending: 5 4 3 2 1
     // An edit of a row that stays, not yet saved.
     const int comment = grid.measurementModel().columnOf(table::Field::COMMENT);
-    w->document().markModified();
+    w->workspace().markModified();
     ASSERT_TRUE(grid.model()->setData(grid.model()->index(4, comment), QStringLiteral("остается"), Qt::EditRole));
     mark(grid, {0, 2}); // rows 5 and 3
     w->command(QStringLiteral("N34"))->trigger();
@@ -296,7 +296,7 @@ TEST_F(GridWork, DeletingTakesTheMarkedRowsAmongEqualOnesAndReturnsToFileOrder)
     EXPECT_EQ(grid.gridHeader().titleState(grid.measurementModel().columnOf(table::Field::N)),
               view::TitleState::SortedNone);
     EXPECT_EQ(footer(*w, table::Field::N), QStringLiteral("3"));
-    EXPECT_FALSE(w->document().isModified());
+    EXPECT_FALSE(w->workspace().isModified());
 
     // With nothing marked, the current row only.
     grid.clearSelection();
@@ -561,7 +561,7 @@ TEST_F(GridWork, StoredLayoutsNamingUnknownFieldsOrUnreadableAreHandled)
     EXPECT_EQ(grid.measurementModel().look(p).color, QColor(Qt::yellow));
     EXPECT_EQ(grid.gridHeader().titleState(p), view::TitleState::SortedNone)
         << "the table opens unsorted, so a stored mark would tell an untruth";
-    EXPECT_TRUE(w->document().table().activeTag().isEmpty());
+    EXPECT_TRUE(!w->workspace().sortMark(w->workspace().page().value_or(table::RecordKind::Ultrasonic)));
     EXPECT_TRUE(view::GridLayout::fromText(settings.gridLayout(QStringLiteral("Table_2"))))
         << "an unreadable layout is replaced by an equalised one";
 }

@@ -86,7 +86,7 @@ TEST_F(KeptTransfers, CreateReceivesFromTheInstrumentAndShowsTheRows)
     dialogs.fileNames = {path("new.db")};
     w->createTable();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front().text.toStdString();
-    ASSERT_TRUE(w->document().isOpen());
+    ASSERT_TRUE(w->workspace().isOpen());
     expectState(*w, true);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("ОРНАК - ТР5")) << "create leaves the title";
     EXPECT_EQ(dialogs.fileDialogFilters, QStringList{QStringLiteral("Файлы данных|*.db")});
@@ -95,7 +95,7 @@ TEST_F(KeptTransfers, CreateReceivesFromTheInstrumentAndShowsTheRows)
     EXPECT_EQ(w->activeGrid()->model()->rowCount(), 17);
     EXPECT_EQ(w->activeGrid()->model()->headerData(9, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("Время прохождения УЗК, Т, мкс."));
-    EXPECT_FALSE(w->document().isModified());
+    EXPECT_FALSE(w->workspace().isModified());
 
     // The transfer is kept beside the table, and a table made from it is the same table.
     w->transferKeeper().waitForAll();
@@ -171,16 +171,16 @@ TEST_F(MainWindowTest, AppendAddsOnlyTheRecordsMeasuredSinceTheLastTransfer)
     w->show();
     dialogs.fileNames = {path("grow.db")};
     w->createTable();
-    ASSERT_TRUE(w->document().isOpen());
+    ASSERT_TRUE(w->workspace().isOpen());
     const int before = w->activeGrid()->model()->rowCount();
 
     w->appendTable();
-    ASSERT_TRUE(w->document().isOpen());
+    ASSERT_TRUE(w->workspace().isOpen());
     EXPECT_EQ(w->activeGrid()->model()->rowCount(), before + 3);
     ASSERT_FALSE(dialogs.messages.empty());
     for (const auto& shown : dialogs.messages)
         EXPECT_EQ(shown.caption, QStringLiteral("Дополнение")) << shown.text.toStdString();
-    EXPECT_FALSE(w->document().isModified()) << "the appended rows are saved at once";
+    EXPECT_FALSE(w->workspace().isModified()) << "the appended rows are saved at once";
 }
 
 TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
@@ -194,7 +194,7 @@ TEST_F(MainWindowTest, AFailedTransferLeavesAnExistingFileAlone)
     w->createTable();
     ASSERT_EQ(dialogs.questions.size(), 1);
     EXPECT_TRUE(dialogs.questions[0].contains(QStringLiteral("уже существует"))) << dialogs.questions[0].toStdString();
-    EXPECT_FALSE(w->document().isOpen());
+    EXPECT_FALSE(w->workspace().isOpen());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(dialogs.messages[0].text,
@@ -291,9 +291,9 @@ TEST_F(MainWindowTest, ATransferThatHeardNoInstrumentLeavesTheDeviceTypeAlone)
         .writeTo(path("t.db"));
     auto w = makeWindow(port); // no instrument anywhere
     ASSERT_TRUE(w->openTablePath(path("t.db")));
-    ASSERT_EQ(w->document().deviceType(), 13);
+    ASSERT_EQ(w->workspace().deviceType(), 13);
     w->appendTable();
-    EXPECT_EQ(w->document().deviceType(), 13) << "later printouts keep their layout";
+    EXPECT_EQ(w->workspace().deviceType(), 13) << "later printouts keep their layout";
 }
 
 TEST_F(MainWindowTest, ATableAnotherProgramHoldsIsNotReplacedButOpensForReading)
@@ -311,13 +311,13 @@ TEST_F(MainWindowTest, ATableAnotherProgramHoldsIsNotReplacedButOpensForReading)
     dialogs.fileNames = {held};
     dialogs.yesNoAnswers = {true};
     w->createTable();
-    EXPECT_FALSE(w->document().isOpen());
+    EXPECT_FALSE(w->workspace().isOpen());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("занят другой программой")))
         << dialogs.messages[0].text.toStdString();
 
     ASSERT_TRUE(w->openTablePath(held));
-    EXPECT_TRUE(w->document().isReadOnly());
+    EXPECT_TRUE(w->workspace().isReadOnly());
     EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("held [только чтение] - ")))
         << w->windowTitle().toStdString();
     for (const char* writes : {"N4", "N5", "N34", "N21", "N37"})
@@ -343,7 +343,7 @@ TEST_F(MainWindowTest, OpenRefusesWhatIsNotATableAndChoosesThePage)
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("База данных повреждена !"));
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(dialogs.messages[0].icon, app::UserDialogs::Icon::Error);
-    EXPECT_FALSE(w->document().isOpen());
+    EXPECT_FALSE(w->workspace().isOpen());
     expectState(*w, false);
     EXPECT_EQ(dialogs.fileDialogFilters, QStringList{QStringLiteral("Базы данных|*.db")});
 
@@ -368,7 +368,7 @@ TEST_F(MainWindowTest, TheSaveQuestionIsAskedOnceAfterAnEdit)
     darni::testing::DbfFileBuilder(darni::testing::measurementFields()).record({{"N", "1"}}).writeTo(path("t.db"));
     auto w = makeWindow(port);
     ASSERT_TRUE(w->openTablePath(path("t.db")));
-    w->document().markModified();
+    w->workspace().markModified();
     dialogs.yesNoAnswers = {false};
     w->closeTable();
     EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Сохранить изменения в таблицах ?")});
@@ -386,7 +386,7 @@ TEST_F(MainWindowTest, ClosingTheWindowStoresTheDirectoryButExitDoesNot)
         settings.setDefaultDirectory(QStringLiteral("/elsewhere"));
         w->close();
         EXPECT_EQ(settings.defaultDirectory(), dir.path());
-        EXPECT_FALSE(w->document().isOpen());
+        EXPECT_FALSE(w->workspace().isOpen());
     }
     settings.setDefaultDirectory(QStringLiteral("/before"));
     auto w = makeWindow(port);
@@ -394,13 +394,13 @@ TEST_F(MainWindowTest, ClosingTheWindowStoresTheDirectoryButExitDoesNot)
     w->exitProgram();
     EXPECT_TRUE(dialogs.questions.isEmpty()) << "with nothing unsaved, Выход asks nothing";
     ASSERT_TRUE(w->openTablePath(path("t.db")));
-    w->document().markModified();
+    w->workspace().markModified();
     w->exitProgram();
     w->close();
     EXPECT_EQ(settings.defaultDirectory(), QStringLiteral("/before"));
     EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Сохранить изменения в таблицах ?")})
         << "unsaved edits are not dropped without the question";
-    EXPECT_FALSE(w->document().isOpen());
+    EXPECT_FALSE(w->workspace().isOpen());
     // "Выход" asked the application to end; a run of its loop takes the request, so later tests in
     // this process can run loops of their own.
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

@@ -7,6 +7,7 @@
 
 #include "instrumentmemory.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -205,6 +206,54 @@ TEST_F(WorkspaceCommands, AfterADeleteOrARenumberingThePageAndItsFiguresAreThose
 }
 
 // Every command that changes the table file can be taken back, byte for byte, once.
+// A front end marks the column titles as the workspace tells, so every command that puts the rows back in
+// file order must take the mark with it, and a sort that failed must leave none.
+TEST_F(WorkspaceCommands, TheSortMarkStandsWhileTheRowsShowInItsOrder)
+{
+    using Page = Workspace::Page;
+    const sim::InstrumentMemory memory = sim::InstrumentMemory::generated({6, 3, 5});
+    const QString path = pathOf(QStringLiteral("sorted.db"));
+    const QString wide = write(QStringLiteral("wide.db"), {{{"NB_TYPE", "0"}, {"P", "1"}}});
+    const struct
+    {
+        const char* command;
+        std::function<void(Workspace&)> run;
+        bool keepsTheOrder;
+    } commands[] = {
+        {"save", [](Workspace& w) { w.save(); }, true},
+        {"renumber", [](Workspace& w) { w.renumber(); }, true},
+        {"reset", [](Workspace& w) { w.resetSorting(); }, false},
+        {"delete rows", [](Workspace& w) { w.deleteRows({w.pageRows().slotAt(0)}); }, false},
+        {"export", [&](Workspace& w) { w.exportPage(pathOf(QStringLiteral("page.xls"))); }, false},
+        {"append", [&](Workspace& w) { w.append(memory.asTransfer(), workspace::KeepTransfer::No); }, false},
+        {"undo", [](Workspace& w) { w.undo(); }, false},
+        {"open again", [&](Workspace& w) { ASSERT_TRUE(w.open(path)); }, false},
+    };
+    for (const auto& c : commands) {
+        w.createFromTransfer(path, memory.asTransfer(), workspace::KeepTransfer::No);
+        w.deleteRows({w.pageRows().slotAt(1)}); // something for undo to take back
+        EXPECT_FALSE(w.sortMark(Page::Ultrasonic)) << c.command;
+        w.sortBy(Page::Ultrasonic, Field::P, true);
+        const auto mark = w.sortMark(Page::Ultrasonic);
+        ASSERT_TRUE(mark) << c.command;
+        EXPECT_EQ(mark->field, Field::P);
+        EXPECT_TRUE(mark->descending);
+        EXPECT_FALSE(w.sortMark(Page::PullOff)) << "a mark belongs to the page it was made on";
+        c.run(w);
+        EXPECT_EQ(w.sortMark(Page::Ultrasonic).has_value(), c.keepsTheOrder) << c.command;
+    }
+    // A sort whose index file cannot be written leaves the rows in file order and no mark, also where
+    // another sort stood before.
+    ASSERT_TRUE(w.open(wide));
+    w.sortBy(Page::Ultrasonic, Field::P, false);
+    ASSERT_TRUE(w.sortMark(Page::Ultrasonic));
+    w.close(false);
+    ASSERT_TRUE(QDir().mkdir(pathOf(QStringLiteral("wide.mdx"))));
+    ASSERT_TRUE(w.open(wide));
+    EXPECT_THROW(w.sortBy(Page::Ultrasonic, Field::COMMENT, false), files::UserError);
+    EXPECT_FALSE(w.sortMark(Page::Ultrasonic));
+}
+
 TEST_F(WorkspaceCommands, UndoPutsTheTableBackAsItWasBeforeTheLastCommand)
 {
     sim::InstrumentMemory memory = sim::InstrumentMemory::generated({9, 4, 7});
