@@ -7,6 +7,7 @@
 #include "files/setasidefile.h"
 #include "tableerror.h"
 #include "tablelog.h"
+#include "tablemisuse.h"
 #include "tablepaths.h"
 
 #include <QFile>
@@ -132,7 +133,7 @@ void DbfTable::resetCursor()
 void DbfTable::requireOpen() const
 {
     if (!isOpen())
-        throw TableError(TableError::Cause::NotOpen, QStringLiteral("Таблица не открыта."));
+        throw TableMisuse("Таблица не открыта.");
 }
 
 void DbfTable::requireWritable() const
@@ -548,7 +549,7 @@ void DbfTable::requireEditing() const
 {
     requireOpen();
     if (m_state == State::Browse)
-        throw TableError(TableError::Cause::NotEditing, QStringLiteral("Строка таблицы не редактируется."));
+        throw TableMisuse("Строка таблицы не редактируется.");
 }
 
 void DbfTable::setText(Field f, std::string_view cp1251Text)
@@ -609,7 +610,7 @@ void DbfTable::edit()
     if (m_state != State::Browse)
         return;
     if (m_current == 0)
-        throw TableError(TableError::Cause::NoCurrentRow, QStringLiteral("Нет текущей строки."));
+        throw TableMisuse("Нет текущей строки.");
     if (m_rowInStore) {
         std::memcpy(m_row.data(), recordAt(m_current), static_cast<std::size_t>(m_store.recordLength()));
         m_rowInStore = false;
@@ -670,7 +671,7 @@ void DbfTable::deleteRow()
         return;
     }
     if (m_current == 0)
-        throw TableError(TableError::Cause::NoCurrentRow, QStringLiteral("Нет текущей строки."));
+        throw TableMisuse("Нет текущей строки.");
     m_state = State::Browse; // an unposted edit of a deleted row is dropped
     const QByteArray live(recordAt(m_current), m_store.recordLength());
     const auto after = nextInOrder(Direction::Forward);

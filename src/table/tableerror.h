@@ -26,9 +26,6 @@ public:
         MissingField,      // a field of the measurement record is absent
         IncompatibleField, // a field of the measurement record has a type we cannot read as it
         ValueTooWide,      // a value's text does not fit its field
-        NoCurrentRow,      // an operation needs a current row and there is none
-        NotEditing,        // a field was set outside edit or insert mode
-        NotOpen,           // the table is closed
         KeyTooLong,        // a sort tag on a text field wider than an index key may be
         NoSuchTag,         // a sort tag of that name does not exist
         TagExists,         // a sort tag of that name exists already
