@@ -86,7 +86,7 @@ void ChartsWindow::save(const QString& suffix)
     try {
         charts::saveCharts(m_data, path);
     } catch (const files::UserError& e) {
-        m_dialogs.message(this, UserDialogs::Icon::Error, kTitle, e.message());
+        m_dialogs.failure(this, kTitle, e.message());
     }
 }
 

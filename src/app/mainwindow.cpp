@@ -13,7 +13,6 @@
 #include "output/excelexport.h"
 #include "output/report/reportpainter.h"
 #include "printing/reportprinter.h"
-#include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
 
@@ -86,7 +85,6 @@ const QString kFiguresOfPage = QStringLiteral("по всей таблице");
 const QString kFiguresOfMarkedRows = QStringLiteral("по выделенным строкам");
 const QString kRowCountHint = QStringLiteral("строк на странице");
 // Error texts get a full stop unless they end in a character that sorts before it.
-constexpr char kFullStop = '.';
 } // namespace
 
 enum class Menu { File, View, Edit, Service, Help, Context };
@@ -544,11 +542,7 @@ void MainWindow::commitEdits()
 
 void MainWindow::reportError(const QString& text)
 {
-    QString shown = text;
-    const QByteArray last = table::cp1251::fromUnicode(text.right(1));
-    if (!last.isEmpty() && static_cast<unsigned char>(last[0]) > static_cast<unsigned char>(kFullStop))
-        shown += QLatin1Char(kFullStop);
-    m_dialogs.message(this, UserDialogs::Icon::Error, applicationTitle(), shown);
+    m_dialogs.failure(this, applicationTitle(), text);
 }
 
 // ---- file commands ------------------------------------------------------------------------------
@@ -658,8 +652,7 @@ bool MainWindow::openTablePath(const QString& path)
         return false;
     m_toldReadOnly = false;
     if (!m_workspace.open(path)) {
-        m_dialogs.message(this, UserDialogs::Icon::Error, workspace::Workspace::openFailureCaption(),
-                          m_workspace.openFailure());
+        m_dialogs.failure(this, workspace::Workspace::openFailureCaption(), m_workspace.openFailure());
         showWhetherOpen();
         return false;
     }

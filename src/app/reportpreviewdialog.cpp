@@ -109,7 +109,7 @@ void ReportPreviewDialog::print()
         return;
     ReportProgress progress(this);
     if (const auto refused = printing::printReport(m_report, printer, progress.callback()))
-        m_dialogs.message(this, UserDialogs::Icon::Error, MainWindow::applicationTitle(), *refused);
+        m_dialogs.failure(this, MainWindow::applicationTitle(), *refused);
 }
 
 void ReportPreviewDialog::showHelp()

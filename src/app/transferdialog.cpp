@@ -100,7 +100,7 @@ void TransferDialog::finish(link::TransferSession::Status status, const QString&
 {
     // The port is closed by now, so nothing arrives while a box is open.
     if (!message.isEmpty())
-        m_dialogs.message(this, UserDialogs::Icon::Error, caption, message, m_session.failureCause());
+        m_dialogs.failure(this, caption, message, m_session.failureCause());
     if (status == link::TransferSession::Status::Done)
         accept();
     else

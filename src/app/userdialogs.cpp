@@ -4,6 +4,8 @@
 #include "chartswindow.h"
 #include "reportpreviewdialog.h"
 
+#include "table/cp1251.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,6 +13,21 @@
 #include <QPrinter>
 
 namespace darni::app {
+
+namespace {
+constexpr char kFullStop = '.';
+} // namespace
+
+void UserDialogs::failure(QWidget* parent, const QString& caption, const QString& text, const QString& help)
+{
+    // The rule the program's messages always followed, on the character's code in code page 1251:
+    // whatever sorts after the full stop (letters, digits, a closing quote) gets one.
+    QString shown = text;
+    const QByteArray last = table::cp1251::fromUnicode(text.right(1));
+    if (!last.isEmpty() && static_cast<unsigned char>(last[0]) > static_cast<unsigned char>(kFullStop))
+        shown += QLatin1Char(kFullStop);
+    message(parent, Icon::Error, caption, shown, help);
+}
 
 namespace {
 // "Файлы данных|*.db" becomes "Файлы данных (*.db)".

@@ -36,6 +36,9 @@ public:
     // `help`, when there is any, stands under the text: what caused it and what to do.
     virtual void message(QWidget* parent, Icon icon, const QString& caption, const QString& text,
                          const QString& help) = 0;
+    // Every failure a user reads, from any window, goes through here: an error box whose text ends as a
+    // sentence (a full stop added after a text that ends in a letter or a digit; "!" and "." stay).
+    void failure(QWidget* parent, const QString& caption, const QString& text, const QString& help = {});
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
     // "Да", "Нет" and "Отмена"; closing the box is Cancel.
     virtual Answer askYesNoCancel(QWidget* parent, const QString& caption, const QString& text) = 0;

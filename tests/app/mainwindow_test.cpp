@@ -407,6 +407,31 @@ TEST_F(MainWindowTest, ClosingTheWindowStoresTheDirectoryButExitDoesNot)
     QCoreApplication::exec();
 }
 
+// Every window shows its failures through one function, with one rule for the closing full stop.
+TEST(FailureMessages, EndAsASentenceWhicheverWindowShowsThem)
+{
+    const struct
+    {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"Файл не записан", "Файл не записан."},
+        {"Ошибка передачи данных!", "Ошибка передачи данных!"},
+        {"База данных повреждена !", "База данных повреждена !"},
+        {"Таблица закрыта.", "Таблица закрыта."},
+        {"Код 0x80030005", "Код 0x80030005."},
+        {"", ""},
+    };
+    darni::testing::ScriptedDialogs dialogs;
+    for (const auto& c : cases) {
+        dialogs.failure(nullptr, QStringLiteral("Ошибка"), QString::fromUtf8(c.text), QStringLiteral("почему"));
+        ASSERT_FALSE(dialogs.messages.empty());
+        EXPECT_EQ(dialogs.messages.back().icon, app::UserDialogs::Icon::Error) << c.text;
+        EXPECT_EQ(dialogs.messages.back().text, QString::fromUtf8(c.shown)) << c.text;
+        EXPECT_EQ(dialogs.messages.back().help, QStringLiteral("почему")) << c.text;
+    }
+}
+
 TEST(TransferWindow, TheProgressBarSpansTheMemoryTheInstrumentAnnounced)
 {
     darni::testing::ScriptedPort line({});
