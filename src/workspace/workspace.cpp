@@ -9,6 +9,7 @@
 #include "output/report/reportlayout.h"
 #include "output/xlsxexport.h"
 #include "table/cp1251.h"
+#include "table/numbertext.h"
 #include "table/tableerror.h"
 #include "table/tableorder.h"
 #include "transfer/transferfile.h"
@@ -20,6 +21,8 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <set>
 #include <unordered_set>
 #include <utility>
 
@@ -464,6 +467,55 @@ void Workspace::sortBy(Page page, Field field, bool descending)
     m_lastSort.reset();
     table::sortByField(m_document.table(), table::sortTagOf(page), field, descending);
     m_lastSort.emplace(page, SortMark{field, descending});
+}
+
+std::vector<std::uint32_t> Workspace::rowsAtPositions(std::span<const double> positions)
+{
+    const table::RecordView rows = pageRows();
+    std::set<std::uint32_t> slots;
+    for (const double position : positions) {
+        if (position != std::trunc(position) || position < 1 || position > rows.size()) {
+            throw RowChoiceError(RowChoiceError::Cause::NoSuchPosition,
+                                 QStringLiteral("На странице нет строки %1 (строк на странице: %2)")
+                                     .arg(table::numberText(position))
+                                     .arg(rows.size()));
+        }
+        slots.insert(rows.slotAt(static_cast<int>(position) - 1));
+    }
+    return {slots.begin(), slots.end()};
+}
+
+std::vector<std::uint32_t> Workspace::rowsNumbered(std::span<const double> numbers, bool allMatching)
+{
+    const table::RecordView rows = pageRows();
+    std::map<double, std::vector<int>> matches;
+    for (const double n : numbers)
+        matches[n];
+    for (int row = 0; row < rows.size(); ++row) {
+        const auto number = rows.number(row, Field::N);
+        if (number && matches.count(*number))
+            matches[*number].push_back(row);
+    }
+    std::set<std::uint32_t> slots;
+    for (const auto& [number, found] : matches) {
+        if (found.empty()) {
+            throw RowChoiceError(RowChoiceError::Cause::NoSuchNumber,
+                                 QStringLiteral("На странице нет строки с номером %1").arg(table::numberText(number)));
+        }
+        if (found.size() > 1 && !allMatching) {
+            QStringList places;
+            for (const int row : found)
+                places << QString::number(row + 1);
+            throw RowChoiceError(RowChoiceError::Cause::NumberOnSeveralRows,
+                                 QStringLiteral("Номер %1 есть у %2 строк страницы (позиции %3)")
+                                     .arg(table::numberText(number))
+                                     .arg(found.size())
+                                     .arg(places.join(QStringLiteral(", "))));
+        }
+        for (const int row : found)
+            slots.insert(rows.slotAt(row));
+    }
+    return {slots.begin(), slots.end()};
 }
 
 std::optional<SortMark> Workspace::sortMark(Page page) const

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "output/report/pagecomposer.h"
+#include "rowchoiceerror.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
 #include "table/recordview.h"
@@ -78,6 +79,13 @@ public:
     // the rows back in file order (append, delete, export, opening, undo, resetSorting) takes the mark
     // with it, so a front end shows it as told rather than guessing which commands did.
     std::optional<SortMark> sortMark(Page page) const;
+    // The page's rows at these places (1, 2, … in the order the page shows), each once, in slot order.
+    // Throws RowChoiceError (NoSuchPosition) naming the first place that is not on the page.
+    std::vector<std::uint32_t> rowsAtPositions(std::span<const double> positions);
+    // The page's rows whose N is one of these, in slot order. Throws RowChoiceError: NoSuchNumber for a
+    // number on no row; NumberOnSeveralRows for one on several rows, naming their places, unless all
+    // of them are meant.
+    std::vector<std::uint32_t> rowsNumbered(std::span<const double> numbers, bool allMatching);
     // A reader's own view of the page in view (empty with no table open), in its current order.
     table::RecordView pageRows();
     // An editor was opened on a cell: the table counts as changed from now on.

@@ -206,6 +206,66 @@ TEST_F(WorkspaceCommands, AfterADeleteOrARenumberingThePageAndItsFiguresAreThose
 }
 
 // Every command that changes the table file can be taken back, byte for byte, once.
+// darni-cli chooses rows to delete by their place or their N; N starts again in each memory block, so
+// a number may be on several rows.
+TEST_F(WorkspaceCommands, RowsAreFoundByTheirPlaceOrTheirNumberOrRefusedWithTheCause)
+{
+    using Cause = workspace::RowChoiceError::Cause;
+    const QString path = write(QStringLiteral("n.db"), {{{"NB_TYPE", "0"}, {"N", "1"}},
+                                                        {{"NB_TYPE", "0"}, {"N", "2"}},
+                                                        {{"NB_TYPE", "1"}, {"N", "5"}},
+                                                        {{"NB_TYPE", "0"}, {"N", "1"}},
+                                                        {{"NB_TYPE", "0"}, {"N", "3"}}});
+    ASSERT_TRUE(w.open(path));
+    w.showPage(Workspace::Page::Ultrasonic);
+    w.sortBy(Workspace::Page::Ultrasonic, Field::N, true); // 3 2 1 1: places follow the order shown
+    const table::RecordView page = w.pageRows();
+    const auto slotsOf = [&](std::initializer_list<int> places) {
+        std::vector<std::uint32_t> slots;
+        for (const int place : places)
+            slots.push_back(page.slotAt(place - 1));
+        std::sort(slots.begin(), slots.end());
+        return slots;
+    };
+    EXPECT_EQ(w.rowsAtPositions(std::vector<double>{1, 3, 1}), slotsOf({1, 3})) << "each row once";
+    EXPECT_EQ(w.rowsNumbered(std::vector<double>{3, 2}, false), slotsOf({1, 2}));
+    EXPECT_EQ(w.rowsNumbered(std::vector<double>{1}, true), slotsOf({3, 4}));
+
+    const struct
+    {
+        const char* what;
+        std::function<void()> choose;
+        Cause cause;
+        QString says;
+    } refusals[] = {
+        {"place 5",
+         [&] {
+             w.rowsAtPositions(std::vector<double>{2, 5});
+         },
+         Cause::NoSuchPosition, QStringLiteral("нет строки 5 (строк на странице: 4)")},
+        {"place 0", [&] { w.rowsAtPositions(std::vector<double>{0}); }, Cause::NoSuchPosition,
+         QStringLiteral("нет строки 0")},
+        {"place 1.5", [&] { w.rowsAtPositions(std::vector<double>{1.5}); }, Cause::NoSuchPosition,
+         QStringLiteral("нет строки 1,5")},
+        {"N 5, a pull-off row", [&] { w.rowsNumbered(std::vector<double>{5}, false); }, Cause::NoSuchNumber,
+         QStringLiteral("нет строки с номером 5")},
+        {"N 1 twice",
+         [&] {
+             w.rowsNumbered(std::vector<double>{2, 1}, false);
+         },
+         Cause::NumberOnSeveralRows, QStringLiteral("Номер 1 есть у 2 строк страницы (позиции 3, 4)")},
+    };
+    for (const auto& r : refusals) {
+        try {
+            r.choose();
+            ADD_FAILURE() << r.what << " was not refused";
+        } catch (const workspace::RowChoiceError& e) {
+            EXPECT_EQ(e.cause(), r.cause) << r.what;
+            EXPECT_TRUE(e.message().contains(r.says)) << r.what << ": " << e.message().toStdString();
+        }
+    }
+}
+
 // A front end marks the column titles as the workspace tells, so every command that puts the rows back in
 // file order must take the mark with it, and a sort that failed must leave none.
 TEST_F(WorkspaceCommands, TheSortMarkStandsWhileTheRowsShowInItsOrder)

@@ -39,10 +39,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iterator>
-#include <map>
-#include <set>
 #include <utility>
-#include <variant>
 
 namespace darni::cli {
 
@@ -611,54 +608,6 @@ std::optional<std::vector<double>> numberList(const QString& text, bool ranges)
     return numbers;
 }
 
-// The page's rows at these positions (1-based, in the page's order, as dump lists them); why not,
-// when a position is not on the page.
-std::variant<std::vector<std::uint32_t>, QString> slotsAtPositions(const RecordView& rows,
-                                                                   const std::vector<double>& positions)
-{
-    std::set<std::uint32_t> slots;
-    for (const double position : positions) {
-        if (position != std::trunc(position) || position < 1 || position > rows.size())
-            return QStringLiteral("На странице нет строки %1 (строк на странице: %2); ничего не удалено.")
-                .arg(numberText(position))
-                .arg(rows.size());
-        slots.insert(rows.slotAt(static_cast<int>(position) - 1));
-    }
-    return std::vector<std::uint32_t>(slots.begin(), slots.end());
-}
-
-// The page's rows whose N is one of these; why not, when a number matches no row, or more than one
-// row and not all of them are meant (N starts again in each memory block).
-std::variant<std::vector<std::uint32_t>, QString> slotsNumbered(const RecordView& rows,
-                                                                const std::vector<double>& numbers, bool allMatching)
-{
-    std::map<double, std::vector<int>> matches;
-    for (const double n : numbers)
-        matches[n];
-    for (int row = 0; row < rows.size(); ++row) {
-        const auto number = rows.number(row, Field::N);
-        if (number && matches.count(*number))
-            matches[*number].push_back(row);
-    }
-    std::vector<std::uint32_t> slots;
-    for (const auto& [number, found] : matches) {
-        if (found.empty())
-            return QStringLiteral("На странице нет строки с номером %1; ничего не удалено.").arg(numberText(number));
-        if (found.size() > 1 && !allMatching) {
-            QStringList positions;
-            for (const int row : found)
-                positions << QString::number(row + 1);
-            return QStringLiteral("Номер %1 есть у %2 строк страницы (позиции %3); ничего не удалено. Удалить "
-                                  "все эти строки: --all-matching; одну из них: --rows ПОЗИЦИЯ.")
-                .arg(numberText(number))
-                .arg(found.size())
-                .arg(positions.join(QStringLiteral(", ")));
-        }
-        for (const int row : found)
-            slots.push_back(rows.slotAt(row));
-    }
-    return slots;
-}
 } // namespace
 
 int deleteCommand(const QStringList& arguments)
@@ -699,12 +648,17 @@ int deleteCommand(const QStringList& arguments)
         return kUsage;
     }
     return onShownPage(positional->at(0), Access::Write, [&](Workspace& workspace) {
-        const RecordView page = workspace.pageRows();
-        const auto chosen =
-            byNumber ? slotsNumbered(page, *wanted, parser.isSet(allMatching)) : slotsAtPositions(page, *wanted);
-        if (const QString* refused = std::get_if<QString>(&chosen))
-            return fail(*refused);
-        const auto& slots = std::get<std::vector<std::uint32_t>>(chosen);
+        std::vector<std::uint32_t> slots;
+        try {
+            slots = byNumber ? workspace.rowsNumbered(*wanted, parser.isSet(allMatching))
+                             : workspace.rowsAtPositions(*wanted);
+        } catch (const workspace::RowChoiceError& e) {
+            const bool several = e.cause() == workspace::RowChoiceError::Cause::NumberOnSeveralRows;
+            return fail(e.message() + QStringLiteral("; ничего не удалено.") +
+                        (several ? QStringLiteral(" Удалить все эти строки: --all-matching; одну из них: --rows "
+                                                  "ПОЗИЦИЯ.")
+                                 : QString()));
+        }
         workspace.deleteRows(slots);
         out() << "Удалено строк: " << slots.size() << Qt::endl;
         return 0;
