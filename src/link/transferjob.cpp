@@ -18,11 +18,7 @@ TransferJob::TransferJob(const PortNameMap& names, QObject* parent)
     connectSession();
 }
 
-// The session goes before the port it listens to.
-TransferJob::~TransferJob()
-{
-    m_session.reset();
-}
+TransferJob::~TransferJob() = default;
 
 void TransferJob::connectSession()
 {

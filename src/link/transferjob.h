@@ -57,6 +57,7 @@ Q_SIGNALS:
 private:
     void connectSession();
 
+    // Declared first, so destroyed last: the session goes before the port it listens to.
     std::unique_ptr<SerialPort> m_ownPort; // only when the job was given names
     ReceiveBuffer m_buffer;
     transfer::Transfer m_received;

@@ -188,6 +188,14 @@ int takeTransfer(Workspace& workspace, const QString& path, const transfer::Tran
     return 0;
 }
 
+// "--append" of receive and decode: the table takes the newer records, as "Дополнить" does.
+QCommandLineOption appendOption()
+{
+    return {QStringLiteral("append"),
+            QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
+                           "создается, как \"Создать\").")};
+}
+
 // As the window does, every transfer a table took is kept in "Передачи" beside it, so that nothing the
 // instrument sent is lost; a failure to keep it is told, and the table stays as written.
 void keepInArchive(const QString& tablePath, const transfer::Transfer& received)
@@ -206,10 +214,7 @@ void keepInArchive(const QString& tablePath, const transfer::Transfer& received)
 int receiveCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption append(
-        QStringLiteral("append"),
-        QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
-                       "создается, как \"Создать\")."));
+    const QCommandLineOption append = appendOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
         QStringLiteral("Искать прибор только на устройстве DEVICE (без этого на COM1, затем на COM2, с "
@@ -260,10 +265,7 @@ int receiveCommand(const QStringList& arguments)
 int decodeCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption append(
-        QStringLiteral("append"),
-        QStringLiteral("Добавить в TABLE.db записи новее хранящихся, как \"Дополнить\" (без этого TABLE.db "
-                       "создается, как \"Создать\")."));
+    const QCommandLineOption append = appendOption();
     parser.addOption(append);
     const auto positional =
         parse(parser, arguments,
