@@ -26,7 +26,8 @@ void decodeInto(const QString& path, const transfer::Transfer& received)
     table::DbfTable::create(path);
     table::DbfTable t;
     t.open(path);
-    decode::flash2klivo(t, received, decode::DecodeMode::Create);
+    decode::flash2klivo(received, decode::DecodeMode::Create, {},
+                        [&](std::span<const table::NewRow> rows) { t.appendRows(rows); });
     t.close();
 }
 

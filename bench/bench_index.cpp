@@ -47,7 +47,6 @@ int main()
 
     DbfTable t;
     t.open(path);
-    t.setFilter(RowFilter::recordKind(0));
     t.addTag(kTag, "P", false); // warm up, and learn the index file's size
     const long indexBytes = static_cast<long>(QFileInfo(t.indexPath()).size());
     std::printf("index: %d rows, %ld bytes\n", kRows, indexBytes);

@@ -5,30 +5,38 @@
 #include "table/dbftable.h"
 
 #include <string>
+#include <vector>
 
 namespace darni::bench {
 
 using namespace darni::table;
 
 namespace {
-void fillLikeADecodedRow(DbfTable& t, int i)
+
+// Rows handed to the table at a time, as the decoder hands them.
+constexpr int kRowsPerBatch = 4096;
+constexpr std::size_t kValuesPerRow = 12;
+
+NewRow likeADecodedRow(int i)
 {
     static const std::string material = cp1251::fromUnicode(QStringLiteral("Бетон тяжёлый")).toStdString();
     static const std::string product = cp1251::fromUnicode(QStringLiteral("Колонна")).toStdString();
     static const std::string dependence = cp1251::fromUnicode(QStringLiteral("Базовая")).toStdString();
     static const std::string mode = cp1251::fromUnicode(QStringLiteral("Cквозное")).toStdString();
-    t.setReal(Field::N, i + 1);
-    t.setText(Field::DATE, "17.05.2024");
-    t.setText(Field::TIME, "10:42:07");
-    t.setReal(Field::P, 20.0 + (i * 7919 % 500) / 10.0);
-    t.setReal(Field::R, 150);
-    t.setInteger(Field::D9, 3000 + i % 2000);
-    t.setReal(Field::P2, 25.5 + (i % 100) / 100.0);
-    t.setText(Field::P3, product);
-    t.setText(Field::D2, material);
-    t.setReal(Field::P4, 1.05);
-    t.setText(Field::P5, dependence);
-    t.setText(Field::ZAV, mode);
+    NewRow row(kValuesPerRow);
+    row.setReal(Field::N, i + 1)
+        .setText(Field::DATE, "17.05.2024")
+        .setText(Field::TIME, "10:42:07")
+        .setReal(Field::P, 20.0 + (i * 7919 % 500) / 10.0)
+        .setReal(Field::R, 150)
+        .setInteger(Field::D9, 3000 + i % 2000)
+        .setReal(Field::P2, 25.5 + (i % 100) / 100.0)
+        .setText(Field::P3, product)
+        .setText(Field::D2, material)
+        .setReal(Field::P4, 1.05)
+        .setText(Field::P5, dependence)
+        .setText(Field::ZAV, mode);
+    return row;
 }
 } // namespace
 
@@ -37,20 +45,21 @@ void makeMeasurementTable(const QString& path, int rows)
     DbfTable::create(path);
     DbfTable t;
     t.open(path);
+    std::vector<NewRow> batch;
+    batch.reserve(kRowsPerBatch);
     for (int i = 0; i < rows; ++i) {
-        t.append();
-        fillLikeADecodedRow(t, i);
-        t.post();
+        batch.push_back(likeADecodedRow(i));
+        if (static_cast<int>(batch.size()) == kRowsPerBatch || i + 1 == rows) {
+            t.appendRows(batch);
+            batch.clear();
+        }
     }
     t.close();
 }
 
 double walkPage(DbfTable& t)
 {
-    double sum = 0;
-    for (bool ok = t.first(); ok; ok = t.next())
-        sum += t.real(Field::P) + t.real(Field::R);
-    return sum;
+    return walkRows(t.view(RowFilter::recordKind(0)));
 }
 
 double walkRows(const table::RecordView& rows)
@@ -65,7 +74,6 @@ void openWalkedPage(table::DbfTable& t, const QString& path, int rows)
 {
     makeMeasurementTable(path, rows);
     t.open(path);
-    t.setFilter(table::RowFilter::recordKind(0));
     volatile double sink = walkPage(t);
     (void)sink;
 }

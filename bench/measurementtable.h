@@ -13,7 +13,7 @@ namespace darni::bench {
 // Creates (or replaces) a table of `rows` through-sounding rows as the decoder writes them.
 void makeMeasurementTable(const QString& path, int rows);
 
-// One plain walk over the rows the table shows, reading the two footer columns: the reference most
+// One plain walk over the ultrasonic page's rows, reading the two footer columns: the reference most
 // benchmarks measure against. The sum keeps the reads from being optimised away.
 double walkPage(table::DbfTable& table);
 // The same over a reader's view of the page.

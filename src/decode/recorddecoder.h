@@ -1,7 +1,7 @@
 // The records of a received memory as table rows, decoded by pure functions of the transfer: where
 // each block's records stand, and what one record says. Nothing here reads a table or writes one;
 // choosing the records newer than the stored ones and appending rows are steps of their own
-// (newrecords.h, rowappender.h).
+// (newrecords.h, rowvalues.h).
 #pragma once
 
 #include "transfer/transfer.h"

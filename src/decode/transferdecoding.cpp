@@ -1,12 +1,11 @@
-// A transfer into a table.
+// A transfer into table rows.
 #include "transferdecoding.h"
 
 #include "newrecords.h"
 #include "recorddecoder.h"
-#include "rowappender.h"
+#include "rowvalues.h"
 
-#include "table/recordkind.h"
-#include "table/rowfilter.h"
+#include <vector>
 
 namespace darni::decode {
 
@@ -15,20 +14,29 @@ namespace {
 // Rows decoded at a time: a whole memory never stands decoded in memory at once.
 constexpr std::size_t kRowsPerStep = 4096;
 
-// The first record of the block that the table takes; the table is on its ultrasonic rows.
-std::size_t firstTaken(table::DbfTable& table, const transfer::Transfer& transfer, const BlockSpan& block,
-                       DecodeMode mode)
+std::int64_t storedStampOf(const BlockSpan& block, const StoredStamps& stored)
 {
-    return mode == DecodeMode::Append
-               ? firstNewRecord(transfer, block, newestStoredStamp(table.view(), block.dependence()))
-               : 0;
+    return block.first ? stored.firstBlock : stored.secondBlock;
 }
 
-int addBlock(table::DbfTable& table, const transfer::Transfer& transfer, const BlockSpan& block, DecodeMode mode)
+// The first record of the block that the table takes.
+std::size_t firstTaken(const transfer::Transfer& transfer, const BlockSpan& block, DecodeMode mode,
+                       const StoredStamps& stored)
 {
-    const std::size_t from = firstTaken(table, transfer, block, mode);
-    for (std::size_t k = from; k < block.count; k += kRowsPerStep)
-        appendRows(table, decodeRecords(transfer, block, k, kRowsPerStep));
+    return mode == DecodeMode::Append ? firstNewRecord(transfer, block, storedStampOf(block, stored)) : 0;
+}
+
+int addBlock(const transfer::Transfer& transfer, const BlockSpan& block, DecodeMode mode, const StoredStamps& stored,
+             const RowSteps& take)
+{
+    const std::size_t from = firstTaken(transfer, block, mode, stored);
+    std::vector<table::NewRow> rows;
+    for (std::size_t k = from; k < block.count; k += kRowsPerStep) {
+        rows.clear();
+        for (const DecodedRow& row : decodeRecords(transfer, block, k, kRowsPerStep))
+            rows.push_back(rowValuesOf(row));
+        take(rows);
+    }
     return static_cast<int>(block.count - from);
 }
 
@@ -45,36 +53,31 @@ QStringList DecodeResult::appendMessages(int firstBlock, int secondBlock)
             QStringLiteral("Добавлено записей в \"ОРНАК\": %1").arg(secondBlock)};
 }
 
-int newRecordCount(table::DbfTable& table, const transfer::Transfer& transfer)
+StoredStamps storedStamps(const transfer::Transfer& transfer, const table::RecordView& ultrasonicRows)
 {
-    if (!table.isOpen())
-        return 0;
-    const table::RowFilter before = table.filter();
-    table.setFilter(table::RowFilter::recordKind(table::nbTypeOf(table::RecordKind::Ultrasonic)));
+    const MemoryLayout layout = layoutOf(transfer);
+    return {newestStoredStamp(ultrasonicRows, layout.first.dependence()),
+            newestStoredStamp(ultrasonicRows, layout.second.dependence())};
+}
+
+int newRecordCount(const transfer::Transfer& transfer, const StoredStamps& stored)
+{
     const MemoryLayout layout = layoutOf(transfer);
     std::size_t count = 0;
     for (const BlockSpan* block : {&layout.first, &layout.second})
-        count += block->count - firstTaken(table, transfer, *block, DecodeMode::Append);
-    table.setFilter(before);
-    table.refresh();
+        count += block->count - firstTaken(transfer, *block, DecodeMode::Append, stored);
     return static_cast<int>(count);
 }
 
-DecodeResult flash2klivo(table::DbfTable& table, const transfer::Transfer& transfer, DecodeMode mode)
+DecodeResult flash2klivo(const transfer::Transfer& transfer, DecodeMode mode, const StoredStamps& stored,
+                         const RowSteps& take)
 {
     DecodeResult result;
-    if (!table.isOpen())
-        return result;
-    // The stored rows that new records follow are the ultrasonic ones.
-    table.setFilter(table::RowFilter::recordKind(table::nbTypeOf(table::RecordKind::Ultrasonic)));
     const MemoryLayout layout = layoutOf(transfer);
-    result.addedFirstBlock = addBlock(table, transfer, layout.first, mode);
-    result.addedSecondBlock = addBlock(table, transfer, layout.second, mode);
+    result.addedFirstBlock = addBlock(transfer, layout.first, mode, stored, take);
+    result.addedSecondBlock = addBlock(transfer, layout.second, mode, stored, take);
     if (mode == DecodeMode::Append)
         result.messages = DecodeResult::appendMessages(result.addedFirstBlock, result.addedSecondBlock);
-
-    table.setFilter(table::RowFilter());
-    table.refresh();
     return result;
 }
 

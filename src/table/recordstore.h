@@ -1,7 +1,7 @@
 // The records of one dBase table file: its header and field layout, the rows read through a memory map
 // (or a read window where the platform maps nothing), rows appended in batches and committed all at
 // once, rows rewritten in place, and copies of the table that replace it in one step (pack, delete,
-// renumber). It knows no order, no filter and no current row: the sort tags and the cursor sit above.
+// renumber). It knows no order and no kinds of row: the sort tags and the table sit above.
 #pragma once
 
 #include "dbfheader.h"

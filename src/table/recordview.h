@@ -1,6 +1,5 @@
-// One reader's own look at the rows of a table's page: the rows that pass the table's filter, in its
-// active order, fixed when the view is taken, each read where the table keeps it (mostly its memory
-// map) without moving the table's cursor. Any number of views may be read side by side, and a view
+// One reader's own look at the rows of a table's page: the live rows of a kind (or all), in an order,
+// fixed when the view is taken, each read where the table keeps it (mostly its memory map). Any number of views may be read side by side, and a view
 // never fails: once the table has gained or lost rows, been reordered, replaced or closed, the view
 // is stale and reads every field as blank until its owner takes a new one. An edit of a row's fields
 // shows in every view at once, in the place the row had when the view was taken.
@@ -55,8 +54,7 @@ public:
         m_changedField = changed;
     }
 
-    // Fields of the row at `row` (0-based), as DbfTable gives them for its current row; blank when
-    // the view is stale or the row cannot be read.
+    // Fields of the row at `row` (0-based); blank when the view is stale or the row cannot be read.
     bool isNull(int row, Field f) const;
     QByteArray text(int row, Field f) const;
     // The same without a copy: valid until the table changes or the view is read again.

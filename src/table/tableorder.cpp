@@ -14,7 +14,6 @@ void dropTag(DbfTable& table, const QString& tag)
     table.setActiveTag({});
     if (table.tagNames().contains(tag, Qt::CaseInsensitive))
         table.deleteTag(tag);
-    table.refresh();
 }
 
 } // namespace
@@ -26,7 +25,6 @@ void sortByField(DbfTable& table, const QString& tag, Field field, bool descendi
     table.replaceTag(tag, fieldSpec(field).name, descending);
     // The new tag is built from the rows as they are, so it needs no rebuilding before use.
     table.setActiveTag(tag);
-    table.refresh();
 }
 
 void resetOrder(DbfTable& table, const QString& tag)

@@ -11,13 +11,17 @@
 #include "table/cp1251.h"
 #include "table/numbertext.h"
 #include "table/tableerror.h"
+#include "table/tablelog.h"
 #include "table/tableorder.h"
+#include "table/tablepaths.h"
 #include "transfer/transferfile.h"
 #include "undocopy.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -44,18 +48,68 @@ bool isWholeNumberField(Field field)
     const table::ValueType type = table::fieldSpec(field).valueType;
     return type == table::ValueType::Integer || type == table::ValueType::SmallInteger;
 }
+
+QString damagedMessage()
+{
+    return QStringLiteral("База данных повреждена !");
+}
+
+// Why a table could not be opened, in the user's words.
+QString openFailureMessage(const TableError& error)
+{
+    switch (error.cause()) {
+    case TableError::Cause::NotATable:
+        return damagedMessage();
+    case TableError::Cause::MissingField:
+    case TableError::Cause::IncompatibleField:
+        return QStringLiteral("Это таблица другой программы, а не таблица измерений ОРНАК-ТР5.\n%1")
+            .arg(error.message());
+    default:
+        return error.message();
+    }
+}
+
+// Only writing is barred: the table can still be opened for reading.
+bool barsOnlyWriting(const TableError& error)
+{
+    return error.cause() == TableError::Cause::Locked || error.cause() == TableError::Cause::ReadOnly ||
+           error.cause() == TableError::Cause::NoPermission;
+}
+
+table::RowFilter rowsOfKind(RecordKind kind)
+{
+    return table::RowFilter::recordKind(table::nbTypeOf(kind));
+}
 } // namespace
+
+QString Workspace::openFailureCaption()
+{
+    return QStringLiteral("Ошибка");
+}
 
 // ---- state --------------------------------------------------------------------------------------
 
+table::RowFilter Workspace::pageFilter() const
+{
+    return rowsOfKind(m_page);
+}
+
 table::RecordView Workspace::pageRows()
 {
-    return isOpen() ? m_document.table().view() : table::RecordView();
+    return isOpen() ? m_table.view(pageFilter()) : table::RecordView();
 }
 
 void Workspace::choosePage()
 {
-    m_page = m_document.choosePage().value_or(Page::Ultrasonic);
+    // The pull-off page when at least one row is a pull-off row, else the ultrasonic page.
+    const std::array<int, 2> kinds = {table::nbTypeOf(RecordKind::PullOff), table::nbTypeOf(RecordKind::Ultrasonic)};
+    m_page = m_table.firstKindPresent(kinds) == table::nbTypeOf(RecordKind::PullOff) ? Page::PullOff : Page::Ultrasonic;
+}
+
+void Workspace::readDeviceTypeFromPage()
+{
+    const table::RecordView rows = pageRows();
+    m_deviceType = rows.isEmpty() ? 0 : static_cast<std::uint8_t>(rows.integer(0, Field::DEV_TYPE));
 }
 
 void Workspace::recompute()
@@ -70,15 +124,9 @@ const table::TableStatistics& Workspace::statistics()
     return *m_statistics;
 }
 
-void Workspace::postPending()
-{
-    if (isOpen() && m_document.table().state() != DbfTable::State::Browse)
-        m_document.table().post();
-}
-
 void Workspace::changeWithUndo(undo::Change change, const std::function<void()>& command)
 {
-    const QString path = m_document.path();
+    const QString path = m_path;
     undo::EarlierCopy earlier(path);
     undo::takeCopy(path, change);
     const UndoState before = std::exchange(m_undo, UndoState::BeforeCommand);
@@ -97,7 +145,7 @@ void Workspace::forgetUndo()
 {
     // Only a copy of this opening's making: one that darni-cli left for its own "undo" stays.
     if (m_undo != UndoState::Nothing)
-        undo::discardCopy(m_document.path());
+        undo::discardCopy(m_path);
     m_undo = UndoState::Nothing;
 }
 
@@ -107,14 +155,13 @@ std::optional<QString> Workspace::beginEditing()
         return QStringLiteral("Таблица открыта только для чтения.");
     if (m_undo != UndoState::BeforeUnsavedEdits) {
         try {
-            postPending();
-            undo::takeCopy(m_document.path());
+            undo::takeCopy(m_path);
         } catch (const files::UserError& e) {
             return e.message();
         }
         m_undo = UndoState::BeforeUnsavedEdits;
     }
-    m_document.markModified();
+    m_modified = true;
     return std::nullopt;
 }
 
@@ -124,11 +171,11 @@ void Workspace::afterOpening()
     // filter that the table opened before left behind.
     m_lastSort.reset();
     choosePage();
-    m_document.readDeviceTypeFromPage();
+    readDeviceTypeFromPage();
     recompute();
-    m_document.markSaved();
+    m_modified = false;
     // An undo copy whose writing was cut short is of no use to anyone.
-    undo::removeAbandoned(m_document.path());
+    undo::removeAbandoned(m_path);
 }
 
 // ---- file commands ------------------------------------------------------------------------------
@@ -153,11 +200,16 @@ int Workspace::createFromTransfer(const QString& path, const transfer::Transfer&
             undo::takeCopy(path, undo::Change::Replacement);
         }
         try {
-            m_document.create(path, [&](DbfTable& t) {
-                const auto result = decode::flash2klivo(t, transfer, decode::DecodeMode::Create);
-                added = result.addedFirstBlock + result.addedSecondBlock;
-            });
+            m_path = path;
+            m_access = DbfTable::Access::ReadWrite;
+            m_modified = false;
+            m_table.openNew(path);
+            const auto result = addTransferRows(transfer, decode::DecodeMode::Create);
+            m_table.commitNew();
+            added = result.addedFirstBlock + result.addedSecondBlock;
         } catch (...) {
+            // The new table is thrown away whole; an earlier one of that name is as it was.
+            m_table.close();
             if (replacing)
                 undo::discardCopy(path);
             throw;
@@ -172,7 +224,7 @@ int Workspace::createFromTransfer(const QString& path, const transfer::Transfer&
     m_undo = replacing ? UndoState::BeforeCommand : UndoState::Nothing;
     choosePage();
     recompute();
-    m_document.markSaved();
+    m_modified = false;
     return added;
 }
 
@@ -183,14 +235,14 @@ bool Workspace::open(const QString& path)
     // A table that may not be written now (another program holds it, or it is read-only) is still
     // shown, for reading: viewing, sorting, printing and export work, nothing changes it.
     m_readOnlyReason.clear();
-    if (m_document.open(path)) {
+    if (openTable(path, DbfTable::Access::ReadWrite)) {
         afterOpening();
         return true;
     }
-    if (!m_document.failedOnlyForWriting())
+    if (!m_failedOnlyForWriting)
         return false;
-    const QString whyNotForWriting = m_document.failureMessage();
-    if (!m_document.open(path, DbfTable::Access::ReadOnly))
+    const QString whyNotForWriting = m_openFailure;
+    if (!openTable(path, DbfTable::Access::ReadOnly))
         return false;
     m_readOnlyReason = whyNotForWriting;
     afterOpening();
@@ -212,10 +264,82 @@ bool Workspace::openWith(const QString& path, DbfTable::Access access)
     if (isOpen())
         close(false);
     m_readOnlyReason.clear();
-    if (!m_document.open(path, access))
+    if (!openTable(path, access))
         return false;
     afterOpening();
     return true;
+}
+
+bool Workspace::openTable(const QString& path, DbfTable::Access access)
+{
+    m_path = path;
+    m_access = access;
+    m_openFailure.clear();
+    m_failedOnlyForWriting = false;
+    m_modified = false;
+    try {
+        m_table.open(path, access);
+    } catch (const TableError& e) {
+        qCWarning(lcTable) << "open failed:" << e.message();
+        m_openFailure = openFailureMessage(e);
+        m_failedOnlyForWriting = access == DbfTable::Access::ReadWrite && barsOnlyWriting(e);
+        return false;
+    }
+    return true;
+}
+
+void Workspace::reopen(Pending pending)
+{
+    const QString tag = m_table.activeTag();
+    if (pending == Pending::Write)
+        m_table.close();
+    else
+        m_table.abandon();
+    try {
+        m_table.open(m_path, m_access);
+        if (!tag.isEmpty() && m_table.tagNames().contains(tag, Qt::CaseInsensitive))
+            m_table.setActiveTag(tag);
+    } catch (...) {
+        m_table.close();
+        throw;
+    }
+}
+
+void Workspace::closeTable(IndexFile index)
+{
+    m_modified = false;
+    if (!isOpen())
+        return;
+    const bool writable = m_table.isWritable();
+    m_table.close();
+    // The sort order lives only while the table is open. A missing file is not an error. A table open
+    // only for reading leaves its folder as it found it.
+    if (writable && index == IndexFile::Remove)
+        QFile::remove(table::indexFilePath(m_path));
+}
+
+void Workspace::dropFailedAppend() noexcept
+{
+    if (!isOpen())
+        return;
+    // Rows of a failed append are never counted: the table goes back to those it held, and only a
+    // table that cannot be opened again is left closed, which isOpen() then tells.
+    try {
+        reopen(Pending::Drop);
+    } catch (const std::exception& e) {
+        qCWarning(lcTable) << "table not opened again after a failed append:" << e.what();
+    }
+}
+
+decode::DecodeResult Workspace::addTransferRows(const transfer::Transfer& transfer, decode::DecodeMode mode)
+{
+    // New records follow the stored ultrasonic rows, the newest of which are the last in the file.
+    const decode::StoredStamps stored =
+        mode == decode::DecodeMode::Append
+            ? decode::storedStamps(transfer, m_table.view(rowsOfKind(RecordKind::Ultrasonic), DbfTable::Order::File))
+            : decode::StoredStamps{};
+    return decode::flash2klivo(transfer, mode, stored,
+                               [this](std::span<const table::NewRow> rows) { m_table.appendRows(rows); });
 }
 
 QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer keep)
@@ -224,15 +348,22 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
         return {};
     instrumentAnswered(transfer.header.deviceType);
     try {
-        postPending();
         // Nothing new: no byte is written, and the copy of an earlier command stays for its undo.
-        if (decode::newRecordCount(m_document.table(), transfer) == 0)
+        const decode::StoredStamps stored =
+            decode::storedStamps(transfer, m_table.view(rowsOfKind(RecordKind::Ultrasonic), DbfTable::Order::File));
+        if (decode::newRecordCount(transfer, stored) == 0)
             return decode::DecodeResult::nothingAddedMessages();
         resetSorting();
         decode::DecodeResult result;
         changeWithUndo(undo::Change::InPlace, [&] {
-            result = decode::flash2klivo(m_document.table(), transfer, decode::DecodeMode::Append);
-            m_document.appended();
+            try {
+                result = addTransferRows(transfer, decode::DecodeMode::Append);
+                reopen();
+            } catch (...) {
+                dropFailedAppend();
+                throw;
+            }
+            m_modified = false;
         });
         choosePage();
         recompute();
@@ -240,7 +371,7 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
     } catch (const files::UserError& e) {
         if (keep == KeepTransfer::No)
             throw;
-        throw files::UserError(e.message() + QLatin1Char('\n') + keepTransfer(m_document.path(), transfer));
+        throw files::UserError(e.message() + QLatin1Char('\n') + keepTransfer(m_path, transfer));
     }
 }
 
@@ -248,8 +379,8 @@ void Workspace::save()
 {
     if (!isOpen() || isReadOnly())
         return;
-    postPending();
-    m_document.save();
+    reopen();
+    m_modified = false;
     if (m_undo == UndoState::BeforeUnsavedEdits)
         m_undo = UndoState::BeforeSavedEdits;
 }
@@ -258,17 +389,19 @@ void Workspace::close(bool saveFirst)
 {
     if (isOpen())
         forgetUndo();
-    m_document.close(saveFirst);
+    if (saveFirst && m_modified)
+        save();
+    closeTable(IndexFile::Remove);
 }
 
 std::optional<QString> Workspace::closeKeepingIndex()
 {
     if (!isOpen())
         return std::nullopt;
-    const QString path = m_document.path();
+    const QString path = m_path;
     const bool keptCopy = m_undo != UndoState::Nothing;
     m_undo = UndoState::Nothing;
-    m_document.closeKeepingIndex();
+    closeTable(IndexFile::Keep);
     if (!keptCopy)
         return std::nullopt;
     // The copy is put back later only over the table exactly as this command left it.
@@ -290,10 +423,10 @@ void Workspace::closeDiscardingEdits()
 {
     if (!isOpen())
         return;
-    const QString path = m_document.path();
+    const QString path = m_path;
     const bool editsToDrop = m_undo == UndoState::BeforeUnsavedEdits;
     m_undo = UndoState::Nothing;
-    m_document.close(false);
+    closeTable(IndexFile::Remove);
     if (editsToDrop)
         undo::restoreCopy(path);
     else
@@ -304,10 +437,10 @@ void Workspace::undo()
 {
     if (!canUndo())
         throw files::UserError(undo::nothingToUndoMessage());
-    const QString path = m_document.path();
+    const QString path = m_path;
     const UndoState before = m_undo;
     m_undo = UndoState::Nothing;
-    m_document.close(false);
+    closeTable(IndexFile::Remove);
     try {
         undo::restoreCopy(path);
     } catch (const files::UserError&) {
@@ -333,14 +466,16 @@ void Workspace::deleteRows(const std::vector<std::uint32_t>& slots)
 {
     if (slots.empty() || !isOpen() || isReadOnly())
         return;
-    postPending();
     resetSorting();
     // The figures of the rows that stay, worked out from the rows as they are read now rather than by
     // a walk over the rewritten file afterwards; the same rows in the same order give the same figures.
     std::optional<table::TableStatistics> after;
     if (m_statistics)
         after = table::findMma(pageRowsWithout(slots));
-    changeWithUndo(undo::Change::Replacement, [&] { m_document.deleteRows(slots); });
+    // The rewrite keeps the table open and locked throughout, and its order. The file then holds
+    // everything, edits included, so the table counts as saved.
+    changeWithUndo(undo::Change::Replacement, [&] { m_table.removeRows(slots); });
+    m_modified = false;
     m_statistics = after;
 }
 
@@ -352,24 +487,24 @@ table::RecordView Workspace::pageRowsWithout(const std::vector<std::uint32_t>& s
     kept.reserve(page.slots().size());
     std::copy_if(page.slots().begin(), page.slots().end(), std::back_inserter(kept),
                  [&removed](std::uint32_t slot) { return !removed.contains(slot); });
-    table::DbfTable& table = m_document.table();
-    return table::RecordView(table, std::move(kept), table.generation());
+    return table::RecordView(m_table, std::move(kept), m_table.generation());
 }
 
 void Workspace::renumber(std::span<const std::uint32_t> pageOrder)
 {
     if (!isOpen() || isReadOnly())
         return;
-    postPending();
     if (alreadyNumbered(pageOrder))
         return;
+    // The rows are fixed before the first number is written, so a page sorted by the number itself
+    // still gets every row numbered exactly once.
     changeWithUndo(undo::Change::Replacement, [&] {
         if (!pageOrder.empty()) {
-            m_document.renumberRows(pageOrder);
+            m_table.renumberRows(pageOrder);
             return;
         }
         const table::RecordView rows = pageRows();
-        m_document.renumberRows(rows.slots());
+        m_table.renumberRows(rows.slots());
     });
 }
 
@@ -382,9 +517,8 @@ bool Workspace::alreadyNumbered(std::span<const std::uint32_t> pageOrder)
         return false;
     // Read in the wanted order, so that the first row out of step ends the reading: a table with gaps
     // is told from a numbered one within its first gap, not after a walk over all its rows.
-    table::DbfTable& table = m_document.table();
-    const table::RecordView wanted(table, std::vector<std::uint32_t>(pageOrder.begin(), pageOrder.end()),
-                                   table.generation());
+    const table::RecordView wanted(m_table, std::vector<std::uint32_t>(pageOrder.begin(), pageOrder.end()),
+                                   m_table.generation());
     for (int row = 0; row < wanted.size(); ++row) {
         if (wanted.number(row, Field::N) != static_cast<double>(row + 1))
             return false;
@@ -414,46 +548,44 @@ std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, con
 {
     if (!isOpen() || isReadOnly())
         return QStringLiteral("Таблица открыта только для чтения.");
-    DbfTable& t = m_document.table();
-    if (!t.goToSlot(slot))
+    const table::RecordView row(m_table,
+                                m_table.isLive(slot) ? std::vector<std::uint32_t>{slot} : std::vector<std::uint32_t>{},
+                                m_table.generation());
+    if (row.isEmpty() || !pageFilter().accepts(row.integer(0, Field::NB_TYPE)))
         return QStringLiteral("Этой строки на странице больше нет.");
     const QString trimmed = text.trimmed();
     const table::ValueType type = table::fieldSpec(field).valueType;
+    table::FieldValue value = table::FieldValue::blank();
+    if (trimmed.isEmpty()) {
+        if (row.isNull(0, field))
+            return std::nullopt;
+    } else if (type == table::ValueType::Text) {
+        const int width = field == Field::COMMENT ? kCommentWidth : table::fieldSpec(field).width;
+        const QByteArray bytes = table::cp1251::fromUnicode(QStringView(text).left(width));
+        // Stored text keeps no trailing blanks, so text that differs only in them is no change.
+        qsizetype end = bytes.size();
+        while (end > 0 && bytes[end - 1] == ' ')
+            --end;
+        if (bytes.left(end) == row.text(0, field))
+            return std::nullopt;
+        value = table::FieldValue::text(bytes.toStdString());
+    } else {
+        bool ok = false;
+        double number = locale.toDouble(trimmed, &ok);
+        if (!ok)
+            number = QLocale::c().toDouble(trimmed, &ok);
+        if (!ok)
+            return QStringLiteral("\"%1\" не является числом.").arg(trimmed);
+        // A whole-number column takes whole numbers only: "12,7" is refused, not cut to 12.
+        if (isWholeNumberField(field) && number != std::trunc(number))
+            return QStringLiteral("\"%1\" — не целое число, а в этом столбце только целые.").arg(trimmed);
+        if (row.number(0, field) == number)
+            return std::nullopt;
+        value = table::FieldValue::real(number);
+    }
     try {
-        if (trimmed.isEmpty()) {
-            if (t.isNull(field))
-                return std::nullopt;
-            t.edit();
-            t.setNull(field);
-        } else if (type == table::ValueType::Text) {
-            const int width = field == Field::COMMENT ? kCommentWidth : table::fieldSpec(field).width;
-            const QByteArray bytes = table::cp1251::fromUnicode(QStringView(text).left(width));
-            // Stored text keeps no trailing blanks, so text that differs only in them is no change.
-            qsizetype end = bytes.size();
-            while (end > 0 && bytes[end - 1] == ' ')
-                --end;
-            if (bytes.left(end) == t.text(field))
-                return std::nullopt;
-            t.edit();
-            t.setText(field, bytes.toStdString());
-        } else {
-            bool ok = false;
-            double number = locale.toDouble(trimmed, &ok);
-            if (!ok)
-                number = QLocale::c().toDouble(trimmed, &ok);
-            if (!ok)
-                return QStringLiteral("\"%1\" не является числом.").arg(trimmed);
-            // A whole-number column takes whole numbers only: "12,7" is refused, not cut to 12.
-            if (isWholeNumberField(field) && number != std::trunc(number))
-                return QStringLiteral("\"%1\" — не целое число, а в этом столбце только целые.").arg(trimmed);
-            if (t.number(field) == number)
-                return std::nullopt;
-            t.edit();
-            t.setReal(field, number);
-        }
-        t.post();
+        m_table.setField(slot, field, value);
     } catch (const TableError& e) {
-        t.cancel();
         return e.message();
     }
     return std::nullopt;
@@ -463,9 +595,8 @@ void Workspace::sortBy(Page page, Field field, bool descending)
 {
     if (!isOpen())
         return;
-    postPending();
     m_lastSort.reset();
-    table::sortByField(m_document.table(), table::sortTagOf(page), field, descending);
+    table::sortByField(m_table, table::sortTagOf(page), field, descending);
     m_lastSort.emplace(page, SortMark{field, descending});
 }
 
@@ -522,7 +653,7 @@ std::optional<SortMark> Workspace::sortMark(Page page) const
 {
     // The table's active order is the truth: whatever put the rows back in file order took the mark.
     if (!isOpen() || !m_lastSort || m_lastSort->first != page ||
-        m_document.table().activeTag().compare(table::sortTagOf(page), Qt::CaseInsensitive) != 0)
+        m_table.activeTag().compare(table::sortTagOf(page), Qt::CaseInsensitive) != 0)
         return std::nullopt;
     return m_lastSort->second;
 }
@@ -532,7 +663,7 @@ void Workspace::resetSorting()
     if (!isOpen())
         return;
     for (const RecordKind kind : kKinds)
-        table::resetOrder(m_document.table(), table::sortTagOf(kind));
+        table::resetOrder(m_table, table::sortTagOf(kind));
 }
 
 void Workspace::showPage(Page page)
@@ -540,14 +671,12 @@ void Workspace::showPage(Page page)
     if (!isOpen())
         return;
     m_page = page;
-    m_document.table().setFilter(table::RowFilter::recordKind(table::nbTypeOf(page)));
-    m_document.table().refresh();
     recompute();
 }
 
 void Workspace::instrumentAnswered(std::uint8_t deviceType)
 {
-    m_document.setDeviceType(deviceType);
+    m_deviceType = deviceType;
 }
 
 // ---- output -------------------------------------------------------------------------------------
@@ -556,7 +685,6 @@ void Workspace::exportPage(const QString& path)
 {
     if (!isOpen())
         return;
-    postPending();
     // The rows go out in file order, and the pages stay that way afterwards.
     resetSorting();
     output::exportToExcel(pageRows(), path);
@@ -566,7 +694,6 @@ void Workspace::exportPageCsv(const QString& path)
 {
     if (!isOpen())
         return;
-    postPending();
     output::exportToCsv(pageRows(), path);
 }
 
@@ -574,7 +701,6 @@ void Workspace::exportPageXlsx(const QString& path)
 {
     if (!isOpen())
         return;
-    postPending();
     output::exportToXlsx(pageRows(), path);
 }
 
@@ -582,7 +708,6 @@ std::optional<output::report::PageByPageReport> Workspace::reportPages()
 {
     if (!isOpen())
         return std::nullopt;
-    postPending();
     return output::report::PageByPageReport(pageRows(), output::report::chooseReport(m_page, deviceType()));
 }
 
@@ -591,22 +716,13 @@ TableSummary Workspace::summary()
     TableSummary s;
     if (!isOpen())
         return s;
-    DbfTable& t = m_document.table();
-    const table::RowFilter pageFilter = t.filter();
-    t.setFilter(table::RowFilter());
-    {
-        // Counted before the page's filter comes back: that change makes this view stale, and a stale
-        // view reads every row blank.
-        const table::RecordView all = t.view();
-        for (int row = 0; row < all.size(); ++row) {
-            const int kind = all.integer(row, Field::NB_TYPE);
-            (kind == table::nbTypeOf(RecordKind::Ultrasonic) ? s.ultrasonic
-             : kind == table::nbTypeOf(RecordKind::PullOff)  ? s.pullOff
-                                                             : s.other)++;
-        }
+    const table::RecordView all = m_table.view();
+    for (int row = 0; row < all.size(); ++row) {
+        const int kind = all.integer(row, Field::NB_TYPE);
+        (kind == table::nbTypeOf(RecordKind::Ultrasonic) ? s.ultrasonic
+         : kind == table::nbTypeOf(RecordKind::PullOff)  ? s.pullOff
+                                                         : s.other)++;
     }
-    t.setFilter(pageFilter);
-    t.refresh();
     const table::RecordView page = pageRows();
     s.pageRows = page.size();
     std::int64_t earliest = std::numeric_limits<std::int64_t>::max();

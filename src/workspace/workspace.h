@@ -8,12 +8,13 @@
 // Commands report failures the user must read as files::UserError (TableError, FileError, XlsError).
 #pragma once
 
+#include "decode/transferdecoding.h"
 #include "output/report/pagecomposer.h"
 #include "rowchoiceerror.h"
+#include "table/dbftable.h"
 #include "table/numbertext.h"
 #include "table/recordkind.h"
 #include "table/recordview.h"
-#include "table/tabledocument.h"
 #include "table/tablestatistics.h"
 #include "transfer/transfer.h"
 #include "transfer/transferfile.h"
@@ -63,10 +64,12 @@ public:
     Workspace& operator=(const Workspace&) = delete;
 
     // ---- state ----
-    bool isOpen() const { return m_document.isOpen(); }
-    bool isReadOnly() const { return m_document.isReadOnly(); }
-    bool isModified() const { return m_document.isModified(); }
-    QString path() const { return m_document.path(); }
+    bool isOpen() const { return m_table.isOpen(); }
+    // The open table is open only for reading: nothing may change it.
+    bool isReadOnly() const { return isOpen() && !m_table.isWritable(); }
+    // An edit of a row was begun since the table was last opened, created or saved.
+    bool isModified() const { return m_modified; }
+    QString path() const { return m_path; }
     // The page that shows the open table; nothing with no table open.
     std::optional<Page> page() const { return isOpen() ? std::optional<Page>(m_page) : std::nullopt; }
     // "find_mma" of the page in view, as the footers show it without marked rows; worked out when first
@@ -74,7 +77,7 @@ public:
     const table::TableStatistics& statistics();
     // The device type of the data in hand: the instrument's after a transfer that heard it, else the
     // first row's of the page in view when a table was opened.
-    std::uint8_t deviceType() const { return m_document.deviceType(); }
+    std::uint8_t deviceType() const { return m_deviceType; }
     // The page's order, made by sortBy(); nothing while its rows are in file order. A command that puts
     // the rows back in file order (append, delete, export, opening, undo, resetSorting) takes the mark
     // with it, so a front end shows it as told rather than guessing which commands did.
@@ -89,7 +92,7 @@ public:
     // A reader's own view of the page in view (empty with no table open), in its current order.
     table::RecordView pageRows();
     // An editor was opened on a cell: the table counts as changed from now on.
-    void markModified() { m_document.markModified(); }
+    void markModified() { m_modified = true; }
     // An editor is about to open on a cell. Before the first edit since the table was opened, saved or
     // changed by a command, the table as it stands is kept (for undo and for "Нет" to saving); the table
     // counts as changed from then on. Why no editor may open, in Russian, when the table cannot be kept.
@@ -116,8 +119,8 @@ public:
     // Opens a table for reading and writing, or not at all.
     bool openForWriting(const QString& path);
     // Why the last open failed, in the user's words ("База данных повреждена !" for a damaged file).
-    const QString& openFailure() const { return m_document.failureMessage(); }
-    static QString openFailureCaption() { return table::TableDocument::errorCaption(); }
+    const QString& openFailure() const { return m_openFailure; }
+    static QString openFailureCaption(); // "Ошибка"
     // Adds the transfer's records newer than the stored ones; returns the messages to show. The sort
     // orders go first, as the rows are compared in file order. On failure (UserError) the message says
     // where the transfer was kept when asked to keep it, and isOpen() tells whether the table still is.
@@ -195,6 +198,22 @@ private:
     enum class UndoState { Nothing, BeforeCommand, BeforeSavedEdits, BeforeUnsavedEdits };
 
     bool openWith(const QString& path, table::DbfTable::Access access);
+    // Opens the table at `path`; false, with openFailure() saying why, when it cannot be.
+    bool openTable(const QString& path, table::DbfTable::Access access);
+    // Closes and opens the table again, keeping the active sort tag: with what is pending written, so
+    // that everything is on disk, or dropped. Throws TableError if opening fails; no table is open then.
+    enum class Pending { Write, Drop };
+    void reopen(Pending pending = Pending::Write);
+    void dropFailedAppend() noexcept;
+    // Closes the table as it is; its index file goes too unless asked to stay.
+    enum class IndexFile { Remove, Keep };
+    void closeTable(IndexFile index);
+    // The rows the page in view shows: those of its kind.
+    table::RowFilter pageFilter() const;
+    // Appends the transfer's rows (every record, or those newer than the stored ones) in one call.
+    decode::DecodeResult addTransferRows(const transfer::Transfer& transfer, decode::DecodeMode mode);
+    // The device type of the first row of the page in view (0 when blank or no row).
+    void readDeviceTypeFromPage();
     // Keeps the table for undo, then runs the command that changes it.
     void changeWithUndo(undo::Change change, const std::function<void()>& command);
     void forgetUndo();
@@ -203,9 +222,14 @@ private:
     void afterOpening();
     void choosePage();
     void recompute();
-    void postPending();
 
-    table::TableDocument m_document;
+    table::DbfTable m_table;
+    QString m_path;
+    table::DbfTable::Access m_access = table::DbfTable::Access::ReadWrite;
+    bool m_modified = false;
+    std::uint8_t m_deviceType = 0;
+    QString m_openFailure;
+    bool m_failedOnlyForWriting = false;
     Page m_page = Page::Ultrasonic;
     std::optional<table::TableStatistics> m_statistics; // nothing while they are to be worked out again
     UndoState m_undo = UndoState::Nothing;

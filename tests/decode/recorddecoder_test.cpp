@@ -4,6 +4,7 @@
 #include "support/imagebuilder.h"
 #include "support/tablefixture.h"
 #include "table/cp1251.h"
+#include "table/dbftable.h"
 #include "table/tableerror.h"
 
 #include <map>
@@ -40,19 +41,27 @@ protected:
     decode::DecodeResult decodeImage(const ImageBuilder& b, decode::DecodeMode mode, std::uint16_t surfaceBase = 1500)
     {
         b.buildInto(m_image);
-        return decode::flash2klivo(m_table, transferOf(m_image, b.firstCount(), surfaceBase), mode);
+        return decodeInto(transferOf(m_image, b.firstCount(), surfaceBase), mode);
+    }
+
+    // The transfer's rows appended to the table, compared with its stored rows as the workspace does.
+    decode::DecodeResult decodeInto(const transfer::Transfer& received, decode::DecodeMode mode)
+    {
+        const auto stored =
+            decode::storedStamps(received, m_table.view(RowFilter::recordKind(0), table::DbfTable::Order::File));
+        return decode::flash2klivo(received, mode, stored,
+                                   [this](std::span<const table::NewRow> rows) { m_table.appendRows(rows); });
     }
 
     // Every field of every row, in file order, as text ("" for blank).
     std::vector<Fields> rows()
     {
-        m_table.setFilter(RowFilter());
-        m_table.setActiveTag({});
+        const RecordView all = m_table.view({}, table::DbfTable::Order::File);
         std::vector<Fields> out;
-        for (bool ok = m_table.first(); ok; ok = m_table.next()) {
+        for (int row = 0; row < all.size(); ++row) {
             Fields f;
             for (const auto& entry : kMeasurementFields) {
-                const QByteArray stored = m_table.text(entry.field);
+                const QByteArray stored = all.text(row, entry.field);
                 if (!stored.trimmed().isEmpty())
                     f[entry.field] = entry.valueType == ValueType::Text ? cp1251::toUnicode(stored)
                                                                         : QString::fromLatin1(stored.trimmed());
@@ -237,7 +246,6 @@ TEST_F(RecordDecoder, CreateNumbersEachBlockFromOne)
         EXPECT_EQ(all[i].at(Field::N), numbers[static_cast<qsizetype>(i)] + QStringLiteral(".000000000"));
         EXPECT_EQ(all[i].at(Field::P5), i < 3 ? QStringLiteral("Базовая") : QStringLiteral("Индивидуальная"));
     }
-    EXPECT_FALSE(m_table.filter().isActive()) << "the filter is cleared at the end";
 }
 
 TEST_F(RecordDecoder, AppendTakesOnlyNewerRecordsOfEachBlock)
@@ -298,7 +306,7 @@ TEST_F(RecordDecoder, RecordsBeyondTheBytesReceivedAreNotDecoded)
     // Claim ten first-block records: the second block's count then lies beyond the image.
     transfer::DeviceImage image;
     image.assign(bytes);
-    const auto result = decode::flash2klivo(m_table, transferOf(image, 10, 1500), decode::DecodeMode::Create);
+    const auto result = decodeInto(transferOf(image, 10, 1500), decode::DecodeMode::Create);
     // 136 bytes of memory hold three whole records' worth after the first header; the counts promise ten.
     EXPECT_EQ(result.addedFirstBlock, 3) << "only the records wholly received";
     EXPECT_EQ(result.addedSecondBlock, 0);
@@ -311,7 +319,7 @@ TEST_F(RecordDecoder, RecordsBeyondTheBytesReceivedAreNotDecoded)
     m_table.close();
     DbfTable::create(tablePath());
     m_table.open(tablePath());
-    const auto again = decode::flash2klivo(m_table, transferOf(stale, 2, 1500), decode::DecodeMode::Create);
+    const auto again = decodeInto(transferOf(stale, 2, 1500), decode::DecodeMode::Create);
     EXPECT_EQ(again.addedFirstBlock + again.addedSecondBlock, 3);
 }
 
@@ -333,15 +341,21 @@ TEST_F(RecordDecoder, DecodingIsAFunctionOfTheTransferAlone)
     EXPECT_EQ(m_table.view().size(), 0) << "no table was touched";
 }
 
-TEST_F(RecordDecoder, AClosedTableIsLeftAlone)
+TEST_F(RecordDecoder, AnAppendCountsItsNewRecordsAndHandsOnTheRowsInSteps)
 {
-    m_table.close();
     ImageBuilder b;
-    b.first(at(1, 8));
+    b.first(at(1, 8)).first(at(1, 9)).second(at(2, 10));
     b.buildInto(m_image);
-    const auto result = decode::flash2klivo(m_table, transferOf(m_image, 1, 1500), decode::DecodeMode::Append);
-    EXPECT_EQ(result.addedFirstBlock, 0);
-    EXPECT_TRUE(result.messages.isEmpty());
+    const transfer::Transfer received = transferOf(m_image, b.firstCount(), 1500);
+    // The first block's newest stored record is of 1.3. 8:00; the second block has none stored.
+    const decode::StoredStamps stored{decode::recordStamp(received, decode::layoutOf(received).first, 0), 0};
+    EXPECT_EQ(decode::newRecordCount(received, stored), 2);
+    std::vector<std::size_t> steps;
+    const auto result = decode::flash2klivo(received, decode::DecodeMode::Append, stored,
+                                            [&](std::span<const table::NewRow> rows) { steps.push_back(rows.size()); });
+    EXPECT_EQ(result.addedFirstBlock, 1);
+    EXPECT_EQ(result.addedSecondBlock, 1);
+    EXPECT_EQ(steps, (std::vector<std::size_t>{1, 1})) << "each block's rows in a step of their own";
 }
 
 } // namespace

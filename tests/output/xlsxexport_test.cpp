@@ -156,12 +156,10 @@ TEST_F(XlsxExport, APageBeyondTheOldSheetGoesOutWholeAndAFailedWriteLeavesNothin
     constexpr int kRows = 70'000;
     table::DbfTable::create(tablePath());
     t.open(tablePath());
-    for (int i = 0; i < kRows; ++i) {
-        t.append();
-        t.setReal(table::Field::N, i + 1);
-        t.setReal(table::Field::P, (i % 500) / 10.0);
-        t.post();
-    }
+    std::vector<table::NewRow> rows;
+    for (int i = 0; i < kRows; ++i)
+        rows.push_back(table::NewRow().setReal(table::Field::N, i + 1).setReal(table::Field::P, (i % 500) / 10.0));
+    t.appendRows(rows);
     exportToXlsx(t.view(), out());
     const QJsonObject counted = readBack(out(), {QStringLiteral("--count")});
     EXPECT_EQ(counted[QStringLiteral("rows")].toInt(), kRows + 1);

@@ -33,32 +33,29 @@ TEST_F(DbfreadInterop, AnIndependentReaderSeesTheSameValues)
     DbfTable t;
     t.open(tablePath());
 
-    t.append();
-    t.setReal(Field::N, 1);
-    t.setText(Field::DATE, "05.03.2024");
-    t.setText(Field::TIME, "09:07:02");
-    t.setReal(Field::P, 23.4);
-    t.setReal(Field::R, 150);
-    t.setInteger(Field::D9, 4321);
-    t.setReal(Field::P2, 31.25);
-    t.setText(Field::P3, cp(u"Колонна"));
-    t.setText(Field::D2, cp(u"Бетон тяжёлый"));
-    t.setText(Field::P5, cp(u"Базовая"));
-    t.setText(Field::ZAV, cp(u"Cквозное"));
-    t.setText(Field::COMMENT, cp(u"Ось «А», №5 — ёмкость"));
-    t.post();
-
-    t.append();
-    t.setReal(Field::N, 2);
-    t.setInteger(Field::NB_TYPE, 1);
-    t.setInteger(Field::DEV_TYPE, 13);
-    t.setReal(Field::SERIAL, 1234);
-    t.post();
-
-    t.append(); // deleted rows are not read by anyone
-    t.setReal(Field::N, 3);
-    t.post();
-    t.deleteRow();
+    const NewRow written[] = {
+        NewRow()
+            .setReal(Field::N, 1)
+            .setText(Field::DATE, "05.03.2024")
+            .setText(Field::TIME, "09:07:02")
+            .setReal(Field::P, 23.4)
+            .setReal(Field::R, 150)
+            .setInteger(Field::D9, 4321)
+            .setReal(Field::P2, 31.25)
+            .setText(Field::P3, cp(u"Колонна"))
+            .setText(Field::D2, cp(u"Бетон тяжёлый"))
+            .setText(Field::P5, cp(u"Базовая"))
+            .setText(Field::ZAV, cp(u"Cквозное"))
+            .setText(Field::COMMENT, cp(u"Ось «А», №5 — ёмкость")),
+        NewRow()
+            .setReal(Field::N, 2)
+            .setInteger(Field::NB_TYPE, 1)
+            .setInteger(Field::DEV_TYPE, 13)
+            .setReal(Field::SERIAL, 1234),
+        NewRow().setReal(Field::N, 3),
+    };
+    t.appendRows(written);
+    t.removeRows({3}); // removed rows are not read by anyone
     t.close();
 
     const QJsonObject table = readWithDbfread(tablePath());

@@ -1,4 +1,4 @@
-// Working with rows: the cursor, the record-kind filter, editing, deletion, pack and refresh.
+// Working with rows: views of a kind, appending batches, setting one field, removing rows.
 #include "support/tablefixture.h"
 #include "table/dbftable.h"
 #include "table/tableerror.h"
@@ -7,13 +7,14 @@
 #include <QDir>
 
 #include <numeric>
-
 #include <vector>
 
 using namespace darni::table;
 using darni::testing::readAll;
 
 namespace {
+
+using Numbers = std::vector<int>;
 
 class DbfTableRows : public darni::testing::TableFixture
 {
@@ -23,38 +24,29 @@ protected:
     {
         DbfTable::create(tablePath());
         m_table.open(tablePath());
+        std::vector<NewRow> rows;
         for (std::size_t i = 0; i < kinds.size(); ++i) {
-            m_table.append();
-            m_table.setReal(Field::N, static_cast<double>(i + 1));
+            NewRow row;
+            row.setReal(Field::N, static_cast<double>(i + 1));
             if (kinds[i] >= 0)
-                m_table.setInteger(Field::NB_TYPE, kinds[i]);
-            m_table.post();
+                row.setInteger(Field::NB_TYPE, kinds[i]);
+            rows.push_back(row);
         }
-        m_table.first();
+        m_table.appendRows(rows);
     }
 
-    std::vector<int> walkForward()
+    Numbers numbers(const RecordView& rows) const
     {
-        std::vector<int> numbers;
-        for (bool ok = m_table.first(); ok; ok = m_table.next())
-            numbers.push_back(static_cast<int>(m_table.real(Field::N)));
-        return numbers;
-    }
-
-    std::vector<int> walkBackward()
-    {
-        std::vector<int> numbers;
-        for (bool ok = m_table.last(); ok; ok = m_table.prior())
-            numbers.push_back(static_cast<int>(m_table.real(Field::N)));
-        return numbers;
+        Numbers out;
+        for (int row = 0; row < rows.size(); ++row)
+            out.push_back(rows.integer(row, Field::N));
+        return out;
     }
 
     DbfTable m_table;
 };
 
-using Numbers = std::vector<int>;
-
-TEST_F(DbfTableRows, TheFilterSelectsRowsByKindWithABlankKindReadingAsZero)
+TEST_F(DbfTableRows, AViewSelectsRowsByKindWithABlankKindReadingAsZero)
 {
     makeTable({-1, 1, 0, 1, 7, -1});
     struct Case
@@ -67,12 +59,27 @@ TEST_F(DbfTableRows, TheFilterSelectsRowsByKindWithABlankKindReadingAsZero)
         {RowFilter::recordKind(1), {2, 4}},
         {RowFilter::recordKind(2), {}},
     };
+    for (const auto& c : cases)
+        EXPECT_EQ(numbers(m_table.view(c.filter)), c.rows) << c.filter.expression().toStdString();
+}
+
+TEST_F(DbfTableRows, TheFirstKindPresentIsFoundAndTheLastWhenNoneIs)
+{
+    struct Case
+    {
+        std::vector<int> kinds;
+        int chosen;
+    } const cases[] = {
+        {{0, 0, 1}, 1},
+        {{0, -1}, 0},
+        {{7}, 0},
+        {{}, 0},
+    };
     for (const auto& c : cases) {
-        m_table.setFilter(c.filter);
-        const auto what = c.filter.expression().toStdString();
-        EXPECT_EQ(walkForward(), c.rows) << what;
-        EXPECT_EQ(walkBackward(), Numbers(c.rows.rbegin(), c.rows.rend())) << what;
-        EXPECT_EQ(m_table.count(), static_cast<int>(c.rows.size())) << what;
+        makeTable(c.kinds);
+        const int wanted[] = {1, 0};
+        EXPECT_EQ(m_table.firstKindPresent(wanted), c.chosen) << ::testing::PrintToString(c.kinds);
+        m_table.close();
     }
 }
 
@@ -86,169 +93,101 @@ TEST_F(DbfTableRows, FilterExpressionsParse)
     EXPECT_EQ(RowFilter::recordKind(1).expression(), QStringLiteral("NB_TYPE=1"));
 }
 
-TEST_F(DbfTableRows, TheCursorReportsItsEnds)
-{
-    makeTable({0, 0, 0});
-    ASSERT_TRUE(m_table.first());
-    EXPECT_TRUE(m_table.bof());
-    EXPECT_FALSE(m_table.eof());
-    EXPECT_FALSE(m_table.prior());
-    EXPECT_TRUE(m_table.bof());
-    EXPECT_TRUE(m_table.next());
-    EXPECT_FALSE(m_table.bof());
-    EXPECT_TRUE(m_table.next());
-    EXPECT_FALSE(m_table.next());
-    EXPECT_TRUE(m_table.eof());
-    EXPECT_EQ(m_table.currentSlot(), 3u);
-
-    EXPECT_TRUE(m_table.goToSlot(2));
-    EXPECT_EQ(m_table.real(Field::N), 2.0);
-    EXPECT_FALSE(m_table.goToSlot(0));
-    EXPECT_FALSE(m_table.goToSlot(4));
-    EXPECT_EQ(m_table.currentSlot(), 2u) << "a failed move leaves the cursor";
-
-    m_table.setFilter(RowFilter::recordKind(1));
-    EXPECT_FALSE(m_table.first());
-    EXPECT_TRUE(m_table.bof() && m_table.eof());
-    EXPECT_EQ(m_table.currentSlot(), 0u);
-    EXPECT_TRUE(m_table.isNull(Field::N));
-    EXPECT_FALSE(m_table.goToSlot(2)) << "a row the filter hides cannot be reached";
-}
-
-TEST_F(DbfTableRows, AWalkCrossesReadWindowsAndBufferedAppends)
+TEST_F(DbfTableRows, AViewCrossesReadWindowsAndBufferedAppends)
 {
     // Enough rows for several read windows and one append batch, with more appended after reading.
     constexpr int kRows = 1500;
     makeTable(std::vector<int>(kRows, 0));
-    m_table.refresh();
-    for (int i = kRows + 1; i <= kRows + 10; ++i) {
-        m_table.append();
-        m_table.setReal(Field::N, i);
-        m_table.post();
-    }
+    m_table.flush();
+    std::vector<NewRow> more;
+    for (int i = kRows + 1; i <= kRows + 10; ++i)
+        more.push_back(NewRow().setReal(Field::N, i));
+    m_table.appendRows(more);
     Numbers expected(kRows + 10);
     std::iota(expected.begin(), expected.end(), 1);
-    EXPECT_EQ(walkForward(), expected);
-    EXPECT_EQ(walkBackward(), Numbers(expected.rbegin(), expected.rend()));
+    EXPECT_EQ(numbers(m_table.view()), expected);
     m_table.close();
     EXPECT_EQ(readAll(tablePath()).size(), 1217 + (kRows + 10) * 1086 + 1);
 }
 
-TEST_F(DbfTableRows, EditsArePostedWhenTheCursorMovesAndDroppedOnCancel)
+TEST_F(DbfTableRows, ABatchWithAValueThatDoesNotFitAddsNoRow)
+{
+    makeTable({0});
+    std::vector<NewRow> batch(2);
+    batch[0].setReal(Field::N, 2);
+    batch[1].setReal(Field::N, 3).setInteger(Field::D9, 1'000'000'000'000LL);
+    try {
+        m_table.appendRows(batch);
+        FAIL() << "a value wider than its field was taken";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.cause(), TableError::Cause::ValueTooWide);
+        EXPECT_TRUE(e.message().contains(QStringLiteral("D9"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(m_table.slotCount(), 1u);
+    EXPECT_EQ(numbers(m_table.view()), Numbers{1});
+}
+
+TEST_F(DbfTableRows, SettingAFieldWritesTheRowInPlaceAndShowsInEveryView)
 {
     makeTable({0, 0, 0});
-    ASSERT_TRUE(m_table.first());
-    m_table.edit();
-    m_table.setText(Field::COMMENT, "kept");
-    ASSERT_TRUE(m_table.next());
-    EXPECT_EQ(m_table.state(), DbfTable::State::Browse);
-    m_table.edit();
-    m_table.setText(Field::COMMENT, "dropped");
-    m_table.cancel();
-    EXPECT_EQ(m_table.text(Field::COMMENT), QByteArray());
-    m_table.last();
-    m_table.edit();
-    m_table.setText(Field::COMMENT, "at close");
-    m_table.close();
+    m_table.flush();
+    const RecordView before = m_table.view();
+    m_table.setField(2, Field::COMMENT, FieldValue::text("kept"));
+    m_table.setField(3, Field::P, FieldValue::real(12.5));
+    m_table.setField(3, Field::P, FieldValue::blank());
+    EXPECT_EQ(before.text(1, Field::COMMENT), QByteArray("kept")) << "a view taken before shows the edit";
+    EXPECT_TRUE(before.isNull(2, Field::P));
 
+    EXPECT_THROW(m_table.setField(1, Field::D9, FieldValue::integer(1'000'000'000'000LL)), TableError);
+    EXPECT_TRUE(before.isNull(0, Field::D9)) << "a value that does not fit changes nothing";
+    EXPECT_THROW(m_table.setField(4, Field::N, FieldValue::real(1)), TableMisuse) << "no row there";
+
+    const QByteArray headerBefore = readAll(tablePath()).left(32);
+    m_table.close();
+    EXPECT_EQ(readAll(tablePath()).left(32), headerBefore) << "an edit in place leaves the header";
     m_table.open(tablePath());
-    std::vector<QByteArray> comments;
-    for (bool ok = m_table.first(); ok; ok = m_table.next())
-        comments.push_back(m_table.text(Field::COMMENT));
-    EXPECT_EQ(comments, (std::vector<QByteArray>{"kept", "", "at close"}));
+    EXPECT_EQ(m_table.view().text(1, Field::COMMENT), QByteArray("kept"));
 }
 
-TEST_F(DbfTableRows, DeletingMarksTheRowAndMovesToTheNextShownRow)
-{
-    makeTable({0, 0, 0});
-    ASSERT_TRUE(m_table.goToSlot(2));
-    m_table.deleteRow();
-    EXPECT_EQ(m_table.real(Field::N), 3.0);
-    m_table.deleteRow();
-    EXPECT_EQ(m_table.real(Field::N), 1.0) << "after the last row, the prior one";
-    m_table.deleteRow();
-    EXPECT_EQ(m_table.currentSlot(), 0u);
-    EXPECT_THROW(m_table.deleteRow(), TableMisuse);
-    EXPECT_EQ(m_table.count(), 0);
-    EXPECT_EQ(m_table.slotCount(), 3u);
-    m_table.close();
-
-    const QByteArray b = readAll(tablePath());
-    for (int slot = 0; slot < 3; ++slot)
-        EXPECT_EQ(b[1217 + slot * 1086], '*');
-}
-
-TEST_F(DbfTableRows, PackKeepsTheLiveRowsInOrderAndLeavesNoTemporaryFile)
+TEST_F(DbfTableRows, RemovingRowsKeepsTheRestInOrderAndLeavesNoTemporaryFile)
 {
     makeTable({0, 1, 0, 0, 0});
-    m_table.setFilter(RowFilter::recordKind(0));
-    for (const std::uint32_t slot : {4u, 2u}) {
-        m_table.setFilter(RowFilter());
-        ASSERT_TRUE(m_table.goToSlot(slot));
-        m_table.deleteRow();
-    }
-    m_table.setFilter(RowFilter::recordKind(0));
-    m_table.pack();
+    m_table.removeRows({4, 2, 99});
 
     EXPECT_TRUE(m_table.isOpen());
     EXPECT_EQ(m_table.slotCount(), 3u);
-    EXPECT_EQ(m_table.filter(), RowFilter::recordKind(0));
-    EXPECT_EQ(walkForward(), (Numbers{1, 3, 5}));
-    EXPECT_EQ(m_table.currentSlot(), 3u);
+    EXPECT_EQ(numbers(m_table.view(RowFilter::recordKind(0))), (Numbers{1, 3, 5}));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")});
     m_table.close();
     const QByteArray b = readAll(tablePath());
     EXPECT_EQ(b.size(), 1217 + 3 * 1086 + 1);
     EXPECT_EQ(le32(b, 4), 3u);
 
-    // The table is still held after a pack.
+    // The table is still held after a rewrite.
     DbfTable other;
     m_table.open(tablePath());
+    m_table.removeRows({});
     EXPECT_THROW(other.open(tablePath()), TableError);
 }
 
-TEST_F(DbfTableRows, PackSkipsTakenTemporaryNames)
+TEST_F(DbfTableRows, RemovingSkipsTakenTemporaryNames)
 {
     makeTable({0, 0});
     darni::testing::writeAll(pathOf(QStringLiteral("t_1.db")), "someone else's");
-    m_table.goToSlot(1);
-    m_table.deleteRow();
-    m_table.pack();
-    EXPECT_EQ(walkForward(), (Numbers{2}));
+    m_table.removeRows({1});
+    EXPECT_EQ(numbers(m_table.view()), (Numbers{2}));
     EXPECT_EQ(readAll(pathOf(QStringLiteral("t_1.db"))), QByteArray("someone else's"));
     EXPECT_FALSE(QFile::exists(pathOf(QStringLiteral("t_2.db"))));
-}
-
-TEST_F(DbfTableRows, RefreshStaysOnTheCurrentRowWhileItIsShown)
-{
-    makeTable({0, 0, 0});
-    ASSERT_TRUE(m_table.goToSlot(2));
-    m_table.refresh();
-    EXPECT_EQ(m_table.currentSlot(), 2u);
-    m_table.setFilter(RowFilter());
-    m_table.goToSlot(3);
-    m_table.setFilter(RowFilter::recordKind(1));
-    m_table.refresh();
-    EXPECT_EQ(m_table.currentSlot(), 0u);
-}
-
-TEST_F(DbfTableRows, TheFilterStaysAcrossCloseAndOpen)
-{
-    makeTable({1, 0});
-    m_table.setFilter(RowFilter::recordKind(1));
-    m_table.close();
-    m_table.open(tablePath());
-    EXPECT_EQ(m_table.filter(), RowFilter::recordKind(1));
-    EXPECT_EQ(walkForward(), (Numbers{1}));
 }
 
 // Using a closed table is a bug in the caller, not a cause to show a user.
 TEST_F(DbfTableRows, AClosedTableRefusesWork)
 {
-    EXPECT_THROW(m_table.first(), TableMisuse);
-    EXPECT_THROW(m_table.append(), TableMisuse);
-    EXPECT_THROW(m_table.pack(), TableMisuse);
-    EXPECT_TRUE(m_table.isNull(Field::N));
+    const NewRow row;
+    EXPECT_THROW(m_table.view(), TableMisuse);
+    EXPECT_THROW(m_table.appendRows({&row, 1}), TableMisuse);
+    EXPECT_THROW(m_table.removeRows({1}), TableMisuse);
+    EXPECT_THROW(m_table.setField(1, Field::N, FieldValue::real(1)), TableMisuse);
 }
 
 } // namespace

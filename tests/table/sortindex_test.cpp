@@ -1,11 +1,13 @@
 // Sort tags in the table's dBase IV multiple index file: walk order, refusals, the production index
-// flag, changes while sorted, pack, damaged files, and the file's structure walked as published.
+// flag, changes while sorted, rewrites, damaged files, and the file's structure walked as published.
 #include "support/dbffilebuilder.h"
 #include "support/tablefixture.h"
+#include "support/tablerows.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
 #include "table/numerickey.h"
 #include "table/tableerror.h"
+#include "table/tableorder.h"
 
 #include <QDir>
 #include <QtEndian>
@@ -201,48 +203,28 @@ public:
         DbfTable::create(tablePath());
         t.open(tablePath());
         int n = 0;
+        std::vector<NewRow> made;
         for (const Row& r : rows) {
-            t.append();
-            t.setReal(Field::N, ++n);
+            NewRow row;
+            row.setReal(Field::N, ++n);
             if (r.p)
-                t.setReal(Field::P, std::atof(r.p));
+                row.setReal(Field::P, std::atof(r.p));
             if (r.zav)
-                t.setText(Field::ZAV, cp1251::fromUnicode(QStringView(r.zav)).toStdString());
+                row.setText(Field::ZAV, cp1251::fromUnicode(QStringView(r.zav)).toStdString());
             if (r.kind >= 0)
-                t.setInteger(Field::NB_TYPE, r.kind);
-            t.post();
+                row.setInteger(Field::NB_TYPE, r.kind);
+            made.push_back(row);
         }
+        t.appendRows(made);
     }
 
 protected:
-    Numbers walk()
-    {
-        Numbers out;
-        for (bool ok = t.first(); ok; ok = t.next())
-            out.push_back(static_cast<int>(t.real(Field::N)));
-        return out;
-    }
-
-    Numbers walkBack()
-    {
-        Numbers out;
-        for (bool ok = t.last(); ok; ok = t.prior())
-            out.push_back(static_cast<int>(t.real(Field::N)));
-        return out;
-    }
+    Numbers walk(const RowFilter& rows = {}) { return darni::testing::numbersOf(t.view(rows)); }
 
     std::set<std::uint32_t> liveSlots()
     {
-        const RowFilter keep = t.filter();
-        t.setFilter(RowFilter());
-        const QString active = t.activeTag();
-        t.setActiveTag({});
-        std::set<std::uint32_t> slots;
-        for (bool ok = t.first(); ok; ok = t.next())
-            slots.insert(t.currentSlot());
-        t.setActiveTag(active);
-        t.setFilter(keep);
-        return slots;
+        const RecordView live = t.view({}, DbfTable::Order::File);
+        return {live.slots().begin(), live.slots().end()};
     }
 
     std::vector<WalkedTag> walkIndexFile()
@@ -280,7 +262,6 @@ TEST_F(SortIndex, TagsWalkTheRowsInKeyOrderWithEqualKeysBySlot)
         t.setActiveTag(QStringLiteral("tab1"));
         const std::string what = std::string(c.field) + (c.descending ? " descending" : " ascending");
         EXPECT_EQ(walk(), c.order) << what;
-        EXPECT_EQ(walkBack(), Numbers(c.order.rbegin(), c.order.rend())) << what;
         for (const WalkedTag& tag : walkIndexFile())
             expectSound(tag, liveSlots());
         t.deleteTag(QStringLiteral("tab1"));
@@ -310,16 +291,14 @@ TEST_F(SortIndex, NumbersOfAnySignAndSizeFromAnotherProgramSortByValue)
     }
 }
 
-TEST_F(SortIndex, TheFilterAppliesInTagOrder)
+TEST_F(SortIndex, AKindsRowsShowInTagOrder)
 {
     makeTable(kRows);
     t.addTag(QStringLiteral("tab2"), "P", true);
     t.setActiveTag(QStringLiteral("tab2"));
-    t.setFilter(RowFilter::recordKind(0));
-    EXPECT_EQ(walk(), (Numbers{1, 4, 5, 2, 6}));
-    EXPECT_EQ(t.count(), 5);
-    t.setFilter(RowFilter::recordKind(1));
-    EXPECT_EQ(walk(), (Numbers{7, 3}));
+    EXPECT_EQ(walk(RowFilter::recordKind(0)), (Numbers{1, 4, 5, 2, 6}));
+    EXPECT_EQ(walk(RowFilter::recordKind(1)), (Numbers{7, 3}));
+    EXPECT_EQ(darni::testing::numbersOf(t.view(RowFilter::recordKind(1), DbfTable::Order::File)), (Numbers{3, 7}));
 }
 
 TEST_F(SortIndex, TextsWiderThanAnIndexKeySortByTheirFirstHundredCharacters)
@@ -333,10 +312,10 @@ TEST_F(SortIndex, TextsWiderThanAnIndexKeySortByTheirFirstHundredCharacters)
                                             std::string(100, 'a') + "b"};
     int n = 0;
     for (const std::string& text : texts) {
-        t.append();
-        t.setReal(Field::N, ++n);
-        t.setText(Field::P5, cp1251::fromUnicode(QString::fromStdString(text)).toStdString());
-        t.post();
+        darni::testing::appendRow(
+            t, NewRow()
+                   .setReal(Field::N, ++n)
+                   .setText(Field::P5, cp1251::fromUnicode(QString::fromStdString(text)).toStdString()));
     }
     for (const char* field : {"P3", "D2", "P5"}) {
         t.setActiveTag({});
@@ -389,8 +368,7 @@ TEST_F(SortIndex, TheFirstTagSetsTheProductionIndexFlagForGood)
     t.open(tablePath());
     EXPECT_TRUE(t.tagNames().isEmpty());
     EXPECT_FALSE(t.header().hasProductionIndex());
-    t.append();
-    t.post();
+    darni::testing::appendRow(t, NewRow());
     t.close();
     EXPECT_EQ(readAll(tablePath())[28], 0);
 }
@@ -455,51 +433,35 @@ TEST(NumericKey, IsTheBcdThatDBaseIVWrites)
     EXPECT_EQ(numerickey::decode(earlier.data()), 632.4);
 }
 
-TEST_F(SortIndex, TheOrderFollowsAppendsEditsAndDeletions)
+TEST_F(SortIndex, TheOrderFollowsAppendsEditsAndRewrites)
 {
     makeTable(kRows);
     t.addTag(QStringLiteral("tab1"), "P", false);
     t.addTag(QStringLiteral("tab2"), "ZAV", true);
     t.setActiveTag(QStringLiteral("tab1"));
 
-    t.append(); // 8: between 0.25 and 3
-    t.setReal(Field::N, 8);
-    t.setReal(Field::P, 1);
-    t.post();
+    darni::testing::appendRow(t, NewRow().setReal(Field::N, 8).setReal(Field::P, 1)); // between 0.25 and 3
     EXPECT_EQ(walk(), (Numbers{6, 2, 5, 8, 3, 1, 4, 7}));
 
-    ASSERT_TRUE(t.goToSlot(7)); // 100 → -5: first now
-    t.edit();
-    t.setReal(Field::P, -5);
-    t.post();
+    t.setField(7, Field::P, FieldValue::real(-5)); // 100 → -5: first now
     EXPECT_EQ(walk(), (Numbers{7, 6, 2, 5, 8, 3, 1, 4}));
 
-    ASSERT_TRUE(t.goToSlot(3));
-    t.deleteRow();
-    EXPECT_EQ(t.real(Field::N), 1.0) << "the next row in tag order";
-    EXPECT_EQ(walk(), (Numbers{7, 6, 2, 5, 8, 1, 4}));
-
     // Editing another field keeps the row's place.
-    ASSERT_TRUE(t.goToSlot(5));
-    t.edit();
-    t.setText(Field::COMMENT, "note");
-    EXPECT_TRUE(t.next()) << "moving on posts the edit";
-    EXPECT_EQ(t.real(Field::N), 8.0);
+    t.setField(5, Field::COMMENT, FieldValue::text("note"));
+    EXPECT_EQ(walk(), (Numbers{7, 6, 2, 5, 8, 3, 1, 4}));
 
+    t.removeRows({3});
+    EXPECT_EQ(walk(), (Numbers{7, 6, 2, 5, 8, 1, 4}));
     for (const WalkedTag& tag : walkIndexFile())
         expectSound(tag, liveSlots());
 }
 
-TEST_F(SortIndex, PackRecreatesTheOpenTagsBesideThePackedTable)
+TEST_F(SortIndex, ARewriteRecreatesTheOpenTagsBesideTheNewTable)
 {
     makeTable(kRows);
     t.addTag(QStringLiteral("tab1"), "P", true);
     t.setActiveTag(QStringLiteral("tab1"));
-    for (const std::uint32_t slot : {2u, 4u}) {
-        ASSERT_TRUE(t.goToSlot(slot));
-        t.deleteRow();
-    }
-    t.pack();
+    t.removeRows({2, 4});
     EXPECT_EQ(t.activeTag().compare(QStringLiteral("tab1"), Qt::CaseInsensitive), 0);
     EXPECT_EQ(walk(), (Numbers{7, 1, 3, 5, 6}));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
@@ -507,7 +469,7 @@ TEST_F(SortIndex, PackRecreatesTheOpenTagsBesideThePackedTable)
     const auto tags = walkIndexFile();
     ASSERT_EQ(tags.size(), 1u);
     expectSound(tags[0], liveSlots());
-    EXPECT_EQ(tags[0].records, (std::vector<std::uint32_t>{5, 1, 2, 3, 4})) << "slots of the packed table";
+    EXPECT_EQ(tags[0].records, (std::vector<std::uint32_t>{5, 1, 2, 3, 4})) << "slots of the new table";
     EXPECT_EQ(readAll(tablePath())[28], 1);
 }
 
@@ -516,19 +478,20 @@ TEST_F(SortIndex, ManyRowsMakeADeepTreeThatStaysSound)
     DbfTable::create(tablePath());
     t.open(tablePath());
     constexpr int kRowCount = 5000; // 62 numeric keys a block: three levels
+    std::vector<NewRow> rows;
     for (int i = 1; i <= kRowCount; ++i) {
-        t.append();
-        t.setReal(Field::N, i);
-        t.setReal(Field::P, (i * 7919) % 1000 / 10.0);
-        t.setText(Field::ZAV, i % 3 == 0 ? "b" : "a");
-        t.post();
+        rows.push_back(NewRow()
+                           .setReal(Field::N, i)
+                           .setReal(Field::P, (i * 7919) % 1000 / 10.0)
+                           .setText(Field::ZAV, i % 3 == 0 ? "b" : "a"));
     }
+    t.appendRows(rows);
     t.addTag(QStringLiteral("tab1"), "P", false);
     t.addTag(QStringLiteral("tab2"), "ZAV", true);
-    for (int i = 1; i <= kRowCount; i += 97) {
-        ASSERT_TRUE(t.goToSlot(static_cast<std::uint32_t>(i)));
-        t.deleteRow();
-    }
+    std::vector<std::uint32_t> removed;
+    for (int i = 1; i <= kRowCount; i += 97)
+        removed.push_back(static_cast<std::uint32_t>(i));
+    t.removeRows(removed);
     const auto tags = walkIndexFile();
     ASSERT_EQ(tags.size(), 2u);
     for (const WalkedTag& tag : tags)
@@ -537,13 +500,58 @@ TEST_F(SortIndex, ManyRowsMakeADeepTreeThatStaysSound)
     EXPECT_EQ(tags[1].expression, QStringLiteral("ZAV"));
 
     t.setActiveTag(QStringLiteral("tab1"));
-    double previous = -1;
-    int rows = 0;
-    for (bool ok = t.first(); ok; ok = t.next(), ++rows) {
-        EXPECT_GE(t.real(Field::P), previous);
-        previous = t.real(Field::P);
-    }
-    EXPECT_EQ(rows, t.count());
+    const RecordView sorted = t.view();
+    EXPECT_EQ(sorted.size(), kRowCount - static_cast<int>(removed.size()));
+    for (int row = 1; row < sorted.size(); ++row)
+        EXPECT_GE(sorted.real(row, Field::P), sorted.real(row - 1, Field::P));
+}
+
+TEST_F(SortIndex, DatesSortByTheCalendarAndTextFieldsByTheirText)
+{
+    darni::testing::DbfFileBuilder b(darni::testing::measurementFields());
+    const std::pair<const char*, const char*> rows[] = {
+        {"02.01.2024", "10:00:00"}, {"01.01.2029", "08:00:00"}, {"15.12.2023", "09:00:00"},
+        {"01.01.2028", "12:30:00"}, {"01.01.2028", "07:15:00"},
+    };
+    for (const auto& [date, time] : rows)
+        b.record({{"N", "1"}, {"DATE", date}, {"TIME", time}, {"ZAV", time}});
+    b.writeTo(tablePath());
+    t.open(tablePath());
+    sortByField(t, QStringLiteral("tab1"), Field::DATE, false);
+    const auto shown = [this](Field field) {
+        const RecordView rows = t.view();
+        std::vector<std::string> texts;
+        for (int row = 0; row < rows.size(); ++row) {
+            texts.push_back(field == Field::DATE
+                                ? (rows.text(row, Field::DATE) + ' ' + rows.text(row, Field::TIME)).toStdString()
+                                : rows.text(row, field).toStdString());
+        }
+        return texts;
+    };
+    const std::vector<std::string> calendar = {"15.12.2023 09:00:00", "02.01.2024 10:00:00", "01.01.2028 07:15:00",
+                                               "01.01.2028 12:30:00", "01.01.2029 08:00:00"};
+    EXPECT_EQ(shown(Field::DATE), calendar) << "year, month, day, then the time of day";
+
+    // The index file states the key as dBase IV evaluates it, and reads back as the same order.
+    EXPECT_TRUE(
+        readAll(pathOf(QStringLiteral("t.mdx"))).contains("SUBSTR(DATE,7,4)+SUBSTR(DATE,4,2)+SUBSTR(DATE,1,2)+TIME"));
+    t.close();
+    t.open(tablePath());
+    ASSERT_TRUE(t.tagNames().contains(QStringLiteral("TAB1")));
+    t.setActiveTag(QStringLiteral("tab1"));
+    EXPECT_EQ(shown(Field::DATE), calendar);
+
+    // Other text fields sort by their text as stored.
+    sortByField(t, QStringLiteral("tab2"), Field::ZAV, true);
+    EXPECT_EQ(shown(Field::ZAV),
+              (std::vector<std::string>{"12:30:00", "10:00:00", "09:00:00", "08:00:00", "07:15:00"}));
+
+    // A text wider than an index key sorts by its first 100 characters.
+    EXPECT_NO_THROW(sortByField(t, QStringLiteral("tab1"), Field::P3, true)); // "Тип изделия"
+    EXPECT_EQ(t.activeTag().toLower(), QStringLiteral("tab1"));
+    resetOrder(t, QStringLiteral("tab1"));
+    EXPECT_TRUE(t.activeTag().isEmpty()) << "back in file order";
+    resetOrder(t, QStringLiteral("tab1")); // no such tag any more: nothing to say
 }
 
 } // namespace

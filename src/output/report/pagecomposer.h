@@ -81,7 +81,7 @@ private:
     std::unique_ptr<const PagePlan> m_plan;
 };
 
-// Reads the rows of the page in the view's order, touching no cursor: the grids go on reading theirs.
+// Reads the rows of the page in the view's order: the grids go on reading theirs.
 // `progress` (rows done, rows in all) is asked now and then whether to go on; nothing when it says no.
 std::optional<ComposedReport> composeReport(const table::RecordView& page, const ReportLayout& layout,
                                             const std::function<bool(int, int)>& progress = {});

@@ -85,9 +85,9 @@ const ReportLayout& report3()
     return kReport3;
 }
 
-const ReportLayout& chooseReport(table::TableDocument::Page page, std::uint8_t deviceType)
+const ReportLayout& chooseReport(table::RecordKind page, std::uint8_t deviceType)
 {
-    if (page == table::TableDocument::Page::PullOff)
+    if (page == table::RecordKind::PullOff)
         return kReport2;
     return deviceType == kKlivoDeviceType ? kReport3 : kReport1;
 }

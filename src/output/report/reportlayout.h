@@ -3,8 +3,8 @@
 // measured from the paper's top left corner.
 #pragma once
 
+#include "table/recordkind.h"
 #include "table/recordschema.h"
-#include "table/tabledocument.h"
 
 #include <Qt>
 
@@ -60,7 +60,7 @@ const ReportLayout& report3(); // КЛИВО-ТР5, portrait, seven columns
 
 // The layout for the page in view: the pull-off page prints Report2; the ultrasonic page prints Report3
 // for the instrument of device type 13, else Report1.
-const ReportLayout& chooseReport(table::TableDocument::Page page, std::uint8_t deviceType);
+const ReportLayout& chooseReport(table::RecordKind page, std::uint8_t deviceType);
 
 // Fonts: Arial, black.
 inline constexpr int kTitlePoints = 14;
