@@ -280,16 +280,15 @@ void DbfTable::appendRows(std::span<const NewRow> rows)
     requireWritable();
     if (rows.empty())
         return;
-    const auto length = static_cast<std::size_t>(m_store.recordLength());
-    QByteArray records(static_cast<qsizetype>(length * rows.size()), dbf::kBlank);
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i].writeInto(layout(), records.data() + i * length);
+    // Each row is written into a record that stays in the processor's cache, then copied into the store.
+    m_rowRecord.resize(m_store.recordLength());
     ++m_edits;
     try {
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const char* record = records.constData() + i * length;
-            m_tags.update(m_store.slotCount() + 1, nullptr, record);
-            m_store.append(record);
+        for (const NewRow& row : rows) {
+            m_rowRecord.fill(dbf::kBlank);
+            row.writeInto(layout(), m_rowRecord.data());
+            m_tags.update(m_store.slotCount() + 1, nullptr, m_rowRecord.constData());
+            m_store.append(m_rowRecord.constData());
         }
     } catch (...) {
         followRollBack();

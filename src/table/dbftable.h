@@ -98,9 +98,10 @@ public:
     // The field of that name, without regard to case; TableError(MissingField) for other names.
     static Field fieldNamed(std::string_view name);
 
-    // Appends the rows after the last, in this order. Every row is written into a record before the
-    // first is added, so a value that does not fit (TableError ValueTooWide) adds none of them. The rows
-    // are counted in the file only by flush(), close() or commitNew(), all together.
+    // Appends the rows after the last, in this order. They are counted in the file only by flush(),
+    // close() or commitNew(), all together. A value that does not fit (TableError ValueTooWide) stops
+    // the batch at its row; a caller that wants none of the uncounted rows then lets the table go with
+    // abandon(), as the workspace does with a failed append.
     void appendRows(std::span<const NewRow> rows);
     // Gives one field of the live row in this slot a value, written in place at once; the orders follow.
     // TableError(ValueTooWide), with the row unchanged, when a number does not fit.
@@ -170,6 +171,7 @@ private:
     std::uint64_t m_lastViewGeneration = 0;
     std::uint64_t m_lastViewEdits = 0;
     std::uint64_t m_edits = 0;
+    QByteArray m_rowRecord; // the record of the row being appended
 };
 
 } // namespace darni::table

@@ -70,12 +70,16 @@ void FieldValue::writeInto(Field field, const FieldLayout& layout, char* record)
 
 NewRow& NewRow::set(Field field, FieldValue value)
 {
-    for (Entry& entry : m_values) {
-        if (entry.field == field) {
-            entry.value = std::move(value);
-            return *this;
+    const std::uint64_t bit = std::uint64_t{1} << static_cast<std::size_t>(field);
+    if (m_fieldsSet & bit) {
+        for (Entry& entry : m_values) {
+            if (entry.field == field) {
+                entry.value = std::move(value);
+                return *this;
+            }
         }
     }
+    m_fieldsSet |= bit;
     m_values.push_back({field, std::move(value)});
     return *this;
 }

@@ -61,6 +61,9 @@ private:
         FieldValue value;
     };
     std::vector<Entry> m_values;
+    // One bit a field, so that setting a field anew is told from setting it first without a search.
+    std::uint64_t m_fieldsSet = 0;
+    static_assert(kFieldCount <= 64);
 };
 
 } // namespace darni::table

@@ -1,7 +1,7 @@
 // One reader's own look at the rows of a table's page: the live rows of a kind (or all), in an order,
-// fixed when the view is taken, each read where the table keeps it (mostly its memory map). Any number of views may be read side by side, and a view
-// never fails: once the table has gained or lost rows, been reordered, replaced or closed, the view
-// is stale and reads every field as blank until its owner takes a new one. An edit of a row's fields
+// fixed when the view is taken, each read where the table keeps it (mostly its memory map). Any number of views may be
+// read side by side, and a view never fails: once the table has gained or lost rows, been reordered, replaced or
+// closed, the view is stale and reads every field as blank until its owner takes a new one. An edit of a row's fields
 // shows in every view at once, in the place the row had when the view was taken.
 #pragma once
 
