@@ -4,6 +4,8 @@
 #include "table/cp1251.h"
 #include "table/dbftable.h"
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,17 +15,17 @@ using namespace darni::table;
 
 namespace {
 
-// Rows handed to the table at a time, as the decoder hands them.
+// Rows handed to the table at a time, as the decoder hands them, each row's room kept from batch to
+// batch as the decoder keeps it.
 constexpr int kRowsPerBatch = 4096;
-constexpr std::size_t kValuesPerRow = 12;
 
-NewRow likeADecodedRow(int i)
+void fillLikeADecodedRow(NewRow& row, int i)
 {
     static const std::string material = cp1251::fromUnicode(QStringLiteral("Бетон тяжёлый")).toStdString();
     static const std::string product = cp1251::fromUnicode(QStringLiteral("Колонна")).toStdString();
     static const std::string dependence = cp1251::fromUnicode(QStringLiteral("Базовая")).toStdString();
     static const std::string mode = cp1251::fromUnicode(QStringLiteral("Cквозное")).toStdString();
-    NewRow row(kValuesPerRow);
+    row.clear();
     row.setReal(Field::N, i + 1)
         .setText(Field::DATE, "17.05.2024")
         .setText(Field::TIME, "10:42:07")
@@ -36,7 +38,6 @@ NewRow likeADecodedRow(int i)
         .setReal(Field::P4, 1.05)
         .setText(Field::P5, dependence)
         .setText(Field::ZAV, mode);
-    return row;
 }
 } // namespace
 
@@ -45,14 +46,12 @@ void makeMeasurementTable(const QString& path, int rows)
     DbfTable::create(path);
     DbfTable t;
     t.open(path);
-    std::vector<NewRow> batch;
-    batch.reserve(kRowsPerBatch);
-    for (int i = 0; i < rows; ++i) {
-        batch.push_back(likeADecodedRow(i));
-        if (static_cast<int>(batch.size()) == kRowsPerBatch || i + 1 == rows) {
-            t.appendRows(batch);
-            batch.clear();
-        }
+    std::vector<NewRow> batch(kRowsPerBatch);
+    for (int first = 0; first < rows; first += kRowsPerBatch) {
+        const int count = std::min(kRowsPerBatch, rows - first);
+        for (int k = 0; k < count; ++k)
+            fillLikeADecodedRow(batch[static_cast<std::size_t>(k)], first + k);
+        t.appendRows(std::span<const NewRow>(batch.data(), static_cast<std::size_t>(count)));
     }
     t.close();
 }

@@ -9,12 +9,16 @@ using table::Field;
 
 namespace {
 
-// The values a decoded record may have, more or fewer by sounding mode.
-constexpr std::size_t kValuesOfARecord = 15;
+// The bytes are handed on as they are: a copy into a std::string first would cost an allocation for
+// each text of each record.
+void setBytes(table::NewRow& to, Field f, const QByteArray& bytes)
+{
+    to.setText(f, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
 
 void setText(table::NewRow& to, Field f, const QString& text)
 {
-    to.setText(f, table::cp1251::fromUnicode(text).toStdString());
+    setBytes(to, f, table::cp1251::fromUnicode(text));
 }
 
 void setReal(table::NewRow& to, Field f, const std::optional<double>& value)
@@ -25,12 +29,12 @@ void setReal(table::NewRow& to, Field f, const std::optional<double>& value)
 
 } // namespace
 
-table::NewRow rowValuesOf(const DecodedRow& row)
+void rowValuesOf(const DecodedRow& row, table::NewRow& to)
 {
-    table::NewRow to(kValuesOfARecord);
+    to.clear();
     to.setReal(Field::N, row.number);
-    to.setText(Field::TIME, row.time.toLatin1().toStdString());
-    to.setText(Field::DATE, row.date.toLatin1().toStdString());
+    setBytes(to, Field::TIME, row.time.toLatin1());
+    setBytes(to, Field::DATE, row.date.toLatin1());
     setText(to, Field::P5, row.dependence);
     setText(to, Field::ZAV, row.mode);
     setReal(to, Field::R, row.baseLength);
@@ -46,7 +50,6 @@ table::NewRow rowValuesOf(const DecodedRow& row)
     if (row.productType)
         setText(to, Field::P3, *row.productType);
     setReal(to, Field::P2, row.strength);
-    return to;
 }
 
 } // namespace darni::decode

@@ -7,6 +7,7 @@
 
 namespace darni::decode {
 
-table::NewRow rowValuesOf(const DecodedRow& row);
+// Fills `to` afresh with the record's values, reusing its room.
+void rowValuesOf(const DecodedRow& row, table::NewRow& to);
 
 } // namespace darni::decode

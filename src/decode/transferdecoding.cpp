@@ -26,16 +26,20 @@ std::size_t firstTaken(const transfer::Transfer& transfer, const BlockSpan& bloc
     return mode == DecodeMode::Append ? firstNewRecord(transfer, block, storedStampOf(block, stored)) : 0;
 }
 
+// The rows of one step, kept from step to step: each row's room for its values is allocated once.
+using StepRows = std::vector<table::NewRow>;
+
 int addBlock(const transfer::Transfer& transfer, const BlockSpan& block, DecodeMode mode, const StoredStamps& stored,
-             const RowSteps& take)
+             const RowSteps& take, StepRows& rows)
 {
     const std::size_t from = firstTaken(transfer, block, mode, stored);
-    std::vector<table::NewRow> rows;
     for (std::size_t k = from; k < block.count; k += kRowsPerStep) {
-        rows.clear();
-        for (const DecodedRow& row : decodeRecords(transfer, block, k, kRowsPerStep))
-            rows.push_back(rowValuesOf(row));
-        take(rows);
+        const std::vector<DecodedRow> decoded = decodeRecords(transfer, block, k, kRowsPerStep);
+        if (rows.size() < decoded.size())
+            rows.resize(decoded.size());
+        for (std::size_t i = 0; i < decoded.size(); ++i)
+            rowValuesOf(decoded[i], rows[i]);
+        take(std::span<const table::NewRow>(rows.data(), decoded.size()));
     }
     return static_cast<int>(block.count - from);
 }
@@ -74,8 +78,9 @@ DecodeResult flash2klivo(const transfer::Transfer& transfer, DecodeMode mode, co
 {
     DecodeResult result;
     const MemoryLayout layout = layoutOf(transfer);
-    result.addedFirstBlock = addBlock(transfer, layout.first, mode, stored, take);
-    result.addedSecondBlock = addBlock(transfer, layout.second, mode, stored, take);
+    StepRows rows;
+    result.addedFirstBlock = addBlock(transfer, layout.first, mode, stored, take, rows);
+    result.addedSecondBlock = addBlock(transfer, layout.second, mode, stored, take, rows);
     if (mode == DecodeMode::Append)
         result.messages = DecodeResult::appendMessages(result.addedFirstBlock, result.addedSecondBlock);
     return result;

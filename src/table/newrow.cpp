@@ -33,6 +33,7 @@ FieldValue FieldValue::integer(std::int64_t value)
 }
 
 namespace {
+
 void refuseTooWide(Field field, int width)
 {
     throw TableError(TableError::Cause::ValueTooWide,
@@ -41,53 +42,83 @@ void refuseTooWide(Field field, int width)
                                                   static_cast<qsizetype>(fieldSpec(field).name.size())))
                          .arg(width));
 }
-} // namespace
 
-void FieldValue::writeInto(Field field, const FieldLayout& layout, char* record) const
+// One value over its field's bytes in `record`: the one encoding of both a FieldValue and a NewRow.
+void writeValue(Field field, FieldValue::Kind kind, double real, std::int64_t integer, std::string_view text,
+                const FieldLayout& layout, char* record)
 {
     const BoundField& b = layout[field];
     char* out = record + b.offset;
     bool fits = true;
-    switch (m_kind) {
-    case Kind::Blank:
+    switch (kind) {
+    case FieldValue::Kind::Blank:
         std::memset(out, dbf::kBlank, static_cast<std::size_t>(b.width));
         break;
-    case Kind::Text:
-        fieldcodec::writeText(m_text, out, b.width);
+    case FieldValue::Kind::Text:
+        fieldcodec::writeText(text, out, b.width);
         break;
-    case Kind::Real:
+    case FieldValue::Kind::Real:
         // Fields without decimals take the whole part: decoded values are truncated, never rounded.
-        fits = fieldcodec::writeNumber(b.decimals == 0 ? std::trunc(m_real) : m_real, b.decimals, out, b.width);
+        fits = fieldcodec::writeNumber(b.decimals == 0 ? std::trunc(real) : real, b.decimals, out, b.width);
         break;
-    case Kind::Integer:
-        fits = b.decimals == 0 ? fieldcodec::writeInteger(m_integer, out, b.width)
-                               : fieldcodec::writeNumber(static_cast<double>(m_integer), b.decimals, out, b.width);
+    case FieldValue::Kind::Integer:
+        fits = b.decimals == 0 ? fieldcodec::writeInteger(integer, out, b.width)
+                               : fieldcodec::writeNumber(static_cast<double>(integer), b.decimals, out, b.width);
         break;
     }
     if (!fits)
         refuseTooWide(field, b.width);
 }
 
-NewRow& NewRow::set(Field field, FieldValue value)
+} // namespace
+
+void FieldValue::writeInto(Field field, const FieldLayout& layout, char* record) const
+{
+    writeValue(field, m_kind, m_real, m_integer, m_text, layout, record);
+}
+
+NewRow::Entry& NewRow::entryFor(Field field, FieldValue::Kind kind)
 {
     const std::uint64_t bit = std::uint64_t{1} << static_cast<std::size_t>(field);
     if (m_fieldsSet & bit) {
         for (Entry& entry : m_values) {
             if (entry.field == field) {
-                entry.value = std::move(value);
-                return *this;
+                entry.kind = kind;
+                return entry;
             }
         }
     }
     m_fieldsSet |= bit;
-    m_values.push_back({field, std::move(value)});
+    return m_values.emplace_back(Entry{field, kind, 0, 0, 0, 0});
+}
+
+NewRow& NewRow::setText(Field field, std::string_view cp1251Text)
+{
+    Entry& entry = entryFor(field, FieldValue::Kind::Text);
+    entry.textAt = static_cast<std::uint32_t>(m_texts.size());
+    entry.textLength = static_cast<std::uint32_t>(cp1251Text.size());
+    m_texts.append(cp1251Text);
+    return *this;
+}
+
+NewRow& NewRow::setReal(Field field, double value)
+{
+    entryFor(field, FieldValue::Kind::Real).real = value;
+    return *this;
+}
+
+NewRow& NewRow::setInteger(Field field, std::int64_t value)
+{
+    entryFor(field, FieldValue::Kind::Integer).integer = value;
     return *this;
 }
 
 void NewRow::writeInto(const FieldLayout& layout, char* record) const
 {
-    for (const Entry& entry : m_values)
-        entry.value.writeInto(entry.field, layout, record);
+    for (const Entry& e : m_values) {
+        writeValue(e.field, e.kind, e.real, e.integer, std::string_view(m_texts).substr(e.textAt, e.textLength), layout,
+                   record);
+    }
 }
 
 } // namespace darni::table

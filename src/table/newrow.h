@@ -45,22 +45,38 @@ class NewRow
 public:
     // Room for this many values, so that filling the row allocates once.
     explicit NewRow(std::size_t expectedValues = 0) { m_values.reserve(expectedValues); }
-    NewRow& set(Field field, FieldValue value);
-    NewRow& setText(Field field, std::string_view cp1251Text) { return set(field, FieldValue::text(cp1251Text)); }
-    NewRow& setReal(Field field, double value) { return set(field, FieldValue::real(value)); }
-    NewRow& setInteger(Field field, std::int64_t value) { return set(field, FieldValue::integer(value)); }
+
+    NewRow& setText(Field field, std::string_view cp1251Text);
+    NewRow& setReal(Field field, double value);
+    NewRow& setInteger(Field field, std::int64_t value);
+    // No value set any more; the room stays, so that a row filled again and again allocates once.
+    void clear()
+    {
+        m_values.clear();
+        m_texts.clear();
+        m_fieldsSet = 0;
+    }
 
     // Writes every value into `record`, a blank record of the layout's table; TableError(ValueTooWide)
     // when one does not fit.
     void writeInto(const FieldLayout& layout, char* record) const;
 
 private:
+    // A value as plain data, its text kept in m_texts: a row is filled for every record of a transfer,
+    // and values that own their texts would cost a move of each text on every one.
     struct Entry
     {
         Field field;
-        FieldValue value;
+        FieldValue::Kind kind;
+        double real;
+        std::int64_t integer;
+        std::uint32_t textAt;
+        std::uint32_t textLength;
     };
+    Entry& entryFor(Field field, FieldValue::Kind kind);
+
     std::vector<Entry> m_values;
+    std::string m_texts;
     // One bit a field, so that setting a field anew is told from setting it first without a search.
     std::uint64_t m_fieldsSet = 0;
     static_assert(kFieldCount <= 64);
