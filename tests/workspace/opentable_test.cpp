@@ -1,10 +1,12 @@
 // The open table's state in the workspace across open, save, close and the rewrites, and the page it
 // shows.
 #include "support/dbffilebuilder.h"
+#include "support/imagebuilder.h"
 #include "support/tablefixture.h"
 #include "support/tablerows.h"
 #include "table/cp1251.h"
 #include "table/dbftable.h"
+#include "transfer/transfer.h"
 #include "workspace/workspace.h"
 
 #include <QDir>
@@ -149,6 +151,54 @@ TEST_F(OpenTable, RenumberingNumbersThePageInItsOrderAndLeavesOtherKinds)
     table::DbfTable t;
     t.open(tablePath(), table::DbfTable::Access::ReadOnly);
     EXPECT_EQ(darni::testing::numbersOf(t.view()), (std::vector<int>{1, 3, 1, 2, 2}));
+}
+
+// A transfer that a table cannot take whole is taken not at all: rows added before the one refused are
+// not counted by the next save.
+TEST_F(OpenTable, AnAppendRefusedHalfwayLeavesTheTableAsItWas)
+{
+    // A table another program wrote, whose D9 holds three digits: a velocity of 4000 m/s does not fit.
+    auto fields = measurementFields();
+    for (auto& f : fields) {
+        if (f.name == "D9")
+            f.width = 3;
+    }
+    DbfFileBuilder b(fields);
+    b.record({{"N", "1"},
+              {"DATE", "01.03.2024"},
+              {"TIME", "07:00:00"},
+              {"NB_TYPE", "0"},
+              {"P5", table::cp1251::fromUnicode(QStringLiteral("Базовая")).toStdString()}});
+    b.writeTo(tablePath());
+    const QByteArray before = readAll(tablePath());
+
+    using darni::testing::TestRecord;
+    TestRecord crack; // no velocity: it fits
+    crack.flags = TestRecord::kCrack | TestRecord::typeCode(20);
+    crack.valueA = 2019;
+    crack.valueB = 3561;
+    crack.series = {457};
+    crack.time = {0, 0, 8};
+    TestRecord through; // 150 mm in 37.5 µs: 4000 m/s
+    through.flags = TestRecord::kThrough;
+    through.valueA = 1500;
+    through.valueB = 3750;
+    through.time = {0, 0, 9};
+    darni::testing::ImageBuilder image;
+    image.first(crack).first(through);
+    transfer::Transfer received;
+    received.header.deviceType = transfer::DeviceHeader::kOrnakDeviceType;
+    received.header.recordCountA = image.firstCount();
+    received.header.surfaceBase = 1500;
+    image.buildInto(received.image);
+
+    ASSERT_TRUE(w.open(tablePath()));
+    EXPECT_THROW(w.append(received, workspace::KeepTransfer::No), files::UserError);
+    ASSERT_TRUE(w.isOpen());
+    EXPECT_EQ(w.pageRows().size(), 1) << "the crack row taken before the refused one is gone too";
+    w.save();
+    w.close(false);
+    EXPECT_EQ(readAll(tablePath()), before);
 }
 
 } // namespace
