@@ -204,7 +204,7 @@ int Workspace::createFromTransfer(const QString& path, const transfer::Transfer&
             m_access = DbfTable::Access::ReadWrite;
             m_modified = false;
             m_table.openNew(path);
-            const auto result = addTransferRows(transfer, decode::DecodeMode::Create);
+            const auto result = addTransferRows(transfer, decode::DecodeMode::Create, {});
             m_table.commitNew();
             added = result.addedFirstBlock + result.addedSecondBlock;
         } catch (...) {
@@ -331,13 +331,16 @@ void Workspace::dropFailedAppend() noexcept
     }
 }
 
-decode::DecodeResult Workspace::addTransferRows(const transfer::Transfer& transfer, decode::DecodeMode mode)
+decode::StoredStamps Workspace::storedStamps(const transfer::Transfer& transfer)
 {
-    // New records follow the stored ultrasonic rows, the newest of which are the last in the file.
-    const decode::StoredStamps stored =
-        mode == decode::DecodeMode::Append
-            ? decode::storedStamps(transfer, m_table.view(rowsOfKind(RecordKind::Ultrasonic), DbfTable::Order::File))
-            : decode::StoredStamps{};
+    // New records follow the stored ultrasonic rows, the newest of which are the last in the file,
+    // whatever order the page shows.
+    return decode::storedStamps(transfer, m_table.view(rowsOfKind(RecordKind::Ultrasonic), DbfTable::Order::File));
+}
+
+decode::DecodeResult Workspace::addTransferRows(const transfer::Transfer& transfer, decode::DecodeMode mode,
+                                                const decode::StoredStamps& stored)
+{
     return decode::flash2klivo(transfer, mode, stored,
                                [this](std::span<const table::NewRow> rows) { m_table.appendRows(rows); });
 }
@@ -349,15 +352,14 @@ QStringList Workspace::append(const transfer::Transfer& transfer, KeepTransfer k
     instrumentAnswered(transfer.header.deviceType);
     try {
         // Nothing new: no byte is written, and the copy of an earlier command stays for its undo.
-        const decode::StoredStamps stored =
-            decode::storedStamps(transfer, m_table.view(rowsOfKind(RecordKind::Ultrasonic), DbfTable::Order::File));
+        const decode::StoredStamps stored = storedStamps(transfer);
         if (decode::newRecordCount(transfer, stored) == 0)
             return decode::DecodeResult::nothingAddedMessages();
         resetSorting();
         decode::DecodeResult result;
         changeWithUndo(undo::Change::InPlace, [&] {
             try {
-                result = addTransferRows(transfer, decode::DecodeMode::Append);
+                result = addTransferRows(transfer, decode::DecodeMode::Append, stored);
                 reopen();
             } catch (...) {
                 dropFailedAppend();

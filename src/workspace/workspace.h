@@ -210,8 +210,11 @@ private:
     void closeTable(IndexFile index);
     // The rows the page in view shows: those of its kind.
     table::RowFilter pageFilter() const;
-    // Appends the transfer's rows (every record, or those newer than the stored ones) in one call.
-    decode::DecodeResult addTransferRows(const transfer::Transfer& transfer, decode::DecodeMode mode);
+    // The newest stored stamps that a transfer's records are compared with.
+    decode::StoredStamps storedStamps(const transfer::Transfer& transfer);
+    // Appends the transfer's rows (every record, or those newer than `stored`) in one call.
+    decode::DecodeResult addTransferRows(const transfer::Transfer& transfer, decode::DecodeMode mode,
+                                         const decode::StoredStamps& stored);
     // The device type of the first row of the page in view (0 when blank or no row).
     void readDeviceTypeFromPage();
     // Keeps the table for undo, then runs the command that changes it.
