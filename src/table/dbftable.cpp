@@ -282,7 +282,6 @@ void DbfTable::appendRows(std::span<const NewRow> rows)
         return;
     // Each row is written into a record that stays in the processor's cache, then copied into the store.
     m_rowRecord.resize(m_store.recordLength());
-    ++m_edits;
     try {
         for (const NewRow& row : rows) {
             m_rowRecord.fill(dbf::kBlank);
@@ -321,7 +320,7 @@ void DbfTable::rewrite(const RecordStore::Rewrite& plan)
     // A rewrite keeps the rows it copies in their order and changes no row's kind, so a page taken in
     // file order before it is still the page, in the rows' new slots: it need not be walked again.
     std::optional<RecordView> pageBefore;
-    if (!m_tags.active() && m_lastView && lastViewStands(m_lastViewRows))
+    if (!m_tags.active() && lastViewStands(m_lastViewRows))
         pageBefore = std::move(m_lastView);
     m_lastView.reset();
     std::vector<std::uint32_t> newSlots;

@@ -550,11 +550,12 @@ std::optional<QString> Workspace::editField(std::uint32_t slot, Field field, con
 {
     if (!isOpen() || isReadOnly())
         return QStringLiteral("Таблица открыта только для чтения.");
-    const table::RecordView row(m_table,
-                                m_table.isLive(slot) ? std::vector<std::uint32_t>{slot} : std::vector<std::uint32_t>{},
-                                m_table.generation());
-    if (row.isEmpty() || !pageFilter().accepts(row.integer(0, Field::NB_TYPE)))
-        return QStringLiteral("Этой строки на странице больше нет.");
+    const QString rowGone = QStringLiteral("Этой строки на странице больше нет.");
+    if (!m_table.isLive(slot))
+        return rowGone;
+    const table::RecordView row(m_table, {slot}, m_table.generation());
+    if (!pageFilter().accepts(row.integer(0, Field::NB_TYPE)))
+        return rowGone;
     const QString trimmed = text.trimmed();
     const table::ValueType type = table::fieldSpec(field).valueType;
     table::FieldValue value = table::FieldValue::blank();

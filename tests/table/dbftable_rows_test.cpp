@@ -1,5 +1,6 @@
 // Working with rows: views of a kind, appending batches, setting one field, removing rows.
 #include "support/tablefixture.h"
+#include "support/tablerows.h"
 #include "table/dbftable.h"
 #include "table/tableerror.h"
 #include "table/tablemisuse.h"
@@ -10,6 +11,7 @@
 #include <vector>
 
 using namespace darni::table;
+using darni::testing::numbersOf;
 using darni::testing::readAll;
 
 namespace {
@@ -35,14 +37,6 @@ protected:
         m_table.appendRows(rows);
     }
 
-    Numbers numbers(const RecordView& rows) const
-    {
-        Numbers out;
-        for (int row = 0; row < rows.size(); ++row)
-            out.push_back(rows.integer(row, Field::N));
-        return out;
-    }
-
     DbfTable m_table;
 };
 
@@ -61,7 +55,7 @@ TEST_F(DbfTableRows, AViewSelectsRowsByKindWithABlankKindReadingAsZero)
         {"NB_TYPE=2", RowFilter::recordKind(2), {}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(numbers(m_table.view(c.filter)), c.rows) << c.what;
+        EXPECT_EQ(numbersOf(m_table.view(c.filter)), c.rows) << c.what;
 }
 
 TEST_F(DbfTableRows, TheFirstKindPresentIsFoundAndTheLastWhenNoneIs)
@@ -96,7 +90,7 @@ TEST_F(DbfTableRows, AViewCrossesReadWindowsAndBufferedAppends)
     m_table.appendRows(more);
     Numbers expected(kRows + 10);
     std::iota(expected.begin(), expected.end(), 1);
-    EXPECT_EQ(numbers(m_table.view()), expected);
+    EXPECT_EQ(numbersOf(m_table.view()), expected);
     m_table.close();
     EXPECT_EQ(readAll(tablePath()).size(), 1217 + (kRows + 10) * 1086 + 1);
 }
@@ -116,10 +110,10 @@ TEST_F(DbfTableRows, AValueThatDoesNotFitStopsTheBatchAndAbandoningDropsTheUncou
         EXPECT_EQ(e.cause(), TableError::Cause::ValueTooWide);
         EXPECT_TRUE(e.message().contains(QStringLiteral("D9"))) << e.message().toStdString();
     }
-    EXPECT_EQ(numbers(m_table.view()), (Numbers{1, 2})) << "the rows before the one refused";
+    EXPECT_EQ(numbersOf(m_table.view()), (Numbers{1, 2})) << "the rows before the one refused";
     m_table.abandon();
     m_table.open(tablePath());
-    EXPECT_EQ(numbers(m_table.view()), Numbers{1}) << "rows never counted are not the table's";
+    EXPECT_EQ(numbersOf(m_table.view()), Numbers{1}) << "rows never counted are not the table's";
 }
 
 TEST_F(DbfTableRows, SettingAFieldWritesTheRowInPlaceAndShowsInEveryView)
@@ -151,7 +145,7 @@ TEST_F(DbfTableRows, RemovingRowsKeepsTheRestInOrderAndLeavesNoTemporaryFile)
 
     EXPECT_TRUE(m_table.isOpen());
     EXPECT_EQ(m_table.slotCount(), 3u);
-    EXPECT_EQ(numbers(m_table.view(RowFilter::recordKind(0))), (Numbers{1, 3, 5}));
+    EXPECT_EQ(numbersOf(m_table.view(RowFilter::recordKind(0))), (Numbers{1, 3, 5}));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.db")});
     m_table.close();
     const QByteArray b = readAll(tablePath());
@@ -170,7 +164,7 @@ TEST_F(DbfTableRows, RemovingSkipsTakenTemporaryNames)
     makeTable({0, 0});
     darni::testing::writeAll(pathOf(QStringLiteral("t_1.db")), "someone else's");
     m_table.removeRows({1});
-    EXPECT_EQ(numbers(m_table.view()), (Numbers{2}));
+    EXPECT_EQ(numbersOf(m_table.view()), (Numbers{2}));
     EXPECT_EQ(readAll(pathOf(QStringLiteral("t_1.db"))), QByteArray("someone else's"));
     EXPECT_FALSE(QFile::exists(pathOf(QStringLiteral("t_2.db"))));
 }
